@@ -1,0 +1,42 @@
+# Shared by scripts/run and scripts/test: installs what is missing, configures and builds.
+# Source it; do not run it.
+
+set -euo pipefail
+
+TESSALY_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Every Debian package the build, the tests and the interop peers need.
+TESSALY_PACKAGES=(
+  cmake ninja-build g++ ccache pkg-config python3
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libboost-regex-dev
+  clang libclang-rt-dev
+  sip-tester sipsak tshark
+)
+
+# Installs the packages that are not installed yet; a warm machine skips apt entirely.
+install_missing_packages() {
+  local missing=()
+  local pkg
+  for pkg in "${TESSALY_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  # tshark asks whether non-root users may capture; answer before it is installed.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build <build dir> [extra cmake arguments...]
+configure_and_build() {
+  local dir="$1"
+  shift
+  cmake -S "$TESSALY_ROOT" -B "$dir" -G Ninja -DTESSALY_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" --parallel "$(nproc)"
+}
