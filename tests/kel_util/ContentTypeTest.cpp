@@ -61,12 +61,3 @@ TEST(ContentType, MalformedTextFailsAndClearFirstLeavesNothing) {
         EXPECT_TRUE(type.type.empty() && type.subType.empty() && type.getParameters().empty()) << text;
     }
 }
-
-TEST(ContentType, WithoutClearFirstParametersAccumulate) {
-    ContentType type;
-    ASSERT_TRUE(parse(type, "text/plain;a=1"));
-    ASSERT_TRUE(parse(type, "text/html;b=2", false));
-    EXPECT_EQ(type.subType, "html");
-    EXPECT_EQ(parameter(type, "a"), "1");
-    EXPECT_EQ(parameter(type, "b"), "2");
-}

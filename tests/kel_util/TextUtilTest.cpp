@@ -27,12 +27,6 @@ TEST(TextUtil, UnquoteKeepsEscapedQuotes) {
     EXPECT_EQ(unquote("\"\"", "\""), "");
 }
 
-TEST(TextUtil, AsciiHelpersIgnoreNonAsciiBytes) {
-    EXPECT_EQ(kel_util::toLowerAscii("AbC\xC3\x89"), "abc\xC3\x89");
-    EXPECT_FALSE(kel_util::isAsciiSpace('\xA0'));
-    EXPECT_EQ(kel_util::trimLinearSpace(" \r\n\tx y\t\r\n"), "x y");
-}
-
 TEST(Arguments, SplitsAtBlanksOutsideQuotes) {
     const Arguments args("  prog  -a\t'b c' \"d'e\" x\"y z\"w  ");
     EXPECT_EQ(args.getArguments(), (Strings{"prog", "-a", "b c", "d'e", "xy zw"}));
