@@ -4,30 +4,52 @@
 
 #include <cerrno>
 #include <mutex>
-#include <random>
 
 #include "kel_util/Exception.h"
 
 namespace kel_util {
 namespace {
 
-std::mt19937& engine() {
-    static std::mt19937 instance = [] {
-        std::uint32_t seed[8];
-        osRandomBytes(seed, sizeof seed);
-        std::seed_seq sequence(std::begin(seed), std::end(seed));
-        return std::mt19937(sequence);
-    }();
-    return instance;
+// A bijection on 32-bit values (the MurmurHash3 finaliser): every input maps to a distinct,
+// well-mixed output.
+std::uint32_t mix(std::uint32_t x) {
+    x ^= x >> 16;
+    x *= 0x85ebca6bU;
+    x ^= x >> 13;
+    x *= 0xc2b2ae35U;
+    x ^= x >> 16;
+    return x;
 }
 
-std::mutex engineLock;
+// Identifiers must not repeat: two equal tags or branches in one process break dialog and
+// transaction matching, and 10,000 independent 32-bit draws collide about once in a hundred
+// runs. So the engine walks a counter from a random start through a keyed bijection: values
+// look random to a peer and none repeats before 2^32 draws.
+class IdentifierEngine {
+public:
+    IdentifierEngine() {
+        std::uint32_t seed[2];
+        osRandomBytes(seed, sizeof seed);
+        counter_ = seed[0];
+        key_ = seed[1];
+    }
+
+    std::uint32_t next() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return mix(mix(counter_++) ^ key_);
+    }
+
+private:
+    std::mutex lock_;
+    std::uint32_t counter_;
+    std::uint32_t key_;
+};
 
 }  // namespace
 
 std::uint32_t randomUInt32() {
-    std::lock_guard<std::mutex> guard(engineLock);
-    return static_cast<std::uint32_t>(engine()());
+    static IdentifierEngine engine;
+    return engine.next();
 }
 
 void osRandomBytes(void* buffer, std::size_t length) {

@@ -1,5 +1,6 @@
 // The process-wide random engine for protocol identifiers (branches, tags, Call-IDs, RTP
 // SSRC and sequence numbers): seeded from the operating system, guarded by a mutex.
+// randomUInt32 never returns the same value twice within 2^32 calls.
 #pragma once
 
 #include <cstddef>
