@@ -6,7 +6,7 @@
 namespace kel_util {
 
 EventHandler::~EventHandler() {
-    if (getWorkerCount() == 0 && isAccepting() == false) return;
+    if (getWorkerCount() == 0 && !isAccepting()) return;
     logPrint(MAJ, "EventHandler::~EventHandler. %p destroyed without clean.\n", static_cast<void*>(this));
     try {
         stop();

@@ -2,28 +2,20 @@
 // parameters, and onTimeout receives both. Same threading rules as EventHandlerExt.
 #pragma once
 
-#include <string>
-
 #include "kel_util/EventHandler2.h"
-#include "kel_util/EventHandlerExt.h"
 #include "kel_util/EventTimer.h"
+#include "kel_util/TimerHandler.h"
 
 namespace kel_util {
 
-class EventHandlerExt2 : public EventHandler2 {
+class EventHandlerExt2 : public TimerHandler<EventHandler2, EventTimer2> {
 public:
     explicit EventHandlerExt2(ClockSource& clock = clockSource());
     ~EventHandlerExt2() override;
 
-    bool startProc(int workerId) override;
-    void endProc(int workerId) override;
-    void setName(const std::string& name) override;
-
-    bool init(int workerCount);
-    void clean() override;
-
+    // Expires after milliseconds with id, param1 and param2; false when the pool is not running.
+    // cancelTimer matches id and param1 only, as tasks are matched: param2 is their payload.
     bool setTimer(int milliseconds, int id, int param1, int param2);
-    int cancelTimer(int id, int param1);
 
 protected:
     using EventHandler2::onEvent;
@@ -34,9 +26,6 @@ protected:
                       const void* from) override;
     // The default logs the unexpected timeout, releases the eventLock and returns false.
     virtual bool onTimeout(int id, int param1, int param2);
-
-private:
-    EventTimer2 timer_;
 };
 
 }  // namespace kel_util
