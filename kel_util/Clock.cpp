@@ -29,16 +29,18 @@ ClockSource::TimePoint ManualClock::now() const {
 }
 
 bool ManualClock::waitUntil(Cond& cond, TimePoint deadline) {
+    unsigned long ticket = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         if (deadline <= now_) return false;
-        sleepers_.push_back(Sleeper{&cond, deadline, false});
+        ticket = nextTicket_++;
+        sleepers_.push_back(Sleeper{ticket, &cond, false});
     }
     changed_.notify_all();
     // A wake-up given between the registration above and this wait stays pending in cond.
     cond.wait();
     std::lock_guard<std::mutex> guard(mutex_);
-    const auto mine = std::find_if(sleepers_.begin(), sleepers_.end(), [&](const Sleeper& s) { return s.cond == &cond; });
+    const auto mine = std::find_if(sleepers_.begin(), sleepers_.end(), [&](const Sleeper& s) { return s.ticket == ticket; });
     sleepers_.erase(mine);
     return deadline > now_;
 }

@@ -74,8 +74,8 @@ public:
 
 private:
     struct Sleeper {
+        unsigned long ticket;  // tells apart threads sleeping on one Cond
         Cond* cond;
-        TimePoint deadline;
         bool woken;
     };
     bool settledLocked() const;
@@ -84,6 +84,7 @@ private:
     std::condition_variable changed_;
     TimePoint now_;
     int attached_ = 0;
+    unsigned long nextTicket_ = 0;
     std::vector<Sleeper> sleepers_;
 };
 

@@ -24,7 +24,7 @@ constexpr int kTimerEvent = kel_util::EVENTHANDLEREXT_EVMSGTYPE_EVENTTIMER;
 // and kFence events mark that everything queued before them has been handled.
 class TimeoutHandler : public kel_util::EventHandlerExt {
 public:
-    explicit TimeoutHandler(kel_util::ClockSource& clock, int workers = 1) : EventHandlerExt(clock) {
+    explicit TimeoutHandler(kel_util::ClockSource& clock = kel_util::clockSource(), int workers = 1) : EventHandlerExt(clock) {
         EXPECT_TRUE(init(workers));
     }
     ~TimeoutHandler() override { clean(); }
@@ -249,4 +249,18 @@ TEST(Timer, SecondFormCarriesBothParametersAndCancelsByTheFirst) {
     ASSERT_TRUE(handler.monitor.waitFor([&] { return !handler.fired.empty(); }));
     handler.clean();
     EXPECT_EQ(handler.fired, (std::vector<std::vector<int>>{{1, 2, 3}}));
+}
+
+TEST(Timer, HandlersBuiltWhileAClockIsInstalledUseIt) {
+    kel_util::ClockSource& before = kel_util::clockSource();
+    {
+        ManualClock clock;
+        kel_util::ScopedClockSource installed(clock);
+        ASSERT_EQ(&kel_util::clockSource(), &clock);
+        TimeoutHandler handler;  // takes the process-wide clock source
+        ASSERT_TRUE(handler.setTimer(3600 * 1000, 9, 0));  // an hour, passed in an instant
+        ASSERT_TRUE(clock.advance(std::chrono::hours(1)));
+        ASSERT_TRUE(handler.monitor.waitFor([&] { return handler.fired.size() == 1; }));
+    }
+    EXPECT_EQ(&kel_util::clockSource(), &before);
 }
