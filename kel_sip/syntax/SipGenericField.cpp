@@ -1,16 +1,14 @@
 #include "kel_sip/syntax/SipGenericField.h"
 
+#include "kel_sip/syntax/SipParseGuard.h"
+
 namespace kel_sip {
 
 void SipGenericField::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        SipTokenizer tokenizer(data, length);
+    guardedParse(*this, data, length, clearFirst, "invalid generic field", [this](std::string_view text) {
+        SipTokenizer tokenizer(text);
         parseParameters(tokenizer);
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid generic field", e);
-    }
+    });
 }
 
 void SipGenericField::print(std::string& out) const {

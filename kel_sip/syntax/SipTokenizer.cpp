@@ -58,9 +58,7 @@ void SipTokenizer::skipAny(const char* set) {
     while (!atEnd() && data_[position_] != '\0' && std::strchr(set, data_[position_]) != nullptr) ++position_;
 }
 
-const char* SipTokenizer::nextTrimmedToken(char delimiter, int& len, bool* found) {
-    bool hit = false;
-    const char* token = nextToken(delimiter, len, &hit);
+const char* SipTokenizer::trimmed(const char* token, int& len, bool hit, bool* found) {
     if (token != nullptr && hit) {
         len -= lwsBefore(token, len);
         skipLws();
@@ -69,15 +67,16 @@ const char* SipTokenizer::nextTrimmedToken(char delimiter, int& len, bool* found
     return token;
 }
 
+const char* SipTokenizer::nextTrimmedToken(char delimiter, int& len, bool* found) {
+    bool hit = false;
+    const char* token = nextToken(delimiter, len, &hit);
+    return trimmed(token, len, hit, found);
+}
+
 const char* SipTokenizer::nextQuotedTrimmedToken(char delimiter, int& len, bool* found) {
     bool hit = false;
     const char* token = nextQuotedToken(delimiter, len, &hit);
-    if (token != nullptr && hit) {
-        len -= lwsBefore(token, len);
-        skipLws();
-    }
-    if (found != nullptr) *found = token != nullptr && hit;
-    return token;
+    return trimmed(token, len, hit, found);
 }
 
 const char* SipTokenizer::nextWord(int& len, bool* found) {

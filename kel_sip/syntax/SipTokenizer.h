@@ -46,6 +46,9 @@ public:
     const char* nextAddress(int& len);
 
 private:
+    // The common tail of the trimmed tokens: when the delimiter was hit, cut the token's
+    // trailing LWS and skip the LWS after the delimiter.
+    const char* trimmed(const char* token, int& len, bool hit, bool* found);
     // Offset of the comma that ends the address element starting at 'from', or length_.
     int addressEnd(int from) const;
     // Whether the comma at 'comma' lies in a user part: the look-ahead after it reaches "@".
