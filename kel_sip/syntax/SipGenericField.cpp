@@ -54,7 +54,11 @@ void SipGenericField::parseParameter(const char* data, int length) {
     if (trimmedName.empty()) throw SipParseException("no param name");
     std::string_view value;
     if (hasValue) value = SipTokenizer::trimLws(std::string_view(tokenizer.rest(), static_cast<size_t>(tokenizer.restLength())));
-    if (!takeParameter(trimmedName, value)) setParameter(trimmedName, value);
+    if (takeParameter(trimmedName, value)) return;
+    if (parameters_.size() >= kMaxParameters && findParameter(trimmedName) == nullptr) {
+        throw SipParseException("too many parameters");
+    }
+    setParameter(trimmedName, value);
 }
 
 }  // namespace kel_sip

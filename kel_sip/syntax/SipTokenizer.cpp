@@ -114,16 +114,23 @@ int SipTokenizer::pastClosingBracket(int open) const {
 }
 
 bool SipTokenizer::commaInUserPart(int comma, int colons) const {
+    const LookAhead& last = lookAhead_;
+    if (last.data == data_ && last.length == length_ && comma > last.from && comma < last.end) return last.inUserPart;
     int i = comma + 1;
-    while (i < length_) {
+    bool inUserPart = false;
+    for (; i < length_; ++i) {
         const char c = data_[i];
-        if (c == '"' || c == '<') return false;
-        if (c == '@') return true;
+        if (c == '"' || c == '<' || (c == ',' && lwsAround(i))) break;
+        if (c == '@') {
+            inUserPart = true;
+            break;
+        }
+        // The colon count starts again with each element, so a stop here holds for this
+        // comma only and is not remembered.
         if (c == ':' && ++colons >= kColonLimit) return false;
-        if (c == ',' && lwsAround(i)) return false;
-        ++i;
     }
-    return false;
+    lookAhead_ = LookAhead{data_, length_, comma, i, inUserPart};
+    return inUserPart;
 }
 
 int SipTokenizer::addressEnd(int from) const {

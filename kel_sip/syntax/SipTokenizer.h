@@ -56,6 +56,17 @@ private:
     bool lwsAround(int pos) const { return lwsAround(std::string_view(data_, static_cast<size_t>(length_)), static_cast<size_t>(pos)); }
     // Offset just past the '>' closing the '<' at 'open', or length_.
     int pastClosingBracket(int open) const;
+
+    // The last look-ahead of commaInUserPart: every comma in (from, end) of the same data has
+    // the same answer, so a list of many commas is scanned once, not once per comma.
+    struct LookAhead {
+        const char* data = nullptr;
+        int length = 0;
+        int from = 0;
+        int end = 0;
+        bool inUserPart = false;
+    };
+    mutable LookAhead lookAhead_;
 };
 
 }  // namespace kel_sip

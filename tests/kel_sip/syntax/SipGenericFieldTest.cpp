@@ -71,3 +71,10 @@ TEST(SipNumber, QValueIsZeroToOneWithAtMostThreeDecimals) {
         EXPECT_EQ(kel_sip::parseQValue(out), q) << out;
     }
 }
+
+TEST(SipGenericField, ParameterCountIsBounded) {
+    std::string text;
+    for (size_t i = 0; i < SipGenericField::kMaxParameters; ++i) text += "p" + std::to_string(i) + "=1;";
+    EXPECT_EQ(parsed(text + "p0=2").getParameters().size(), SipGenericField::kMaxParameters);
+    EXPECT_EQ(failure(text + "one-more"), "(0) invalid generic field, too many parameters");
+}
