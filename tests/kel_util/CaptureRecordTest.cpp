@@ -6,8 +6,8 @@
 
 using namespace kel_util::capture;
 using kel_util::SocketAddress;
-using kel_util::test::CapturedRecord;
-using kel_util::test::takeRecord;
+using kel_test::CapturedRecord;
+using kel_test::takeRecord;
 
 namespace {
 

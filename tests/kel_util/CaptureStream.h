@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kel_util::test {
+namespace kel_test {
 
 struct CapturedAddress {
     int family = 0;  // 4, 6 or 0 as written on the wire
@@ -67,4 +67,4 @@ inline bool takeRecord(std::string& stream, CapturedRecord& record, bool& malfor
     return true;
 }
 
-}  // namespace kel_util::test
+}  // namespace kel_test

@@ -5,11 +5,11 @@
 #include "kel_util/Socket.h"
 #include "kel_util/SocketAddress.h"
 
-#include <chrono>
-#include <functional>
-#include <thread>
+namespace kel_test {
 
-namespace kel_util::test {
+using kel_util::DatagramSocket;
+using kel_util::Socket;
+using kel_util::SocketAddress;
 
 inline SocketAddress loopback(int family, int port = 0) {
     SocketAddress address(family);
@@ -36,15 +36,4 @@ inline int freePort(int family, int type = SOCK_DGRAM) {
     return probe.getLocalAddress().getPort();
 }
 
-// Polls condition until it holds or the generous deadline passes.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-}  // namespace kel_util::test
+}  // namespace kel_test

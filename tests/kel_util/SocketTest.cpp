@@ -2,6 +2,7 @@
 
 #include "kel_util/SocketException.h"
 #include "LoopbackSupport.h"
+#include "Waiting.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,8 +18,8 @@ using kel_util::DatagramSocket;
 using kel_util::Socket;
 using kel_util::SocketAddress;
 using kel_util::SocketException;
-using kel_util::test::hasLoopback;
-using kel_util::test::loopback;
+using kel_test::hasLoopback;
+using kel_test::loopback;
 
 namespace {
 
@@ -179,7 +180,7 @@ TEST_P(SocketPerFamily, SendTimesOutWithZeroWhenThePeerStopsReading) {
 TEST_P(SocketPerFamily, ConnectRefusedThrowsAndLeavesTheSocketBlocking) {
     Socket socket;
     socket.open(GetParam(), SOCK_STREAM);
-    const SocketAddress closed = loopback(GetParam(), kel_util::test::freePort(GetParam(), SOCK_STREAM));
+    const SocketAddress closed = loopback(GetParam(), kel_test::freePort(GetParam(), SOCK_STREAM));
     EXPECT_EQ(codeOf([&] { socket.connect(closed, 1000ms); }), SocketException::CONNECT);
     EXPECT_TRUE(isBlocking(socket));
 }
@@ -220,7 +221,7 @@ TEST_P(SocketPerFamily, ShutdownWakesAThreadBlockedInReceive) {
         code = codeOf([&] { socket.receiveFrom(buffer, sizeof buffer, from, 0ms); });
         socket.close();  // the blocked thread owns the close
     });
-    ASSERT_TRUE(kel_util::test::eventually([&] { return waiting.load(); }));
+    ASSERT_TRUE(kel_test::eventually([&] { return waiting.load(); }));
     socket.shutdown(SHUT_RDWR);
     receiver.join();
     EXPECT_EQ(code.load(), SocketException::CONNECTION_CLOSED);
