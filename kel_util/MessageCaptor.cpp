@@ -76,37 +76,46 @@ void MessageCaptor::notify(const char* data, int length, capture::Direction dire
                            capture::Transport transport, const SocketAddress& source,
                            const SocketAddress& destination) {
     if (data == nullptr || length <= 0) return;
-    if (!isConnected()) {
-        dropped_.fetch_add(1, std::memory_order_relaxed);
+    const std::size_t size = capture::HEADER_LENGTH + static_cast<std::size_t>(length);
+    // Checked again under the lock; this first look spares a stuck listener's drops the copy.
+    if (!isConnected() || !hasRoom(size)) {
+        drop(isConnected());
         return;
     }
     const capture::Header header = capture::messageHeader(direction, transport, std::chrono::system_clock::now(),
                                                           source, destination, static_cast<std::uint32_t>(length));
-    Record record(header.size() + static_cast<std::size_t>(length));
+    Record record(size);
     std::memcpy(record.data(), header.data(), header.size());
     std::memcpy(record.data() + header.size(), data, static_cast<std::size_t>(length));
     if (enqueue(std::move(record))) wake();
 }
 
+bool MessageCaptor::hasRoom(std::size_t size) const noexcept {
+    return pendingBytes_.load(std::memory_order_relaxed) + size <= bufferLimit_;
+}
+
 // True when the thread must be woken: the record is the first one waiting.
 bool MessageCaptor::enqueue(Record record) {
-    bool firstDrop = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (connected_.load(std::memory_order_relaxed) && pendingBytes_ + record.size() <= bufferLimit_) {
-            dropping_ = false;
-            pendingBytes_ += record.size();
+        if (connected_.load(std::memory_order_relaxed) && hasRoom(record.size())) {
+            dropping_.store(false, std::memory_order_relaxed);
+            pendingBytes_.fetch_add(record.size(), std::memory_order_relaxed);
             pending_.push_back(std::move(record));
             return pending_.size() == 1;
         }
-        firstDrop = !dropping_;
-        dropping_ = true;
     }
-    const std::uint64_t dropped = dropped_.fetch_add(1, std::memory_order_relaxed) + 1;
-    // One line per run of drops, not one per message.
-    if (firstDrop) logPrint(MIN, "MessageCaptor::notify. Listener too slow, dropping records, dropped=%llu.\n",
-                            static_cast<unsigned long long>(dropped));
+    drop(isConnected());
     return false;
+}
+
+void MessageCaptor::drop(bool bufferFull) {
+    const std::uint64_t dropped = dropped_.fetch_add(1, std::memory_order_relaxed) + 1;
+    // One line per run of drops, not one per message; while disconnected they are expected.
+    if (bufferFull && !dropping_.exchange(true, std::memory_order_relaxed)) {
+        logPrint(MIN, "MessageCaptor::notify. Listener too slow, dropping records, dropped=%llu.\n",
+                 static_cast<unsigned long long>(dropped));
+    }
 }
 
 void MessageCaptor::stop() {
@@ -211,7 +220,7 @@ void MessageCaptor::disconnect() {
     connected_.store(false, std::memory_order_release);
     dropped_.fetch_add(pending_.size(), std::memory_order_relaxed);
     pending_.clear();
-    pendingBytes_ = 0;
+    pendingBytes_.store(0, std::memory_order_relaxed);
     socket_.close();
     logPrint(DBG, "MessageCaptor::run. disconnected\n");
 }
@@ -233,7 +242,7 @@ bool MessageCaptor::sendPending() {
             if (pending_.empty()) return true;
             record = std::move(pending_.front());
             pending_.pop_front();
-            pendingBytes_ -= record.size();
+            pendingBytes_.fetch_sub(record.size(), std::memory_order_relaxed);
         }
         if (!sendWhole(record)) {
             dropped_.fetch_add(1, std::memory_order_relaxed);

@@ -66,7 +66,9 @@ private:
     bool connect();
     void serve();
     void disconnect();
+    bool hasRoom(std::size_t size) const noexcept;
     bool enqueue(Record record);
+    void drop(bool bufferFull);
     bool sendPending();
     bool sendWhole(const Record& record);
     bool readListener();
@@ -81,8 +83,8 @@ private:
     std::vector<SocketAddress> listener_;
     bool reconnect_ = false;
     std::deque<Record> pending_;
-    std::size_t pendingBytes_ = 0;
-    bool dropping_ = false;
+    std::atomic<std::size_t> pendingBytes_{0};  // written under lock_, read without it
+    std::atomic<bool> dropping_{false};          // a run of drops has been logged
 
     Socket socket_;  // opened and closed by the captor's thread only
     std::atomic<bool> connected_{false};

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -214,18 +215,37 @@ TEST_P(SocketPerFamily, ShutdownWakesAThreadBlockedInReceive) {
     socket.openAndBind(loopback(GetParam()));
     std::atomic<int> code{-1};
     std::atomic<bool> waiting{false};
+    std::mutex socketLock;  // as a listener's socket lock: shutdown and close never overlap
     std::thread receiver([&] {
         char buffer[16];
         SocketAddress from;
         waiting = true;
         code = codeOf([&] { socket.receiveFrom(buffer, sizeof buffer, from, 0ms); });
+        std::lock_guard<std::mutex> guard(socketLock);
         socket.close();  // the blocked thread owns the close
     });
     ASSERT_TRUE(kel_test::eventually([&] { return waiting.load(); }));
-    socket.shutdown(SHUT_RDWR);
+    {
+        std::lock_guard<std::mutex> guard(socketLock);
+        socket.shutdown(SHUT_RDWR);
+    }
     receiver.join();
     EXPECT_EQ(code.load(), SocketException::CONNECTION_CLOSED);
     EXPECT_FALSE(socket.isOpen());
+}
+
+TEST(Socket, MulticastFailuresAreWrappedWithTheirCause) {
+    DatagramSocket socket;
+    socket.open(AF_INET);
+    try {
+        socket.joinMulticast(loopback(AF_INET), loopback(AF_INET), 1);  // not a group address
+        FAIL() << "joined a unicast address";
+    } catch (const SocketException& error) {
+        EXPECT_EQ(error.getCode(), SocketException::MULTICAST);
+        EXPECT_EQ(error.getMessage(), "Failed to add membership");
+        ASSERT_NE(error.getCause(), nullptr);
+        EXPECT_EQ(error.getCause()->getCode(), SocketException::SET_OPTION);
+    }
 }
 
 TEST(Socket, LocalHostNameIsNotEmpty) { EXPECT_FALSE(Socket::getLocalHostName().empty()); }

@@ -2,6 +2,7 @@
 
 #include "kel_util/Datagram.h"
 #include "kel_util/EventHandler.h"
+#include "kel_util/Mutex.h"
 #include "kel_util/SocketException.h"
 #include "LoopbackSupport.h"
 #include "Waiting.h"
@@ -172,6 +173,46 @@ TEST_P(ListenerPerFamily, StopEndsABlockedReceiveAtOnceAndClosesTheSocket) {
     }
     // A stopped listener can be started again.
     ASSERT_TRUE(listener.init(freeAddress(), false, ""));
+}
+
+namespace {
+
+// Lets a test retire the socket as a failed send would.
+class RetiringListener : public UDPPortListener {
+public:
+    void retireSocket() {
+        kel_util::ScopedLock<kel_util::Cond> guard(socketLock_);
+        retire();
+    }
+};
+
+}  // namespace
+
+TEST(UDPPortListener, ARetiredSocketRefusesSendsUntilTheListenerReopensIt) {
+    CollectingHandler handler;
+    RetiringListener listener;
+    listener.setTarget(&handler, DATAGRAM_EVENT);
+    listener.setReopenInterval(20ms);
+    const SocketAddress address = loopback(AF_INET, kel_test::freePort(AF_INET));
+    ASSERT_TRUE(listener.init(address, false, ""));
+    listener.retireSocket();
+    DatagramSocket sender;
+    sender.openAndBind(loopback(AF_INET));
+    int refusals = 0;
+    ASSERT_TRUE(kel_test::eventually([&] {
+        try {
+            return listener.sendTo("x", 1, sender.getLocalAddress(), 100ms) == 1;
+        } catch (const SocketException& error) {
+            EXPECT_EQ(error.getCode(), SocketException::NOT_OPENED);
+            ++refusals;
+            return false;
+        }
+    }));
+    EXPECT_GT(refusals, 0);
+    EXPECT_EQ(listener.getLocalAddress(), address);
+    sender.sendTo("back", 4, address, 1000ms);
+    EXPECT_TRUE(handler.waitCount(1));
+    listener.stop();
 }
 
 TEST(UDPPortListener, RefusesASecondInitWhileRunning) {
