@@ -117,29 +117,22 @@ void Socket::setBroadcast(bool on) { setOption(SOL_SOCKET, SO_BROADCAST, on ? 1 
 void Socket::setReceiveBufferSize(int size) { setOption(SOL_SOCKET, SO_RCVBUF, size); }
 void Socket::setSendBufferSize(int size) { setOption(SOL_SOCKET, SO_SNDBUF, size); }
 
-void Socket::setTOS(int tos) {
+void Socket::setFamilyOption(int ipv4Name, int ipv6Name, int value) {
     if (family_ == AF_INET6) {
-        setOption(IPPROTO_IPV6, IPV6_TCLASS, tos);
+        setOption(IPPROTO_IPV6, ipv6Name, value);
     } else {
-        setOption(IPPROTO_IP, IP_TOS, tos);
+        setOption(IPPROTO_IP, ipv4Name, value);
     }
 }
 
-int Socket::getTOS() const {
-    return family_ == AF_INET6 ? getOption(IPPROTO_IPV6, IPV6_TCLASS) : getOption(IPPROTO_IP, IP_TOS);
+int Socket::getFamilyOption(int ipv4Name, int ipv6Name) const {
+    return family_ == AF_INET6 ? getOption(IPPROTO_IPV6, ipv6Name) : getOption(IPPROTO_IP, ipv4Name);
 }
 
-void Socket::setTTL(int ttl) {
-    if (family_ == AF_INET6) {
-        setOption(IPPROTO_IPV6, IPV6_UNICAST_HOPS, ttl);
-    } else {
-        setOption(IPPROTO_IP, IP_TTL, ttl);
-    }
-}
-
-int Socket::getTTL() const {
-    return family_ == AF_INET6 ? getOption(IPPROTO_IPV6, IPV6_UNICAST_HOPS) : getOption(IPPROTO_IP, IP_TTL);
-}
+void Socket::setTOS(int tos) { setFamilyOption(IP_TOS, IPV6_TCLASS, tos); }
+int Socket::getTOS() const { return getFamilyOption(IP_TOS, IPV6_TCLASS); }
+void Socket::setTTL(int ttl) { setFamilyOption(IP_TTL, IPV6_UNICAST_HOPS, ttl); }
+int Socket::getTTL() const { return getFamilyOption(IP_TTL, IPV6_UNICAST_HOPS); }
 
 void Socket::joinMulticast(const SocketAddress& group, const SocketAddress& localInterface, int ttl) {
     const int handle = checkedHandle();
@@ -161,11 +154,7 @@ void Socket::joinMulticast(const SocketAddress& group, const SocketAddress& loca
                               systemError(SocketException::SET_OPTION));
     }
     try {
-        if (group.getFamily() == AF_INET6) {
-            setOption(IPPROTO_IPV6, IPV6_MULTICAST_HOPS, ttl);
-        } else {
-            setOption(IPPROTO_IP, IP_MULTICAST_TTL, ttl);
-        }
+        setFamilyOption(IP_MULTICAST_TTL, IPV6_MULTICAST_HOPS, ttl);
     } catch (const SocketException& cause) {
         throw SocketException("Failed to set TTL", SocketException::MULTICAST, cause);
     }
@@ -189,25 +178,20 @@ short Socket::poll(short events, Timeout timeout) const {
     }
 }
 
-int Socket::send(const char* data, int length, Timeout timeout) {
-    const int handle = checkedHandle();
-    checkLength(data, length, SocketException::SEND);
-    if (timeout.count() >= 0 && !wait(Readiness::WRITABLE, timeout)) return 0;
-    ssize_t sent;
-    do {
-        sent = ::send(handle, data, static_cast<size_t>(length), MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
-    if (sent < 0) throw systemError(SocketException::SEND);
-    return static_cast<int>(sent);
-}
+int Socket::send(const char* data, int length, Timeout timeout) { return sendChecked(data, length, nullptr, timeout); }
 
 int Socket::sendTo(const char* data, int length, const SocketAddress& to, Timeout timeout) {
+    return sendChecked(data, length, &to, timeout);
+}
+
+int Socket::sendChecked(const char* data, int length, const SocketAddress* to, Timeout timeout) {
     const int handle = checkedHandle();
     checkLength(data, length, SocketException::SEND);
     if (timeout.count() >= 0 && !wait(Readiness::WRITABLE, timeout)) return 0;
     ssize_t sent;
     do {
-        sent = ::sendto(handle, data, static_cast<size_t>(length), MSG_NOSIGNAL, to.get(), to.getLength());
+        sent = ::sendto(handle, data, static_cast<size_t>(length), MSG_NOSIGNAL, to != nullptr ? to->get() : nullptr,
+                        to != nullptr ? to->getLength() : 0);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) throw systemError(SocketException::SEND);
     return static_cast<int>(sent);

@@ -94,7 +94,11 @@ private:
     short poll(short events, Timeout timeout) const;
     void setBlocking(bool blocking);
     bool finishConnect(Timeout timeout);
+    int sendChecked(const char* data, int length, const SocketAddress* to, Timeout timeout);
     int receiveChecked(char* buffer, int size, SocketAddress* from, Timeout timeout);
+    // An IPPROTO_IP option, or on an IPv6 socket its IPPROTO_IPV6 counterpart.
+    void setFamilyOption(int ipv4Name, int ipv6Name, int value);
+    int getFamilyOption(int ipv4Name, int ipv6Name) const;
 
     int handle_ = -1;
     int family_ = 0;
