@@ -265,6 +265,12 @@ TEST(MessageCaptor, AMissingOrStuckListenerDoesNotSlowTheTransports) {
     EXPECT_LE(timings.withStuckListener, allowed);
 
     EXPECT_GT(captor.getDroppedCount(), 0u);
-    // The stuck connection is given up and the captor connects again.
-    EXPECT_TRUE(eventually([&] { return stuck.connections() >= 2; }));
+    // Once the socket buffers are full the stuck connection is given up and the captor
+    // connects again.
+    const std::string large(32 * 1024, 'm');
+    const SocketAddress local = loopback(AF_INET, 5060);
+    EXPECT_TRUE(eventually([&] {
+        captor.notify(large.data(), static_cast<int>(large.size()), Direction::SENT, Transport::TCP, local, local);
+        return stuck.connections() >= 2;
+    }));
 }
