@@ -20,7 +20,10 @@ IndividualLockData* IndividualLockDataList::add(std::unique_ptr<IndividualLockDa
 
 IndividualLockData* IndividualLockDataList::addAndLock(std::unique_ptr<IndividualLockData> data) {
     IndividualLockData* record = add(std::move(data));
-    if (record == nullptr) return nullptr;
+    return record != nullptr ? holdNew(record) : nullptr;
+}
+
+IndividualLockData* IndividualLockDataList::holdNew(IndividualLockData* record) {
     record->mutex.lock();  // new, so nobody else holds it
     record->refCount = 1;
     unlock();

@@ -88,6 +88,9 @@ public:
 
 protected:
     IndividualLockData* find(int id) const;
+    // With the list locked: locks a record just added for its creator (refCount 1) and unlocks
+    // the list. Subclass add operations call it after entering their second index.
+    IndividualLockData* holdNew(IndividualLockData* record);
     // With the list locked: the next add counts on from id (used by tests of the wrap-around).
     void setLastId(int id) noexcept { lastId_ = id; }
 
