@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "SipCorpus.h"
 #include "SipTestMessages.h"
@@ -110,4 +112,30 @@ TEST(SipMessagePrint, EmptyMessageAndMissingVersionStillPrintUsableLines) {
     message.requestUri = parsedValue<SipURI>("sip:h");
     message.sipVersion.clear();
     EXPECT_EQ(message.toString(), "OPTIONS sip:h SIP/2.0\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST(SipMessagePrint, SwitchesMayChangeWhileAnotherThreadParsesAndPrints) {
+    SwitchScope scope;
+    const std::string text = sample();
+    std::string full;
+    std::string compact;
+    {
+        SipMessageExt message = parsed(text);
+        full = message.toString();
+        message.compact = true;
+        compact = message.toString();
+    }
+    std::atomic<bool> done{false};
+    std::thread flipper([&] {
+        for (int i = 0; !done.load(); ++i) setSipSwitch(SipSwitch::Compact, i % 2 == 0);
+    });
+    for (int i = 0; i < 2000; ++i) {
+        SipMessageExt message;
+        std::string reason;
+        ASSERT_TRUE(message.parse(text.data(), static_cast<int>(text.size()), reason));
+        const std::string out = message.toString();
+        ASSERT_TRUE(out == full || out == compact) << out;
+    }
+    done = true;
+    flipper.join();
 }
