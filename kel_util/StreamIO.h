@@ -11,7 +11,8 @@ namespace kel_util {
 
 // Receives into buffer until it holds a complete logical header line (see
 // findCompleteHeaderLine: a line is complete once the byte after its line end is known, so a
-// header arriving byte by byte parses exactly as one arriving whole). Stores the line without
+// header arriving byte by byte parses exactly as one arriving whole; a non-empty line thus
+// needs room for its line end and one byte more). Stores the line without
 // its line end in line and, when capture is given, at most captureCapacity of the consumed raw
 // bytes in *capture; moves the remaining bytes to the front of buffer. Returns the number of
 // bytes consumed (> 0), 0 when the peer closed, -1 when the buffer is full without a complete

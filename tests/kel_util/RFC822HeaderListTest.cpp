@@ -84,12 +84,3 @@ TEST(RFC822HeaderList, RemoveKeepsTheOtherNamesReachable) {
     headers.print(out);
     EXPECT_EQ(out, "B: 2\r\nC: 3\r\nC: 4\r\nA: again\r\n");
 }
-
-TEST(RFC822HeaderList, CopiesAreIndependent) {
-    RFC822HeaderList headers;
-    headers.addValue("A", "1");
-    RFC822HeaderList copy = headers;
-    copy.addValue("a", "2");
-    EXPECT_EQ(headers.find("A")->size(), 1);
-    EXPECT_EQ(copy.find("A")->size(), 2);
-}

@@ -40,15 +40,3 @@ TEST(RFC822Message, EmptyBodyStillPrintsContentLengthZero) {
     message.startLine = "HTTP/1.1 200 OK";
     EXPECT_EQ(message.toString(), "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
 }
-
-TEST(RFC822Message, ClearEmptiesEveryPart) {
-    RFC822Message message;
-    message.startLine = "x";
-    message.headers.addValue("A", "1");
-    message.contentType = "text/plain";
-    message.setBody("b", 1);
-    RFC822Message copy = message;
-    message.clear();
-    EXPECT_EQ(message.toString(), "\r\nContent-Length: 0\r\n\r\n");
-    EXPECT_EQ(copy.toString(), "x\r\nA: 1\r\nContent-Type: text/plain\r\nContent-Length: 1\r\n\r\nb");
-}

@@ -81,3 +81,32 @@ TEST(StringTokenizer, AdvanceStaysInsideTheRange) {
     EXPECT_TRUE(found);
     EXPECT_TRUE(t.atEnd());
 }
+
+TEST(StringTokenizer, NextTokenAnyReportsWhichDelimiterEndedTheToken) {
+    const std::string text = "a,b;c";
+    StringTokenizer t(text.data(), static_cast<int>(text.size()));
+    int len = 0;
+    char hit = 'x';
+    EXPECT_EQ(token(t.nextTokenAny(";,", len, &hit), len), "a");
+    EXPECT_EQ(hit, ',');
+    EXPECT_EQ(token(t.nextTokenAny(";,", len, &hit), len), "b");
+    EXPECT_EQ(hit, ';');
+    EXPECT_EQ(token(t.nextTokenAny(";,", len, &hit), len), "c");
+    EXPECT_EQ(hit, '\0');
+    EXPECT_EQ(t.nextTokenAny(";,", len, &hit), nullptr);
+}
+
+TEST(StringTokenizer, NoDataYieldsNoTokensAndAMissingStringTakesTheRest) {
+    StringTokenizer empty;
+    int len = 0;
+    EXPECT_EQ(empty.nextQuotedToken(';', len), nullptr);
+    EXPECT_EQ(empty.nextLine(len), nullptr);
+
+    // "--b" is cut off at the end of the range: not found, the whole rest is the token.
+    const std::string text = "ab--";
+    StringTokenizer t(text.data(), static_cast<int>(text.size()));
+    bool found = true;
+    EXPECT_EQ(token(t.nextTokenString("--b", len, &found), len), "ab--");
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(t.atEnd());
+}
