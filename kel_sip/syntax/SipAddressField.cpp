@@ -1,6 +1,7 @@
 #include "kel_sip/syntax/SipAddressField.h"
 
 #include "kel_sip/syntax/SipEscape.h"
+#include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 
 namespace kel_sip {
@@ -11,23 +12,24 @@ void SipAddressField::clear() {
 }
 
 void SipAddressField::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        parseText(SipTokenizer::trimLws(std::string_view(data, data != nullptr && length > 0 ? static_cast<size_t>(length) : 0)));
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid address field", e);
-    }
+    guardedParse(*this, data, length, clearFirst, "invalid address field",
+                 [this](std::string_view text) { parseText(SipTokenizer::trimLws(text)); });
 }
 
 void SipAddressField::parseText(std::string_view text) {
+    if (text.empty()) throw SipParseException("no contact");
     SipTokenizer tokenizer(text);
     int len = 0;
     char hit = '\0';
-    if (tokenizer.nextQuotedTokenAny(">", len, &hit) == nullptr) throw SipParseException("no contact");
+    tokenizer.nextQuotedTokenAny("<", len, &hit);
     size_t addressLength = 0;
-    if (hit == '>') {
-        addressLength = static_cast<size_t>(len) + 1;
+    if (hit == '<') {
+        // name-addr: the address ends at the ">" closing the bracket; a ">" without a "<"
+        // before it is no bracket and is left to the URI.
+        bool closed = false;
+        tokenizer.nextToken('>', len, &closed);
+        if (!closed) throw SipParseException("invalid address format");
+        addressLength = static_cast<size_t>(tokenizer.getPosition());
         tokenizer.skipLws();
         if (!tokenizer.atEnd() && *tokenizer.rest() != ';') throw SipParseException("invalid address format");
     } else {
@@ -63,9 +65,14 @@ size_t SipAddressField::bareAddressLength(std::string_view text) {
 }
 
 void SipAddressField::print(std::string& out, bool escape) const {
-    address.print(out, escape);
-    printFields(out);
-    printParameters(out);
+    std::string parameters;
+    printFields(parameters);
+    printParameters(parameters);
+    // Bare, a URI without user followed by a parameter holding "@" would read back with the
+    // parameters as its user part.
+    const bool forceBrackets = address.uri.userInfo.user.empty() && parameters.find('@') != std::string::npos;
+    address.print(out, escape, forceBrackets);
+    out += parameters;
 }
 
 void SipAddressField::unescape() {

@@ -54,7 +54,9 @@ public:
     void clear() override;
     // Failures are wrapped in "invalid uri". The user part may hold ";", "?" and "," without
     // brackets: a ";" or "?" is taken as part of it when an "@" follows before a ";" written
-    // with LWS around it.
+    // with LWS around it. The scheme must follow RFC 3986 section 3.1; a SIP URI holds no "<",
+    // ">" or '"', its user info no blank or control byte and its parameters no "@"; an opaque
+    // part holds no blank, control byte, "<", ">" or '"'.
     void parse(const char* data, int length, bool clearFirst) override;
     void print(std::string& out) const override { print(out, false, false, false); }
     // Prints with percent-escaping of the user info, the parameters and the headers as asked.
@@ -81,8 +83,9 @@ public:
     bool equals(const SipURI& other) const;
 
     Target target() const;
-    // Resolves target() to a socket address, numeric hosts without a lookup; false when the
-    // name does not resolve or the URI has no host.
+    // Resolves target() to a socket address (the first the resolver gives); false when the
+    // name does not resolve or the URI has no host. A host name costs a blocking resolver
+    // lookup, so call it from a worker, never while holding a list or entry lock.
     bool resolveTarget(sockaddr_storage& address, socklen_t& length) const;
 
     std::string scheme;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "SipTestUtil.h"
 #include "kel_sip/syntax/SipTransportType.h"
 
 using kel_sip::SipHostPort;
@@ -11,22 +12,9 @@ using kel_sip::SipParseException;
 
 namespace {
 
-SipHostPort parsed(const std::string& text) {
-    SipHostPort hostPort;
-    hostPort.parse(text.data(), static_cast<int>(text.size()), true);
-    return hostPort;
-}
+SipHostPort parsed(const std::string& text) { return kel_sip::test::parsed<SipHostPort>(text); }
 
-std::string failure(const std::string& text) {
-    SipHostPort hostPort("keep", 1);
-    try {
-        hostPort.parse(text.data(), static_cast<int>(text.size()), true);
-    } catch (const SipParseException& e) {
-        EXPECT_TRUE(hostPort.empty());
-        return e.toString();
-    }
-    return "parsed";
-}
+std::string failure(const std::string& text) { return kel_sip::test::parseFailure(text, SipHostPort("keep", 1)); }
 
 }  // namespace
 
@@ -86,4 +74,13 @@ TEST(SipTransportType, NamesCompareWithoutCaseAndTlsHasItsOwnPort) {
     EXPECT_EQ(kel_sip::defaultPort(kel_sip::kTransportTLS), 5061);
     EXPECT_EQ(kel_sip::defaultPort(kel_sip::kTransportNone), 5060);
     EXPECT_STREQ(kel_sip::transportName(9), "");
+}
+
+TEST(SipHostPort, Ipv6HostsHoldOnlyAddressBytesSoTheyPrintBackParseably) {
+    // Taken whole, "h:1]:5070" would print as "[h:1]:5070]", which no longer parses.
+    for (const char* text : {"2001:db8::1]:5070", "[[::1]", "[p:q]", "x::1", "[::1%]", "[::1%e th]", "[abc]"}) {
+        EXPECT_EQ(failure(text), "(0) invalid hostport, invalid ipv6 address") << text;
+    }
+    EXPECT_EQ(parsed("[fe80::1%25eth0]:5060").host, "fe80::1%25eth0");
+    EXPECT_EQ(parsed("::ffff:10.0.0.1").host, "::ffff:10.0.0.1");
 }
