@@ -148,7 +148,6 @@ protected:
 
 private:
     class Parser;
-    class Printer;
     void copyLayoutSwitches();
     void copyDialogFields(SipMessage& target) const;
 };
