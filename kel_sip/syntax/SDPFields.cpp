@@ -10,22 +10,35 @@ using sdp_text::nextField;
 using sdp_text::parseNumber;
 using sdp_text::restOf;
 
+namespace {
+
+// nettype SP addrtype SP address, the tail that "o=" and "c=" lines share.
+void printLocation(std::string& out, const std::string& networkType, const std::string& addressType,
+                   const std::string& address) {
+    out += networkType;
+    out += ' ';
+    out += addressType;
+    out += ' ';
+    out += address;
+}
+
+}  // namespace
+
 bool SDPOrigin::parse(std::string_view text) {
     clear();
     auto fields = sdp_text::tokenizerOf(text);
     const auto user = nextField(fields);
+    SDPConnection location;
     if (!user || !parseNumber(nextField(fields), 0, INT64_MAX, sessionId) ||
-        !parseNumber(nextField(fields), 0, INT64_MAX, sessionVersion)) {
+        !parseNumber(nextField(fields), 0, INT64_MAX, sessionVersion) || !restOf(fields) ||
+        !location.parse(*restOf(fields))) {
+        clear();
         return false;
     }
-    const auto network = nextField(fields);
-    const auto type = nextField(fields);
-    const auto rest = restOf(fields);
-    if (!network || !type || !rest) return false;
     userName = *user;
-    networkType = *network;
-    addressType = *type;
-    address = *rest;
+    networkType = std::move(location.networkType);
+    addressType = std::move(location.addressType);
+    address = std::move(location.address);
     return true;
 }
 
@@ -36,11 +49,7 @@ void SDPOrigin::print(std::string& out) const {
     out += ' ';
     out += std::to_string(sessionVersion);
     out += ' ';
-    out += networkType;
-    out += ' ';
-    out += addressType;
-    out += ' ';
-    out += address;
+    printLocation(out, networkType, addressType, address);
 }
 
 bool SDPConnection::parse(std::string_view text) {
@@ -56,13 +65,7 @@ bool SDPConnection::parse(std::string_view text) {
     return true;
 }
 
-void SDPConnection::print(std::string& out) const {
-    out += networkType;
-    out += ' ';
-    out += addressType;
-    out += ' ';
-    out += address;
-}
+void SDPConnection::print(std::string& out) const { printLocation(out, networkType, addressType, address); }
 
 bool SDPAttribute::parse(std::string_view text) {
     clear();

@@ -14,14 +14,8 @@ bool SipDigestChallenge::empty() const {
 }
 
 void SipDigestChallenge::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        readDigestParameters(data, length, "unsupported challenge",
-                             [this](std::string_view name, std::string_view value) { take(name, value); });
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid digest challenge", e);
-    }
+    parseDigestParam(*this, data, length, clearFirst, "invalid digest challenge", "unsupported challenge",
+                     [this](std::string_view name, std::string_view value) { take(name, value); });
 }
 
 void SipDigestChallenge::take(std::string_view name, std::string_view value) {

@@ -1,5 +1,6 @@
 #include "kel_sip/syntax/SipDigestParams.h"
 
+#include "kel_sip/syntax/SipParam.h"
 #include "kel_sip/syntax/SipParseException.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 #include "kel_util/HeaderField.h"
@@ -25,8 +26,7 @@ std::string_view readValue(SipTokenizer& tokenizer) {
     return view(value, length);
 }
 
-}  // namespace
-
+// The parameter loop of parseDigestParam, throwing the unwrapped errors.
 void readDigestParameters(const char* data, int length, const char* unsupportedScheme,
                           const std::function<void(std::string_view name, std::string_view value)>& take) {
     SipTokenizer tokenizer(data, length);
@@ -42,6 +42,20 @@ void readDigestParameters(const char* data, int length, const char* unsupportedS
         if (tokenizer.atEnd()) throw SipParseException("invalid param");
         const std::string_view value = readValue(tokenizer);
         take(view(name, nameLength), value);
+    }
+}
+
+}  // namespace
+
+void parseDigestParam(SipParam& param, const char* data, int length, bool clearFirst, const char* wrapper,
+                      const char* unsupportedScheme,
+                      const std::function<void(std::string_view name, std::string_view value)>& take) {
+    if (clearFirst) param.clear();
+    try {
+        readDigestParameters(data, length, unsupportedScheme, take);
+    } catch (const SipParseException& e) {
+        if (clearFirst) param.clear();
+        throw SipParseException(wrapper, e);
     }
 }
 

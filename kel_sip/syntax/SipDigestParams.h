@@ -8,14 +8,18 @@
 
 namespace kel_sip {
 
-// Reads "Digest" followed by name=value pairs separated by ",". A value in double quotes runs
-// to the next double quote (no escapes) and whatever follows it up to the next "," is
-// skipped; any other value runs to the next ",". take receives each pair in order, names
-// as written. Throws SipParseException "no challenge name" (no scheme), unsupportedScheme
-// (a scheme other than "Digest"), "invalid param" (nothing after "=") or "invalid value"
-// (an unterminated quoted value).
-void readDigestParameters(const char* data, int length, const char* unsupportedScheme,
-                          const std::function<void(std::string_view name, std::string_view value)>& take);
+class SipParam;
+
+// SipParam::parse for the digest classes. Reads "Digest" followed by name=value pairs
+// separated by ",". A value in double quotes runs to the next double quote (no escapes) and
+// whatever follows it up to the next "," is skipped; any other value runs to the next ",".
+// take receives each pair in order, names as written. With clearFirst, param is cleared
+// before and again on failure. Failures throw SipParseException(wrapper) with the cause
+// "no challenge name" (no scheme), unsupportedScheme (a scheme other than "Digest"),
+// "invalid param" (nothing after "=") or "invalid value" (an unterminated quoted value).
+void parseDigestParam(SipParam& param, const char* data, int length, bool clearFirst, const char* wrapper,
+                      const char* unsupportedScheme,
+                      const std::function<void(std::string_view name, std::string_view value)>& take);
 
 // Writes "Digest name=value, name=value, ..."; nothing until the first parameter.
 class DigestParameterWriter {

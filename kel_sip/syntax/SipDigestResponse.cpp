@@ -105,14 +105,8 @@ bool SipDigestResponse::empty() const {
 }
 
 void SipDigestResponse::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        readDigestParameters(data, length, "unsupported response",
-                             [this](std::string_view name, std::string_view value) { take(name, value); });
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid digest response", e);
-    }
+    parseDigestParam(*this, data, length, clearFirst, "invalid digest response", "unsupported response",
+                     [this](std::string_view name, std::string_view value) { take(name, value); });
 }
 
 void SipDigestResponse::take(std::string_view name, std::string_view value) {
