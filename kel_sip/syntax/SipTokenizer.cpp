@@ -95,8 +95,18 @@ const char* SipTokenizer::nextWord(int& len, bool* found) {
     return start;
 }
 
-bool SipTokenizer::lwsAround(int pos) const {
-    return lwsBefore(data_, pos) > 0 || lwsAfter(data_, length_, pos + 1) > 0;
+bool SipTokenizer::lwsAround(std::string_view text, size_t pos) {
+    return lwsBefore(text.data(), static_cast<int>(pos)) > 0 ||
+           lwsAfter(text.data(), static_cast<int>(text.size()), static_cast<int>(pos) + 1) > 0;
+}
+
+size_t SipTokenizer::userPartEnd(std::string_view text, size_t separator) {
+    constexpr size_t npos = std::string_view::npos;
+    for (size_t i = text.find_first_of("@;?", separator + 1); i != npos; i = text.find_first_of("@;?", i + 1)) {
+        if (text[i] == '@') return i;
+        if (text[i] == ';' && lwsAround(text, i)) return npos;
+    }
+    return npos;
 }
 
 int SipTokenizer::pastClosingBracket(int open) const {

@@ -19,6 +19,12 @@ public:
     static int lwsBefore(const char* data, int pos);
     // text without leading and trailing LWS.
     static std::string_view trimLws(std::string_view text);
+    // Whether LWS stands directly before or after the byte at pos.
+    static bool lwsAround(std::string_view text, size_t pos);
+    // For a ";" or "?" at 'separator' that may lie in the user part of a bare SIP URI, the
+    // offset of the "@" ending that user part, or npos. The look-ahead passes "?" and ";"
+    // written without LWS, and stops at a ";" with LWS around it, which separates parameters.
+    static size_t userPartEnd(std::string_view text, size_t separator);
 
     // Moves the position over any LWS.
     void skipLws();
@@ -44,7 +50,7 @@ private:
     int addressEnd(int from) const;
     // Whether the comma at 'comma' lies in a user part: the look-ahead after it reaches "@".
     bool commaInUserPart(int comma, int colons) const;
-    bool lwsAround(int pos) const;
+    bool lwsAround(int pos) const { return lwsAround(std::string_view(data_, static_cast<size_t>(length_)), static_cast<size_t>(pos)); }
     // Offset just past the '>' closing the '<' at 'open', or length_.
     int pastClosingBracket(int open) const;
 };
