@@ -1,16 +1,13 @@
 #include "kel_util/HeaderField.h"
 
+#include "kel_util/TextUtil.h"
+
 namespace kel_util {
-namespace {
-
-unsigned char foldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
-
-}  // namespace
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) return false;
+        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
     }
     return true;
 }

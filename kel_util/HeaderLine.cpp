@@ -1,0 +1,75 @@
+#include "kel_util/HeaderLine.h"
+
+#include <cstring>
+
+#include "kel_util/TextUtil.h"
+
+namespace kel_util {
+namespace {
+
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// The logical line scan behind findHeaderLine. With growing, a decision that depends on
+// bytes not yet in the range gives -1 instead.
+int scanHeaderLine(const char* data, int count, const char*& next, bool growing) {
+    next = nullptr;
+    if (data == nullptr || count < 0) count = 0;
+    int i = 0;
+    for (;;) {
+        while (i < count && !isLineEnd(data[i])) ++i;
+        if (i == count) return growing ? -1 : i;
+        const int end = i;
+        int after = end + 1;
+        if (data[end] == '\r') {
+            if (after < count && data[after] == '\n') {
+                ++after;
+            } else if (after == count && growing) {
+                return -1;
+            }
+        }
+        if (end > 0) {
+            if (after == count && growing) return -1;
+            if (after < count && (data[after] == ' ' || data[after] == '\t')) {
+                i = after;
+                continue;
+            }
+        }
+        next = data + after;
+        return end;
+    }
+}
+
+}  // namespace
+
+int findLine(const char* data, int count, const char*& next) {
+    next = nullptr;
+    if (data == nullptr || count <= 0) return 0;
+    int i = 0;
+    while (i < count && !isLineEnd(data[i])) ++i;
+    if (i == count) return i;
+    next = data + i + (data[i] == '\r' && i + 1 < count && data[i + 1] == '\n' ? 2 : 1);
+    return i;
+}
+
+int findHeaderLine(const char* data, int count, const char*& next) { return scanHeaderLine(data, count, next, false); }
+
+int findCompleteHeaderLine(const char* data, int count, const char*& next) {
+    return scanHeaderLine(data, count, next, true);
+}
+
+bool splitHeaderLine(const char* data, int count, std::string_view& name, std::string_view& value) {
+    if (data == nullptr || count <= 0) return false;
+    const void* colon = std::memchr(data, ':', static_cast<size_t>(count));
+    if (colon == nullptr) return false;
+    const int at = static_cast<int>(static_cast<const char*>(colon) - data);
+    int nameEnd = at;
+    while (nameEnd > 0 && isAsciiSpace(data[nameEnd - 1])) --nameEnd;
+    if (nameEnd == 0) return false;
+    int valueStart = at + 1;
+    while (valueStart < count && isAsciiSpace(data[valueStart])) ++valueStart;
+    name = std::string_view(data, static_cast<size_t>(nameEnd));
+    value = std::string_view(data + valueStart, static_cast<size_t>(count - valueStart));
+    return true;
+}
+
+}  // namespace kel_util

@@ -1,0 +1,33 @@
+#include "kel_util/RFC822Message.h"
+
+namespace kel_util {
+
+void RFC822Message::clear() {
+    startLine.clear();
+    headers.clear();
+    contentType.clear();
+    body.clear();
+}
+
+void RFC822Message::print(std::string& out) const {
+    printStartLine(out);
+    printHeaders(out);
+    out.append("\r\n");
+    out.append(body.view());
+}
+
+void RFC822Message::printStartLine(std::string& out) const { out.append(startLine).append("\r\n"); }
+
+void RFC822Message::printHeaders(std::string& out) const {
+    headers.print(out);
+    if (!contentType.empty()) out.append("Content-Type: ").append(contentType).append("\r\n");
+    out.append("Content-Length: ").append(std::to_string(body.getLength())).append("\r\n");
+}
+
+std::string RFC822Message::toString() const {
+    std::string out;
+    print(out);
+    return out;
+}
+
+}  // namespace kel_util
