@@ -7,11 +7,11 @@
 #include "kel_sip/syntax/SipURI.h"
 #include "kel_util/Decimal.h"
 #include "phone/FilterList.h"
+#include "phone/SettingsApplier.h"
 
 #include <cctype>
 #include <climits>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -51,11 +51,6 @@ bool emptyOrParses(const std::string& text) {
 bool isHeaderLines(const std::string& text) {
     kel_sip::HeaderList headers;
     return headers.parse(text.data(), static_cast<int>(text.size()), true);
-}
-
-bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Splits text at "\n" (a "\r" before it is dropped) and checks every non-empty line.
@@ -161,7 +156,7 @@ std::optional<SettingsFault> checkSip(const Settings& s) {
 std::optional<SettingsFault> checkLog(const Settings& s) {
     return PageCheck(SettingsPage::Log)
         .require(inRange(s.log.logLevel, 0, 7), "LogLevel")
-        .require(s.log.logDir.empty() || isDirectory(s.log.logDir), "LogDir")
+        .require(s.log.logDir.empty() || SettingsApplier::logDirectory(s.log.logDir) == s.log.logDir, "LogDir")
         .require(inRange(s.log.logIndexMax, 0, 100), "LogIndexMax", "Please set from 0 to 100 to 'Max Index'")
         .result();
 }

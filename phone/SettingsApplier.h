@@ -1,0 +1,47 @@
+// Applying the settings: at start-up once the logic is up, and after another settings file
+// is opened, always in this order:
+//   1. the call legs are dropped and the shown state cleared (host);
+//   2. the message layout switches of the syntax layer;
+//   3. logging;
+//   4. the stack settings (through the host's StackSettingsTarget) and the escaping switches;
+//   5. the message captor;
+//   6. the user agent is started, then NAT traversal, audio and registration (host);
+//   7. the title, the auto-respond choice and the controls are refreshed (host).
+// Runs on the logic thread.
+#pragma once
+
+#include "phone/Settings.h"
+#include "phone/StackSettingsTarget.h"
+
+#include <string>
+
+// The parts of the phone that take part in applying the settings.
+class SettingsApplyHost {
+public:
+    virtual ~SettingsApplyHost() = default;
+
+    virtual void resetCallLegs() = 0;
+    virtual StackSettingsTarget& stack() = 0;
+    virtual void startUserAgent(const Settings& settings) = 0;
+    virtual void refreshWindow(const Settings& settings) = 0;
+    // The status line; what is shown there is logged too.
+    virtual void showStatus(const std::string& text) = 0;
+};
+
+class SettingsApplier {
+public:
+    static constexpr const char* productName = "Tessaly";
+
+    static void apply(const Settings& settings, SettingsApplyHost& host);
+
+    // The steps, in the order apply runs them.
+    static void applyLayoutSwitches(const SipSettings& sip);
+    static void startLogging(const LogSettings& log);
+    static void applyStackSettings(const Settings& settings, StackSettingsTarget& stack);
+    static void applyEscapeSwitches(const SipSettings& sip);
+
+    // The LocalTag setting as the stack takes it: "null" stands for an empty tag.
+    static std::string stackLocalTag(const std::string& localTag);
+    // The directory logs go to: LogDir, or "." when it is empty or not a directory.
+    static std::string logDirectory(const std::string& logDir);
+};
