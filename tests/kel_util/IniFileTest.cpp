@@ -2,41 +2,17 @@
 
 #include "kel_util/Exception.h"
 
+#include "tests/support/TempDir.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using kel_util::IniFile;
-
-namespace {
-
-// A fresh directory under the system's temporary directory, removed with its files at the end.
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/tessaly-ini-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-}  // namespace
+using tessaly_test::readFile;
+using tessaly_test::TempDir;
 
 TEST(IniFile, FindsSectionsAndKeysWhateverTheirCaseAndSpacing) {
     const IniFile ini("  [ Basic ]  \r\n\tUSER =  alice \r\nserverport=5070\n[sip]\nUser=bob");
@@ -105,7 +81,7 @@ TEST(IniFile, WriteThenReadGivesTheSameFileAndLeavesNoTemporary) {
     IniFile ini("[A]\r\nk=v\r\n");
     ini.set("A", "j", "w");
     ini.write(dir.file("c.ini"));
-    EXPECT_EQ(slurp(dir.file("c.ini")), "[A]\nk=v\nj=w\n");
+    EXPECT_EQ(readFile(dir.file("c.ini")), "[A]\nk=v\nj=w\n");
     EXPECT_EQ(IniFile::read(dir.file("c.ini")).get("A", "j"), "w");
     EXPECT_NE(::access(dir.file("c.ini.tmp").c_str(), F_OK), 0);
 }

@@ -3,42 +3,19 @@
 #include "kel_util/IniFile.h"
 #include "phone/SettingsFields.h"
 
+#include "tests/support/TempDir.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using kel_util::IniFile;
+using tessaly_test::readFile;
+using tessaly_test::TempDir;
+using tessaly_test::writeFile;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/tessaly-settings-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void spit(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // Gives every field a value that differs from its default and from every other field's value,
 // so that a key read into the wrong field or not read at all shows in a round trip.
@@ -211,13 +188,13 @@ TEST(SettingsFile, HistoryListsHoldAtMostNumOfHistoryEntries) {
 
 TEST(SettingsFile, UnknownKeysSectionsAndCommentsSurviveASave) {
     TempDir dir;
-    spit(dir.file("config.ini"),
+    writeFile(dir.file("config.ini"),
          "; top comment\n[Basic]\n# about the user\nUser=old\nFutureKey=keep me\n\n[Future]\na=b\n");
     Settings s;
     s.basic.user = "new";
     SettingsFile file("config.ini", dir.path());
     ASSERT_TRUE(file.save(s, false));
-    const std::string text = slurp(dir.file("config.ini"));
+    const std::string text = readFile(dir.file("config.ini"));
     EXPECT_EQ(text.rfind("; top comment\n[Basic]\n# about the user\nUser=new\nFutureKey=keep me\n", 0), 0u) << text;
     const IniFile ini(text);
     EXPECT_EQ(ini.get("Future", "a"), "b");
