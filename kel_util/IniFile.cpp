@@ -2,6 +2,7 @@
 
 #include "kel_util/Exception.h"
 #include "kel_util/HeaderField.h"
+#include "kel_util/TextUtil.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,13 +14,6 @@ namespace kel_util {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
-
-std::string_view trimBlanks(std::string_view text) noexcept {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 bool isComment(std::string_view trimmed) noexcept {
     return !trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#');
@@ -108,16 +102,16 @@ void IniFile::write(const std::string& path) const {
 
 IniFile::Line IniFile::parseLine(std::string text) {
     Line line;
-    const std::string_view trimmed = trimBlanks(text);
+    const std::string_view trimmed = trimLinearSpace(text);
     if (!trimmed.empty() && trimmed.front() == '[') {
         const auto close = trimmed.find(']');
         if (close != std::string_view::npos) {
-            line.section = std::string(trimBlanks(trimmed.substr(1, close - 1)));
+            line.section = std::string(trimLinearSpace(trimmed.substr(1, close - 1)));
             line.isSection = true;
         }
     } else if (!isComment(trimmed)) {
         const auto equals = trimmed.find('=');
-        if (equals != std::string_view::npos) line.key = std::string(trimBlanks(trimmed.substr(0, equals)));
+        if (equals != std::string_view::npos) line.key = std::string(trimLinearSpace(trimmed.substr(0, equals)));
     }
     line.text = std::move(text);
     return line;
@@ -140,7 +134,7 @@ std::size_t IniFile::findKey(std::size_t sectionLine, std::string_view key) cons
 std::size_t IniFile::sectionEnd(std::size_t sectionLine) const {
     std::size_t end = sectionLine + 1;
     for (std::size_t i = sectionLine + 1; i < lines_.size() && !lines_[i].isSection; ++i) {
-        if (!trimBlanks(lines_[i].text).empty()) end = i + 1;
+        if (!trimLinearSpace(lines_[i].text).empty()) end = i + 1;
     }
     return end;
 }
@@ -151,7 +145,7 @@ std::optional<std::string> IniFile::get(std::string_view section, std::string_vi
     const auto keyLine = findKey(sectionLine, key);
     if (keyLine == npos) return std::nullopt;
     const std::string& text = lines_[keyLine].text;
-    return std::string(trimBlanks(std::string_view(text).substr(text.find('=') + 1)));
+    return std::string(trimLinearSpace(std::string_view(text).substr(text.find('=') + 1)));
 }
 
 void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
@@ -161,7 +155,7 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
     }
     auto sectionLine = findSection(section);
     if (sectionLine == npos) {
-        if (!lines_.empty() && !trimBlanks(lines_.back().text).empty()) lines_.push_back(parseLine({}));
+        if (!lines_.empty() && !trimLinearSpace(lines_.back().text).empty()) lines_.push_back(parseLine({}));
         lines_.push_back(parseLine("[" + std::string(section) + "]"));
         sectionLine = lines_.size() - 1;
     }

@@ -6,6 +6,7 @@
 #include "kel_sip/syntax/SipHostPort.h"
 #include "kel_sip/syntax/SipURI.h"
 #include "kel_util/Decimal.h"
+#include "kel_util/TextUtil.h"
 #include "phone/FilterList.h"
 #include "phone/SettingsApplier.h"
 
@@ -53,16 +54,11 @@ bool isHeaderLines(const std::string& text) {
     return headers.parse(text.data(), static_cast<int>(text.size()), true);
 }
 
-// Splits text at "\n" (a "\r" before it is dropped) and checks every non-empty line.
+// Checks every non-empty line of text; lines end with LF or CR LF.
 template <class Check>
 bool everyLine(std::string_view text, Check check) {
-    while (!text.empty()) {
-        const auto lf = text.find('\n');
-        std::string_view line = text.substr(0, lf);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!line.empty() && !check(line)) return false;
-        if (lf == std::string_view::npos) break;
-        text.remove_prefix(lf + 1);
+    for (std::string_view line : kel_util::split(text, '\n', "\r", true)) {
+        if (!check(line)) return false;
     }
     return true;
 }
@@ -73,12 +69,8 @@ bool isPayloadType(std::string_view text) {
 
 // Payload type numbers separated by blanks.
 bool isMediaFormatList(std::string_view text) {
-    while (!text.empty()) {
-        const auto blank = text.find(' ');
-        const std::string_view format = text.substr(0, blank);
-        if (!format.empty() && !isPayloadType(format)) return false;
-        if (blank == std::string_view::npos) break;
-        text.remove_prefix(blank + 1);
+    for (const std::string& format : kel_util::split(text, ' ', nullptr, true)) {
+        if (!isPayloadType(format)) return false;
     }
     return true;
 }
