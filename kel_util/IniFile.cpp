@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kel_util {
@@ -77,10 +79,19 @@ IniFile IniFile::read(const std::string& path) {
 }
 
 void IniFile::write(const std::string& path) const {
-    const std::string temporary = path + ".tmp";
+    // A symbolic link keeps pointing at the file it names: the new content replaces the target.
+    std::error_code noTarget;
+    const auto canonical = std::filesystem::canonical(path, noTarget);
+    const std::string target = noTarget ? path : canonical.string();
+    const std::string temporary = target + ".tmp";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw FileException(errno, "IniFile::write. Failed open, path=" + temporary);
     try {
+        // The file may hold a password: a file the owner has closed to others stays closed.
+        struct stat existing {};
+        if (::stat(target.c_str(), &existing) == 0 && ::fchmod(fd, existing.st_mode & 07777) != 0) {
+            throw FileException(errno, "IniFile::write. Failed fchmod, path=" + temporary);
+        }
         writeAll(fd, text(), temporary);
         if (::fsync(fd) != 0) throw FileException(errno, "IniFile::write. Failed fsync, path=" + temporary);
     } catch (...) {
@@ -93,10 +104,10 @@ void IniFile::write(const std::string& path) const {
         ::unlink(temporary.c_str());
         throw FileException(code, "IniFile::write. Failed close, path=" + temporary);
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int code = errno;
         ::unlink(temporary.c_str());
-        throw FileException(code, "IniFile::write. Failed rename, path=" + path);
+        throw FileException(code, "IniFile::write. Failed rename, path=" + target);
     }
 }
 

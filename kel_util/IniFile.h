@@ -23,7 +23,8 @@ public:
     // other failure to read.
     static IniFile read(const std::string& path);
     // Writes to a temporary file beside path and renames it over path, so that a failure never
-    // leaves a half-written file. Throws FileException.
+    // leaves a half-written file; an existing file keeps its mode, and a symbolic link its
+    // target. Throws FileException.
     void write(const std::string& path) const;
 
     std::optional<std::string> get(std::string_view section, std::string_view key) const;

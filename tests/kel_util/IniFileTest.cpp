@@ -85,3 +85,19 @@ TEST(IniFile, WriteThenReadGivesTheSameFileAndLeavesNoTemporary) {
     EXPECT_EQ(IniFile::read(dir.file("c.ini")).get("A", "j"), "w");
     EXPECT_NE(::access(dir.file("c.ini.tmp").c_str(), F_OK), 0);
 }
+
+TEST(IniFile, WriteKeepsTheFileModeAndWritesThroughSymbolicLinks) {
+    TempDir dir;
+    tessaly_test::writeFile(dir.file("real.ini"), "[A]\nk=1\n");
+    ASSERT_EQ(::chmod(dir.file("real.ini").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("real.ini", dir.file("link.ini").c_str()), 0);
+    IniFile ini = IniFile::read(dir.file("link.ini"));
+    ini.set("A", "k", "2");
+    ini.write(dir.file("link.ini"));
+    EXPECT_EQ(readFile(dir.file("real.ini")), "[A]\nk=2\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.file("link.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(dir.file("real.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
