@@ -1,6 +1,8 @@
 #include "kel_sip/syntax/HeaderListBase.h"
 
 #include "kel_sip/syntax/SipHeader.h"
+#include "kel_sip/syntax/SipSessionExpires.h"
+#include "kel_sip/syntax/SipStrList.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 
 namespace kel_sip {
@@ -76,6 +78,30 @@ void HeaderListBase::addTypedHeader(int kind, const SipParam& value) {
     std::string text;
     value.print(text);
     addHeader(kind, text);
+}
+
+void HeaderListBase::addSessionExpires(int seconds, int refresher) {
+    if (seconds < 0) return;
+    addTypedHeader(SipHeader::SessionExpires,
+                   SipSessionExpires(seconds, seconds > 0 ? refresher : SipSessionExpires::RefresherNone));
+}
+
+void HeaderListBase::mergeStrList(int kind, const SipStrList& additions) {
+    SipStrList merged;
+    if (const kel_util::RFC822ValueList* values = typedList().find(kind)) {
+        for (const std::string& value : values->getValues()) {
+            SipStrList existing;
+            try {
+                existing.parse(value.data(), static_cast<int>(value.size()), true);
+            } catch (const SipParseException&) {
+                continue;  // a value that is no token list has nothing to merge with
+            }
+            for (const std::string& token : existing.getValues()) merged.addUnique(token);
+        }
+    }
+    for (const std::string& token : additions.getValues()) merged.addUnique(token);
+    typedList().remove(kind);
+    if (!merged.empty()) addTypedHeader(kind, merged);
 }
 
 }  // namespace kel_sip

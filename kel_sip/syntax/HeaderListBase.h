@@ -12,6 +12,8 @@
 
 namespace kel_sip {
 
+class SipStrList;
+
 class HeaderListBase {
 public:
     using Position = kel_util::RFC822ValueList::Position;
@@ -39,6 +41,13 @@ public:
     bool getTypedHeader(int kind, SipParam& value, Position position = Position::First, bool firstElement = false);
     // Appends the printed form of value under kind.
     void addTypedHeader(int kind, const SipParam& value);
+    // One Session-Expires value (RFC 4028): nothing when seconds is negative; the refresher
+    // (SipSessionExpires::Refresher) is kept only when seconds is greater than 0.
+    void addSessionExpires(int seconds, int refresher);
+    // Merges option tags into a comma-list kind (Supported, Require, ...): the kind's values
+    // and the new tags become one value, each tag once (compared without case), first order kept.
+    void mergeStrList(int kind, const SipStrList& additions);
+
 protected:
     HeaderListBase() = default;
     HeaderListBase(const HeaderListBase&) = default;
