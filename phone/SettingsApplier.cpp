@@ -30,6 +30,7 @@ void SettingsApplier::apply(const Settings& settings, SettingsApplyHost& host) {
     applyLayoutSwitches(settings.sip);
     startLogging(settings.log);
     applyStackSettings(settings, host.stack());
+    applyCaptor(settings.local.messageCaptor);
     host.startUserAgent(settings);
     host.refreshWindow(settings);
 }
@@ -80,6 +81,18 @@ void SettingsApplier::applyEscapeSwitches(const SipSettings& sip) {
     setEscapeGroup(sip.unEscape, SipSwitch::UnEscapeRequestURI, SipSwitch::UnEscapeRoute,
                    SipSwitch::UnEscapeRecordRoute, SipSwitch::UnEscapeFrom, SipSwitch::UnEscapeTo,
                    SipSwitch::UnEscapeContact);
+}
+
+bool SettingsApplier::applyCaptor(bool on, int port, const std::string& host) {
+    if (!on) {
+        kel_util::MessageCaptor::cleanCaptor();
+        return true;
+    }
+    if (kel_util::MessageCaptor::startCaptor(port, host)) return true;
+    kel_util::logPrint(kel_util::MIN,
+                       "SettingsApplier::applyCaptor. Failed to start MessageCaptor, host=[%s], port=%d.\n",
+                       host.c_str(), port);
+    return false;
 }
 
 std::string SettingsApplier::stackLocalTag(const std::string& localTag) {

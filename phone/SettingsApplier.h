@@ -4,12 +4,13 @@
 //   2. the message layout switches of the syntax layer;
 //   3. logging;
 //   4. the stack settings (through the host's StackSettingsTarget) and the escaping switches;
-//   5. the message captor;
+//   5. the message captor, towards "localhost" port 19060;
 //   6. the user agent is started, then NAT traversal, audio and registration (host);
 //   7. the title, the auto-respond choice and the controls are refreshed (host).
 // Runs on the logic thread.
 #pragma once
 
+#include "kel_util/MessageCaptor.h"
 #include "phone/Settings.h"
 #include "phone/StackSettingsTarget.h"
 
@@ -39,6 +40,10 @@ public:
     static void startLogging(const LogSettings& log);
     static void applyStackSettings(const Settings& settings, StackSettingsTarget& stack);
     static void applyEscapeSwitches(const SipSettings& sip);
+    // Starts the process-wide captor when on; stops it when off, so that turning the setting
+    // off stops the copies at once. False when it should run but cannot be started.
+    static bool applyCaptor(bool on, int port = kel_util::MessageCaptor::DEFAULT_PORT,
+                            const std::string& host = "localhost");
 
     // The LocalTag setting as the stack takes it: "null" stands for an empty tag.
     static std::string stackLocalTag(const std::string& localTag);

@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -97,6 +104,7 @@ TEST_F(SettingsApplierTest, StepsRunInTheFixedOrder) {
     s.sip.updateToAddress = true;
     s.extension.unregisterByWildCard = true;
     s.option.minSE = 90;
+    s.local.messageCaptor = false;
     RecordingHost host;
     SettingsApplier::apply(s, host);
     EXPECT_EQ(host.calls, (std::vector<std::string>{
@@ -169,4 +177,62 @@ TEST(SettingsApplier, LogDirectoryFallsBackToTheCurrentDirectory) {
     EXPECT_EQ(SettingsApplier::logDirectory(""), ".");
     EXPECT_EQ(SettingsApplier::logDirectory("/no/such/tessaly/dir"), ".");
     EXPECT_EQ(SettingsApplier::logDirectory("/tmp"), "/tmp");
+}
+
+namespace {
+
+// A TCP listener on 127.0.0.1 at a free port, for the captor to connect to.
+class CaptureListener {
+public:
+    CaptureListener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(fd_, 4) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~CaptureListener() {
+        if (peer_ >= 0) ::close(peer_);
+        ::close(fd_);
+    }
+    int port() const { return port_; }
+
+    // Waits for the captor's connection.
+    bool accepted() {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 10000) != 1) return false;
+        peer_ = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        return peer_ >= 0;
+    }
+    // Waits until the captor closes its side, reading what it still sends.
+    bool closedByPeer() {
+        char buffer[4096];
+        for (;;) {
+            pollfd p{peer_, POLLIN, 0};
+            if (::poll(&p, 1, 10000) != 1) return false;
+            const ssize_t n = ::read(peer_, buffer, sizeof buffer);
+            if (n == 0) return true;
+            if (n < 0 && errno != EINTR) return true;
+        }
+    }
+
+private:
+    int fd_ = -1;
+    int peer_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace
+
+TEST(SettingsApplier, CaptorRunsWhileTheSettingIsOnAndStopsWhenTurnedOff) {
+    CaptureListener listener;
+    ASSERT_GT(listener.port(), 0);
+    ASSERT_TRUE(SettingsApplier::applyCaptor(true, listener.port(), "127.0.0.1"));
+    EXPECT_TRUE(listener.accepted());
+    EXPECT_TRUE(SettingsApplier::applyCaptor(false));
+    EXPECT_TRUE(listener.closedByPeer());
 }
