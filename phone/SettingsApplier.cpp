@@ -35,6 +35,14 @@ void SettingsApplier::apply(const Settings& settings, SettingsApplyHost& host) {
     host.refreshWindow(settings);
 }
 
+bool SettingsApplier::openAndApply(SettingsFile& file, const std::string& name, Settings& settings,
+                                   SettingsApplyHost& host) {
+    if (!file.open(name, settings)) return false;
+    host.cleanUp();
+    apply(settings, host);
+    return true;
+}
+
 void SettingsApplier::applyLayoutSwitches(const SipSettings& sip) {
     kel_sip::setSipSwitch(SipSwitch::Compact, sip.compact);
     kel_sip::setSipSwitch(SipSwitch::SipHeaderOneLine, sip.sipHeaderOneLine);

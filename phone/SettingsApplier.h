@@ -12,6 +12,7 @@
 
 #include "kel_util/MessageCaptor.h"
 #include "phone/Settings.h"
+#include "phone/SettingsFile.h"
 #include "phone/StackSettingsTarget.h"
 
 #include <string>
@@ -21,6 +22,9 @@ class SettingsApplyHost {
 public:
     virtual ~SettingsApplyHost() = default;
 
+    // What closing the window does before the settings of another file are applied: calls
+    // ended, port mappings deleted, the user agent and the pseudo servers stopped.
+    virtual void cleanUp() = 0;
     virtual void resetCallLegs() = 0;
     virtual StackSettingsTarget& stack() = 0;
     virtual void startUserAgent(const Settings& settings) = 0;
@@ -34,6 +38,9 @@ public:
     static constexpr const char* productName = "Tessaly";
 
     static void apply(const Settings& settings, SettingsApplyHost& host);
+    // The open command: loads the named file into settings and makes it the current file, then
+    // cleans up and applies. False, with nothing changed, when the file cannot be read.
+    static bool openAndApply(SettingsFile& file, const std::string& name, Settings& settings, SettingsApplyHost& host);
 
     // The steps, in the order apply runs them.
     static void applyLayoutSwitches(const SipSettings& sip);

@@ -2,6 +2,7 @@
 
 #include "kel_sip/syntax/SipSwitches.h"
 #include "kel_util/Log.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@ namespace {
 // order of the steps shows.
 class RecordingHost : public SettingsApplyHost, public StackSettingsTarget {
 public:
+    void cleanUp() override { note("cleanUp"); }
     void resetCallLegs() override { note("resetCallLegs"); }
     StackSettingsTarget& stack() override { return *this; }
     void startUserAgent(const Settings&) override { note("startUserAgent"); }
@@ -126,6 +128,24 @@ TEST_F(SettingsApplierTest, StepsRunInTheFixedOrder) {
                               "refreshWindow |CE",
                           }));
     EXPECT_EQ(host.options, s.option);
+}
+
+TEST_F(SettingsApplierTest, OpeningAFileCleansUpThenAppliesItsSettings) {
+    tessaly_test::TempDir dir;
+    tessaly_test::writeFile(dir.file("other.ini"), "[Sip]\nCompact=1\nTimerT1=250\n[Local]\nMessageCaptor=0\n");
+    SettingsFile file("config.ini", dir.path());
+    Settings settings;
+    RecordingHost host;
+    ASSERT_FALSE(SettingsApplier::openAndApply(file, "missing.ini", settings, host));
+    EXPECT_TRUE(host.calls.empty());
+
+    ASSERT_TRUE(SettingsApplier::openAndApply(file, "other.ini", settings, host));
+    EXPECT_EQ(settings.sip.timerT1, 250);
+    EXPECT_EQ(file.path(), dir.file("other.ini"));
+    ASSERT_GE(host.calls.size(), 3u);
+    EXPECT_EQ(host.calls[0], "cleanUp |--");
+    EXPECT_EQ(host.calls[1], "resetCallLegs |--");
+    EXPECT_EQ(host.calls[2], "setTimers 250,4000,5000,32000,32000 |C-");
 }
 
 TEST_F(SettingsApplierTest, LocalTagNullReachesTheStackAsAnEmptyTag) {
