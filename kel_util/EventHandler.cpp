@@ -44,7 +44,10 @@ bool EventHandler::queueMessage(std::unique_ptr<EventMessage> message, bool fron
         ScopedLock guard(queueMutex_);
         if (!accepting_) return false;
         if (front) {
-            queue_.push_front(std::move(message));
+            // Behind the earlier front messages: two timers due together are handled in the
+            // order they expired.
+            queue_.insert(queue_.begin() + static_cast<std::ptrdiff_t>(frontCount_), std::move(message));
+            ++frontCount_;
         } else {
             queue_.push_back(std::move(message));
         }
@@ -58,6 +61,7 @@ std::unique_ptr<EventMessage> EventHandler::takeFront() {
     if (queue_.empty()) return nullptr;
     std::unique_ptr<EventMessage> message = std::move(queue_.front());
     queue_.pop_front();
+    if (frontCount_ > 0) --frontCount_;
     return message;
 }
 
@@ -66,6 +70,7 @@ int EventHandler::removeEvent(int type, intptr_t param1, intptr_t param2, const 
     for (auto it = queue_.begin(); it != queue_.end(); ++it) {
         const EventMessage& message = **it;
         if (message.type == type && message.param1 == param1 && message.param2 == param2 && message.from == from) {
+            if (static_cast<std::size_t>(it - queue_.begin()) < frontCount_) --frontCount_;
             queue_.erase(it);
             return 1;
         }

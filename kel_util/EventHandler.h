@@ -34,8 +34,9 @@ public:
     bool workerProc(int workerId) override;
     void endProc(int workerId) override;
 
-    // Queues a message (front: at the head, as timer expiries are). false when the handler is
-    // not accepting; the message is then freed and the caller keeps any payload.
+    // Queues a message (front: ahead of every message posted without front, behind earlier
+    // front messages, as timer expiries are, so that they keep their order). false when the
+    // handler is not accepting; the message is then freed and the caller keeps any payload.
     virtual bool postEvent(int type, intptr_t param1, intptr_t param2, const void* from, bool front = false);
 
     // Creates and starts the workers and starts accepting events. On failure the workers are
@@ -45,7 +46,7 @@ public:
     // still queued to onEventClean and end.
     void stop() override;
     // stop, join, delete the workers, then hand any message still queued to onEventClean.
-    void clean();
+    virtual void clean();
 
     // Gives up the eventLock taken for a locked dispatch; does nothing without locked dispatch.
     void releaseEventLock();
@@ -75,6 +76,7 @@ private:
 
     Mutex queueMutex_;
     std::deque<std::unique_ptr<EventMessage>> queue_;  // guarded by queueMutex_
+    std::size_t frontCount_ = 0;                       // front-posted messages at the head
     bool accepting_ = false;                           // guarded by queueMutex_
     Cond eventLock_;
     bool lockedDispatch_ = false;

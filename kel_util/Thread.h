@@ -25,7 +25,7 @@ public:
 
     // Starts the thread (stackSize -1: platform default). false when it was started already and
     // not joined since. Throws SystemException "Thread::start, pthread_create" on failure.
-    bool start(long stackSize = -1);
+    virtual bool start(long stackSize = -1);
     // Waits without limit for the thread to end; returns at once when it was never started.
     // Throws SystemException "Thread::join, pthread_join".
     void join();

@@ -38,12 +38,14 @@ public:
 
 }  // namespace
 
-TEST(EventHandler, OneWorkerDispatchesInPostingOrderWhileFrontMessagesJumpTheQueue) {
+TEST(EventHandler, OneWorkerDispatchesInPostingOrderWhileFrontMessagesJumpTheQueueInOrder) {
     BlockedHandler handler(false);
     for (int type = 1; type <= 3; ++type) ASSERT_TRUE(handler.postEvent(type, 0, 0, nullptr));
     ASSERT_TRUE(handler.postEvent(10, 0, 0, nullptr, true));
     ASSERT_TRUE(handler.postEvent(11, 0, 0, nullptr, true));
     ASSERT_TRUE(handler.postEvent(4, 0, 0, nullptr));
+    EXPECT_EQ(handler.removeEvent(10, 0, 0, nullptr), 1);
+    ASSERT_TRUE(handler.postEvent(10, 0, 0, nullptr, true));  // behind 11 now
     handler.gate.open();
     ASSERT_TRUE(handler.waitHandled(7));
     EXPECT_EQ(handler.handledTypes(), (std::vector<int>{kBlock, 11, 10, 1, 2, 3, 4}));
