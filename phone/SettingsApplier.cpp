@@ -2,8 +2,8 @@
 
 #include "kel_sip/syntax/SipSwitches.h"
 #include "kel_util/Log.h"
+#include "kel_util/Logger.h"
 
-#include <cstring>
 #include <sys/stat.h>
 
 using kel_sip::SipSwitch;
@@ -28,7 +28,7 @@ void setEscapeGroup(const EscapeFlags& flags, SipSwitch requestURI, SipSwitch ro
 void SettingsApplier::apply(const Settings& settings, SettingsApplyHost& host) {
     host.resetCallLegs();
     applyLayoutSwitches(settings.sip);
-    startLogging(settings.log);
+    startLogging(settings.log, host);
     applyStackSettings(settings, host.stack());
     applyCaptor(settings.local.messageCaptor);
     host.startUserAgent(settings);
@@ -51,9 +51,27 @@ void SettingsApplier::applyLayoutSwitches(const SipSettings& sip) {
     kel_sip::setSipSwitch(SipSwitch::RecordRouteSeparateLine, sip.recordRouteSeparateLine);
 }
 
-void SettingsApplier::startLogging(const LogSettings& log) {
-    if (!log.enableLog) return;
-    kel_util::setLogLevel(log.logLevel);
+void SettingsApplier::startLogging(const LogSettings& log, SettingsApplyHost& host) {
+    // A running logger refuses new settings, and one turned off must stop writing.
+    kel_util::closeLogging();
+    if (!log.enableLog) {
+        kel_util::setLogLevel(-1);
+        return;
+    }
+    kel_util::LogSettings settings;
+    settings.level = log.logLevel;
+    settings.bufferThreshold = log.logBuffThreshold;
+    settings.flushMilliseconds = log.logFlushMSec;
+    settings.directory = logDirectory(log.logDir);
+    settings.prefix = log.logFilePrefix;
+    settings.extension = log.logFileExtension;
+    settings.indexMax = log.logIndexMax;
+    settings.fileSizeThreshold = log.logFileSizeThreshold;
+    try {
+        kel_util::initLogging(settings);
+    } catch (const kel_util::FileException& e) {
+        host.showStatus("Failed to init Logger. FileException, " + e.toString() + ".\n");
+    }
     kel_util::logPrint(kel_util::INF, "%s MAKE=%s\n", productName, buildTime);
     if (log.logLevel >= kel_util::DBG) {
         const std::string revision = std::string(productName) + " " + buildTime + "\n";

@@ -44,7 +44,9 @@ public:
 
     // The steps, in the order apply runs them.
     static void applyLayoutSwitches(const SipSettings& sip);
-    static void startLogging(const LogSettings& log);
+    // Restarts the process-wide logger with these settings, or stops it when logging is off.
+    // A log file that cannot be opened is shown in the status line; start-up goes on.
+    static void startLogging(const LogSettings& log, SettingsApplyHost& host);
     static void applyStackSettings(const Settings& settings, StackSettingsTarget& stack);
     static void applyEscapeSwitches(const SipSettings& sip);
     // Starts the process-wide captor when on; stops it when off, so that turning the setting

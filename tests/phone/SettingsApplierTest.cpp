@@ -80,6 +80,7 @@ protected:
     void SetUp() override { kel_sip::resetSipSwitches(); }
     void TearDown() override {
         kel_sip::resetSipSwitches();
+        kel_util::closeLogging();
         kel_util::setLogLevel(savedLevel_);
     }
 
@@ -182,15 +183,40 @@ TEST_F(SettingsApplierTest, EverySwitchFollowsItsSetting) {
     for (int i = 0; i < kel_sip::kSipSwitchCount; ++i) EXPECT_FALSE(sipSwitch(static_cast<SipSwitch>(i))) << i;
 }
 
-TEST_F(SettingsApplierTest, LoggingStartsOnlyWhenEnabled) {
-    kel_util::setLogLevel(-1);
+TEST_F(SettingsApplierTest, LoggingWritesTheBuildLineToTheConfiguredFileAndStopsWhenOff) {
+    tessaly_test::TempDir dir;
     LogSettings log;
-    log.logLevel = 6;
-    SettingsApplier::startLogging(log);
-    EXPECT_EQ(kel_util::logLevel(), -1);
     log.enableLog = true;
-    SettingsApplier::startLogging(log);
+    log.logLevel = 6;
+    log.logDir = dir.path();
+    log.logFilePrefix = "phone";
+    log.logBuffThreshold = 0;
+    RecordingHost host;
+    SettingsApplier::startLogging(log, host);
     EXPECT_EQ(kel_util::logLevel(), 6);
+    kel_util::closeLogging();
+    const std::string text = tessaly_test::readFile(dir.file("phone0.log"));
+    EXPECT_NE(text.find("Tessaly MAKE="), std::string::npos) << text;
+    EXPECT_NE(text.find("Dump revision"), std::string::npos) << text;
+    EXPECT_TRUE(host.calls.empty());
+
+    log.enableLog = false;
+    SettingsApplier::startLogging(log, host);
+    EXPECT_EQ(kel_util::logLevel(), -1);
+}
+
+TEST_F(SettingsApplierTest, LogFileThatCannotBeOpenedIsShownAndStartUpGoesOn) {
+    tessaly_test::TempDir dir;
+    LogSettings log;
+    log.enableLog = true;
+    log.logDir = dir.path();
+    log.logFilePrefix = "missing-subdir/phone";
+    log.logBuffThreshold = 0;
+    RecordingHost host;
+    SettingsApplier::startLogging(log, host);
+    kel_util::closeLogging();
+    ASSERT_EQ(host.calls.size(), 1u);
+    EXPECT_EQ(host.calls[0].rfind("status Failed to init Logger. FileException, ", 0), 0u) << host.calls[0];
 }
 
 TEST(SettingsApplier, LogDirectoryFallsBackToTheCurrentDirectory) {
