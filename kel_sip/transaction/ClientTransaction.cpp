@@ -15,10 +15,15 @@ bool ClientTransaction::isResponseMatching(const SipMessage& response) const {
     return match_.isMatching(response);
 }
 
-bool ClientTransaction::sendFirstRequest(const SipMessageExt& request, int userId) {
+bool ClientTransaction::start(const SipMessageExt& request, int userId, int timeoutTimer, int retransmitTimer,
+                              int state) {
     storedRequest_ = std::make_unique<SipMessageExt>(request);
     userId_ = userId;
-    return sendRequestByTransport(*storedRequest_);
+    if (!sendRequestByTransport(*storedRequest_)) return false;
+    if (!startTimer(timeoutTimer, transactionTimeout())) return false;
+    if (!isReliable() && !startRetransmitTimer(retransmitTimer)) return false;
+    state_ = state;
+    return true;
 }
 
 bool ClientTransaction::endWithTimeout() {

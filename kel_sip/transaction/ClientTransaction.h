@@ -32,8 +32,10 @@ public:
     const SipMessageExt* getStoredRequest() const { return storedRequest_.get(); }
 
 protected:
-    // Keeps a copy of request, sends it and stores userId; false when the send fails.
-    bool sendFirstRequest(const SipMessageExt& request, int userId);
+    // The first input of both machines: keeps a copy of request and sends it, stores userId,
+    // starts the timeout timer (64*T1) and, on unreliable transports, the retransmission timer
+    // at T1, and moves to state. False when the send fails or a timer cannot be started.
+    bool start(const SipMessageExt& request, int userId, int timeoutTimer, int retransmitTimer, int state);
     bool resendStoredRequest() { return sendRequestByTransport(*storedRequest_); }
     // Tells the user that the transaction timed out (type 30), handing over the stored request.
     bool endWithTimeout();

@@ -12,11 +12,7 @@ constexpr const char* kClass = "INVITEClientTransaction";
 
 bool INVITEClientTransaction::onSendRequest(const SipMessageExt& request, int userId) {
     if (state_ != kStateTerminated) return refuseInput(kClass, "onSendRequest");
-    if (!sendFirstRequest(request, userId)) return false;
-    if (!startTimer(kTimerB, transactionTimeout())) return false;
-    if (!isReliable() && !startRetransmitTimer(kTimerA)) return false;
-    state_ = kStateCalling;
-    return true;
+    return start(request, userId, kTimerB, kTimerA, kStateCalling);
 }
 
 bool INVITEClientTransaction::onRunningTimer(int timer) {

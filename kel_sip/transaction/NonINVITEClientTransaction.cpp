@@ -8,11 +8,7 @@ constexpr const char* kClass = "NonINVITEClientTransaction";
 
 bool NonINVITEClientTransaction::onSendRequest(const SipMessageExt& request, int userId) {
     if (state_ != kStateTerminated) return refuseInput(kClass, "onSendRequest");
-    if (!sendFirstRequest(request, userId)) return false;
-    if (!startTimer(kTimerF, transactionTimeout())) return false;
-    if (!isReliable() && !startRetransmitTimer(kTimerE)) return false;
-    state_ = kStateTrying;
-    return true;
+    return start(request, userId, kTimerF, kTimerE, kStateTrying);
 }
 
 bool NonINVITEClientTransaction::onRunningTimer(int timer) {

@@ -32,20 +32,9 @@ TEST(INVITEClientTransaction, RetransmitsAtDoublingIntervalsUntilTimerBOverUdp) 
         SCOPED_TRACE(c.values.t1);
         InviteClient h(false, c.values);
         EXPECT_EQ(h.transaction.getState(), kStateCalling);
-        h.world.advance(h.transaction, c.timerB - 1);
-        EXPECT_EQ(h.world.sendTimes("INVITE"), c.inviteTimes);
-        EXPECT_TRUE(h.world.notifications.empty());
-
-        h.world.advance(h.transaction, 1);
-        EXPECT_TRUE(h.world.allTimerStepsSucceeded);
-        EXPECT_EQ(h.transaction.getState(), kStateTerminated);
-        ASSERT_EQ(h.world.notificationTypes(), std::vector<int>{SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT});
-        const Notification& timeout = h.world.notifications[0];
-        EXPECT_EQ(timeout.at, c.timerB);
-        EXPECT_EQ(timeout.message->getMethodName(), "INVITE");
-        EXPECT_EQ(timeout.transactionId, 7);
-        EXPECT_EQ(timeout.userId, 42);
-        EXPECT_EQ(h.world.pendingTimerCount(), 0);
+        expectRetransmissionsUntil(h, "INVITE", 0, c.inviteTimes, c.timerB, SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT);
+        EXPECT_EQ(h.world.notifications.back().message->getMethodName(), "INVITE");  // the stored request
+        EXPECT_EQ(h.transaction.getUserId(), 42);
     }
 }
 

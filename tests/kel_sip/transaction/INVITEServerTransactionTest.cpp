@@ -61,20 +61,11 @@ TEST(INVITEServerTransaction, ResendsFailureWithIntervalCappedAtT2UntilTimerH) {
     InviteServer h;
     ASSERT_TRUE(h.respond(486, 9));
     EXPECT_EQ(h.transaction.getState(), kStateCompleted);
-    h.world.advance(h.transaction, 31999);
-    EXPECT_EQ(h.world.sendTimes("INVITE", 486),
-              (std::vector<long long>{0, 500, 1500, 3500, 7500, 11500, 15500, 19500, 23500, 27500, 31500}));
-    EXPECT_EQ(h.world.notifications.size(), 1u);
-
-    h.world.advance(h.transaction, 1);
-    EXPECT_TRUE(h.world.allTimerStepsSucceeded);
-    EXPECT_EQ(h.transaction.getState(), kStateTerminated);
-    ASSERT_EQ(h.world.notifications.size(), 2u);
-    const Notification& timeout = h.world.notifications[1];
-    EXPECT_EQ(timeout.type, SIPTRANSACTION_EVMSGTYPE_SERVERTRANSACTIONTIMEOUT);
-    EXPECT_EQ(timeout.message->statusCode, 486);
-    EXPECT_EQ(timeout.userId, 9);
-    EXPECT_EQ(h.world.pendingTimerCount(), 0);
+    expectRetransmissionsUntil(h, "INVITE", 486,
+                               {0, 500, 1500, 3500, 7500, 11500, 15500, 19500, 23500, 27500, 31500}, 32000,
+                               SIPTRANSACTION_EVMSGTYPE_SERVERTRANSACTIONTIMEOUT);
+    EXPECT_EQ(h.world.notifications.back().message->statusCode, 486);
+    EXPECT_EQ(h.transaction.getUserId(), 9);
 }
 
 TEST(INVITEServerTransaction, AckStopsRetransmissionAndIsAbsorbedUntilTimerI) {

@@ -35,17 +35,8 @@ TEST(NonINVITEClientTransaction, RetransmitsWithIntervalCappedAtT2UntilTimerFOve
         SCOPED_TRACE(c.values.t1);
         NonInviteClient h(false, c.values);
         EXPECT_EQ(h.transaction.getState(), kStateTrying);
-        h.world.advance(h.transaction, c.timerF - 1);
-        EXPECT_EQ(h.world.sendTimes("OPTIONS"), c.times);
-        EXPECT_TRUE(h.world.notifications.empty());
-
-        h.world.advance(h.transaction, 1);
-        EXPECT_TRUE(h.world.allTimerStepsSucceeded);
-        EXPECT_EQ(h.transaction.getState(), kStateTerminated);
-        ASSERT_EQ(h.world.notificationTypes(), std::vector<int>{SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT});
-        EXPECT_EQ(h.world.notifications[0].message->getMethodName(), "OPTIONS");
-        EXPECT_EQ(h.world.notifications[0].userId, 42);
-        EXPECT_EQ(h.world.pendingTimerCount(), 0);
+        expectRetransmissionsUntil(h, "OPTIONS", 0, c.times, c.timerF, SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT);
+        EXPECT_EQ(h.world.notifications.back().message->getMethodName(), "OPTIONS");
     }
 }
 
@@ -56,12 +47,9 @@ TEST(NonINVITEClientTransaction, RetransmitsEveryT2AfterAProvisional) {
     EXPECT_EQ(h.transaction.getState(), kStateProceeding);
     EXPECT_EQ(h.transaction.getInterval(), 4000);
     // The retransmission already due at 1.5 s keeps its time; from there on every 4 s.
-    h.world.advance(h.transaction, 32000 - 600);
-    EXPECT_EQ(h.world.sendTimes("OPTIONS"), (std::vector<long long>{0, 500, 1500, 5500, 9500, 13500, 17500, 21500,
-                                                                     25500, 29500}));
-    EXPECT_EQ(h.world.notificationTypes(), (std::vector<int>{SIPTRANSACTION_EVMSGTYPE_RECVSIPRESPONSE,
-                                                              SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT}));
-    EXPECT_EQ(h.transaction.getState(), kStateTerminated);
+    expectRetransmissionsUntil(h, "OPTIONS", 0,
+                               {0, 500, 1500, 5500, 9500, 13500, 17500, 21500, 25500, 29500}, 32000,
+                               SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT);
 }
 
 TEST(NonINVITEClientTransaction, FinalResponseAbsorbsRetransmissionsUntilTimerKOverUdp) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "kel_sip/syntax/SipMessageExt.h"
 #include "kel_sip/transaction/SipTransaction.h"
 #include "kel_sip/transaction/TransactionContext.h"
@@ -92,5 +94,28 @@ struct Harness {
     T transaction;
     std::unique_ptr<SipMessageExt> request;
 };
+
+// Moves the clock to just before end and checks that the message (method and status code, 0
+// for a request) went out exactly at times and that nothing was reported beyond the
+// notifications already there; then moves to end and checks that the transaction ended
+// there, reporting type with its user ID, and left no timer behind.
+template <typename H>
+void expectRetransmissionsUntil(H& h, std::string_view method, int statusCode, const std::vector<long long>& times,
+                                long long end, int type) {
+    const size_t notified = h.world.notifications.size();
+    h.world.advanceTo(h.transaction, end - 1);
+    EXPECT_EQ(h.world.sendTimes(method, statusCode), times);
+    EXPECT_EQ(h.world.notifications.size(), notified);
+
+    h.world.advanceTo(h.transaction, end);
+    EXPECT_TRUE(h.world.allTimerStepsSucceeded);
+    EXPECT_EQ(h.transaction.getState(), kStateTerminated);
+    ASSERT_EQ(h.world.notifications.size(), notified + 1);
+    const Notification& last = h.world.notifications.back();
+    EXPECT_EQ(last.type, type);
+    EXPECT_EQ(last.at, end);
+    EXPECT_EQ(last.userId, h.transaction.getUserId());
+    EXPECT_EQ(h.world.pendingTimerCount(), 0);
+}
 
 }  // namespace kel_sip::test
