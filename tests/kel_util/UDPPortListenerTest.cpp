@@ -180,9 +180,17 @@ namespace {
 // Lets a test retire the socket as a failed send would.
 class RetiringListener : public UDPPortListener {
 public:
-    void retireSocket() {
+    // Retires the socket and tries one send under the socket lock, so the listener thread
+    // cannot reopen the socket in between.
+    bool retireAndSendIsRefused(const SocketAddress& to) {
         kel_util::ScopedLock<kel_util::Cond> guard(socketLock_);
         retire();
+        try {
+            sendTo("x", 1, to, 100ms);
+            return false;
+        } catch (const SocketException& error) {
+            return error.getCode() == SocketException::NOT_OPENED;
+        }
     }
 };
 
@@ -195,20 +203,17 @@ TEST(UDPPortListener, ARetiredSocketRefusesSendsUntilTheListenerReopensIt) {
     listener.setReopenInterval(20ms);
     const SocketAddress address = loopback(AF_INET, kel_test::freePort(AF_INET));
     ASSERT_TRUE(listener.init(address, false, ""));
-    listener.retireSocket();
     DatagramSocket sender;
     sender.openAndBind(loopback(AF_INET));
-    int refusals = 0;
+    EXPECT_TRUE(listener.retireAndSendIsRefused(sender.getLocalAddress()));
     ASSERT_TRUE(kel_test::eventually([&] {
         try {
             return listener.sendTo("x", 1, sender.getLocalAddress(), 100ms) == 1;
         } catch (const SocketException& error) {
             EXPECT_EQ(error.getCode(), SocketException::NOT_OPENED);
-            ++refusals;
             return false;
         }
     }));
-    EXPECT_GT(refusals, 0);
     EXPECT_EQ(listener.getLocalAddress(), address);
     sender.sendTo("back", 4, address, 1000ms);
     EXPECT_TRUE(handler.waitCount(1));
