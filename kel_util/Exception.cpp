@@ -30,6 +30,11 @@ std::string Throwable::toString() const {
     return text;
 }
 
+std::string describe(const std::exception& error) {
+    const auto* throwable = dynamic_cast<const Throwable*>(&error);
+    return throwable != nullptr ? throwable->toString() : std::string(error.what());
+}
+
 std::string errorText(int code) {
     char buffer[256];
     // GNU strerror_r may return a static string instead of filling the buffer.

@@ -69,6 +69,9 @@ public:
     std::unique_ptr<Throwable> clone() const override { return std::make_unique<FileException>(*this); }
 };
 
+// The text form of a Throwable, or what() of any other exception; for log lines.
+std::string describe(const std::exception& error);
+
 // The C library's text for an errno value, thread-safe.
 std::string errorText(int code);
 

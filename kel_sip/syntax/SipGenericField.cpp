@@ -1,0 +1,64 @@
+#include "kel_sip/syntax/SipGenericField.h"
+
+#include "kel_sip/syntax/SipParseGuard.h"
+
+namespace kel_sip {
+
+void SipGenericField::parse(const char* data, int length, bool clearFirst) {
+    guardedParse(*this, data, length, clearFirst, "invalid generic field", [this](std::string_view text) {
+        SipTokenizer tokenizer(text);
+        parseParameters(tokenizer);
+    });
+}
+
+void SipGenericField::print(std::string& out) const {
+    const size_t start = out.size();
+    printParameters(out);
+    // printParameters puts ";" before every parameter; a bare list starts without one.
+    if (out.size() > start) out.erase(start, 1);
+}
+
+bool SipGenericField::takeParameter(std::string_view, std::string_view) { return false; }
+
+void SipGenericField::printParameters(std::string& out) const {
+    for (const Parameter& parameter : parameters_) {
+        out += ';';
+        out += parameter.name;
+        if (!parameter.value.empty()) {
+            out += '=';
+            out += parameter.value;
+        }
+    }
+}
+
+bool SipGenericField::containsParameters(const kel_util::HeaderField& other) const {
+    for (const Parameter& wanted : other.getParameters()) {
+        const Parameter* mine = findParameter(wanted.name);
+        if (mine == nullptr || !kel_util::equalsIgnoreCase(mine->value, wanted.value)) return false;
+    }
+    return true;
+}
+
+void SipGenericField::parseParameters(SipTokenizer& tokenizer) {
+    int len = 0;
+    while (const char* parameter = tokenizer.nextQuotedTrimmedToken(';', len)) parseParameter(parameter, len);
+}
+
+void SipGenericField::parseParameter(const char* data, int length) {
+    SipTokenizer tokenizer(data, length);
+    int len = 0;
+    bool hasValue = false;
+    const char* name = tokenizer.nextTrimmedToken('=', len, &hasValue);
+    if (name == nullptr) throw SipParseException("no param data");
+    const std::string_view trimmedName = SipTokenizer::trimLws(std::string_view(name, static_cast<size_t>(len)));
+    if (trimmedName.empty()) throw SipParseException("no param name");
+    std::string_view value;
+    if (hasValue) value = SipTokenizer::trimLws(std::string_view(tokenizer.rest(), static_cast<size_t>(tokenizer.restLength())));
+    if (takeParameter(trimmedName, value)) return;
+    if (parameters_.size() >= kMaxParameters && findParameter(trimmedName) == nullptr) {
+        throw SipParseException("too many parameters");
+    }
+    setParameter(trimmedName, value);
+}
+
+}  // namespace kel_sip

@@ -1,0 +1,62 @@
+#include "kel_sip/syntax/SipUserInfo.h"
+
+#include <string_view>
+
+#include "kel_sip/syntax/SipEscape.h"
+#include "kel_sip/syntax/SipParseGuard.h"
+#include "kel_util/HeaderField.h"
+
+namespace kel_sip {
+namespace {
+
+// Blanks, control bytes and the bytes that delimit an address never stand unescaped in a user
+// part; taking them would make the printed address read back differently.
+bool isUserText(std::string_view text) {
+    for (const unsigned char c : text) {
+        if (c <= ' ' || c == 0x7f || c == '<' || c == '>' || c == '"') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void SipUserInfo::clear() {
+    user.clear();
+    password.clear();
+    hasPassword = false;
+}
+
+void SipUserInfo::parse(const char* data, int length, bool clearFirst) {
+    guardedParse(*this, data, length, clearFirst, "invalid userinfo", [this](std::string_view text) {
+        if (text.empty()) throw SipParseException("no userinfo");
+        const size_t colon = text.find(':');
+        if (colon == 0) throw SipParseException("no user");
+        if (!isUserText(text)) throw SipParseException("invalid user");
+        user.assign(text.substr(0, colon));
+        hasPassword = colon != std::string_view::npos;
+        password.assign(hasPassword ? text.substr(colon + 1) : std::string_view());
+    });
+}
+
+void SipUserInfo::print(std::string& out, bool escapeParts) const {
+    std::string part = user;
+    if (escapeParts) escape(part, SipEscapeSet::User);
+    out += part;
+    if (!hasPassword) return;
+    out += ':';
+    part = password;
+    if (escapeParts) escape(part, SipEscapeSet::Password);
+    out += part;
+}
+
+void SipUserInfo::unescape() {
+    kel_sip::unescape(user);
+    kel_sip::unescape(password);
+}
+
+bool SipUserInfo::equals(const SipUserInfo& other) const {
+    return kel_util::equalsIgnoreCase(user, other.user) && hasPassword == other.hasPassword &&
+           kel_util::equalsIgnoreCase(password, other.password);
+}
+
+}  // namespace kel_sip
