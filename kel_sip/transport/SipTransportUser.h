@@ -52,8 +52,7 @@ public:
     void stopAppConnControlTimer(int type, int transportId, int connectionId);
 
 private:
-    SipTransportBase* findUDP(int transportId);
-    SipConnectionTransport* findTCP(int transportId);
+    bool sendByTransport(SipMessageExt& message, int transactionId, bool request);
     // The TCP transport of a connection control, or null after logging why (operation names
     // the caller, detail the rest of its log line).
     SipConnectionTransport* connectionTransport(const char* operation, int type, int transportId,

@@ -57,6 +57,8 @@ private:
     // The part of sendRequest and sendResponse after the Via check: the peer, the request's
     // top Via, the send filter and the write.
     bool send(SipMessageExt& message, int transactionId, bool request);
+    // After binding port 0: the sent-by port becomes the port the system chose.
+    void adoptBoundPort();
     // Prints the message and writes it to its peer without waiting.
     bool sendMessage(SipMessageExt& message, int transactionId);
 
