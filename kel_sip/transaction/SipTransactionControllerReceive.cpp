@@ -159,7 +159,7 @@ bool SipTransactionControllerImpl::onReceiveResponse(SipMessageSlot& response, b
         ClientTransaction& transaction = asClient(record->payload());
         const bool ok =
             headerLengthError ? transaction.onHeaderLengthError(response) : transaction.onReceiveResponse(response);
-        return finishStep(clients_, record, ok, operation, operation);
+        return finishStep(clients_, record, ok, operation, "onReceiveResponse");
     }
     clients_.unlock();
     if (code >= 200 && code < 300 && response->cseq.getMethodKind() == SipMethod::Invite) {
@@ -191,10 +191,12 @@ bool SipTransactionControllerImpl::onTransportError(SipMessageSlot& message, int
                  kind, transactionId, method.c_str());
         return false;
     }
+    logPrint(DBG, "SipTransactionControllerImpl::onTransportError. %s found, %sID=%d, Method=[%s].\n", kind, kind,
+             transactionId, method.c_str());
     logPrint(DET, "SipTransactionControllerImpl::onTransportError. Processing Timeout, %sID=%d.\n", kind,
              transactionId);
     const bool ok = record->payload().onTransportError(message);
-    return finishStep(list, record, ok, "onTransportError", "onTransportError");
+    return finishStep(list, record, ok, "onTransportError", "onTransportError", ", Method=[" + method + "]");
 }
 
 }  // namespace kel_sip
