@@ -67,6 +67,7 @@ void SipTransactionControllerImpl::clean() {
         list->unlock();
     }
     users_.clear();
+    clearTransports();
     logPrint(DBG, "SipTransactionControllerImpl::clean. Cleaned SipTransactionController.\n");
 }
 

@@ -42,7 +42,7 @@ public:
 
     // Starts the timer thread and workerCount workers.
     bool init(int workerCount);
-    // Stops the pool and the timer, deletes every transaction and forgets the users.
+    // Stops the pool and the timer, deletes every transaction and forgets users and transports.
     void clean() override;
 
     // The largest timer value accepted: 64 times it still fits in an int.

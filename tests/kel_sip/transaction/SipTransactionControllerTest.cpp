@@ -347,5 +347,17 @@ TEST(SipTransactionControllerTimers, TransportErrorReachesTheTransactionOfItsId)
     EXPECT_FALSE(a.controller.deleteClientTransaction(clientId));
 }
 
+TEST(SipTransactionControllerTimers, CleanDeletesTransactionsAndForgetsTransports) {
+    Stack a;
+    RawPeer silent;
+    const auto request = a.request("MESSAGE", silent.port, "z9hG4bKclean01");
+    const int clientId = a.controller.sendRequest(*request, 1, &a.user);
+    ASSERT_GT(clientId, 0);
+    a.controller.clean();
+    EXPECT_FALSE(a.controller.deleteClientTransaction(clientId));
+    // Not even an ACK goes out through a transport the controller no longer knows.
+    EXPECT_EQ(a.controller.sendRequest(*a.request("ACK", silent.port, "z9hG4bKclean02"), 0, &a.user), -1);
+}
+
 }  // namespace
 }  // namespace kel_sip::test
