@@ -8,6 +8,7 @@
 // One line per file: FILE<TAB>VERDICT<TAB>REASON, VERDICT being "parse" (parsed and valid),
 // "400", "505" or "416" (answered by the transport), or "drop". FILE "-" is standard input.
 // Exit status 0 when every file was read, 2 on usage or I/O errors.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>

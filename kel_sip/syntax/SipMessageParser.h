@@ -44,6 +44,7 @@ private:
     int contentLength_ = -1;
     bool bad_ = false;
     std::string reason_;
+    std::string scratch_;  // an unfolded copy of the line in work, when it was folded
 };
 
 }  // namespace kel_sip

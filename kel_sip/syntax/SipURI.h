@@ -55,7 +55,7 @@ public:
     // Failures are wrapped in "invalid uri". The user part may hold ";", "?" and "," without
     // brackets: a ";" or "?" is taken as part of it when an "@" follows before a ";" written
     // with LWS around it. The scheme must follow RFC 3986 section 3.1; a SIP URI holds no "<",
-    // ">" or '"', its user info no blank or control byte and its parameters no "@"; an opaque
+    // ">" or '"', its user info no control byte and its parameters no "@"; an opaque
     // part holds no blank, control byte, "<", ">" or '"'.
     void parse(const char* data, int length, bool clearFirst) override;
     void print(std::string& out) const override { print(out, false, false, false); }

@@ -9,11 +9,12 @@
 namespace kel_sip {
 namespace {
 
-// Blanks, control bytes and the bytes that delimit an address never stand unescaped in a user
-// part; taking them would make the printed address read back differently.
+// Control bytes (a line end above all) and the bytes that delimit an address never stand
+// unescaped in a user part: printed, they would end the header or the address. Blanks are
+// taken, so that an unescaped user such as "I have spaces" can be escaped on output.
 bool isUserText(std::string_view text) {
     for (const unsigned char c : text) {
-        if (c <= ' ' || c == 0x7f || c == '<' || c == '>' || c == '"') return false;
+        if ((c < ' ' && c != '\t') || c == 0x7f || c == '<' || c == '>' || c == '"') return false;
     }
     return true;
 }

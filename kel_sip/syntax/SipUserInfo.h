@@ -12,7 +12,7 @@ public:
     bool empty() const override { return user.empty() && password.empty() && !hasPassword; }
     void clear() override;
     // The user up to the first ":", the password after it (may be empty). Neither may hold a
-    // blank, a control byte, "<", ">" or '"' unescaped. Failures are wrapped in
+    // control byte (HT aside), "<", ">" or '"' unescaped; blanks are taken. Failures are wrapped in
     // "invalid userinfo".
     void parse(const char* data, int length, bool clearFirst) override;
     void print(std::string& out) const override { print(out, false); }

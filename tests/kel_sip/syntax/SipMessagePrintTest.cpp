@@ -139,3 +139,25 @@ TEST(SipMessagePrint, SwitchesMayChangeWhileAnotherThreadParsesAndPrints) {
     done = true;
     flipper.join();
 }
+
+TEST(SipMessagePrint, FoldedLinesAreUnfoldedSoNoValueCanEndALineEarly) {
+    // A CR followed by a blank folds: the value must not keep the CR, or printing it would
+    // end the header block early.
+    const std::string text = "OPTIONS sip:b@y SIP/2.0\r\nCall-ID: abc\r def\r\nSubject: one\r\n\ttwo\r\n"
+                             "X-Folded: a\n b\r\nContent-Length: 0\r\n\r\n";
+    SipMessageExt message = parsed(text);
+    EXPECT_EQ(message.callId, "abc  def");
+    const std::string out = message.toString();
+    EXPECT_EQ(out, "OPTIONS sip:b@y SIP/2.0\r\nCall-ID: abc  def\r\nSubject: one  \ttwo\r\nX-Folded: a  b\r\n"
+                   "Content-Length: 0\r\n\r\n");
+}
+
+TEST(SipMessagePrint, ElementsThatPrintNothingLeaveNoEmptyListEntry) {
+    SipMessageExt message = parsed(sample());
+    message.vias.insert(message.vias.begin(), SipVia());
+    message.vias.push_back(SipVia());
+    message.addHeader("Subject", "");
+    const std::string out = message.toString();
+    EXPECT_NE(out.find("\r\nVia: SIP/2.0/UDP p2;branch=z9hG4bK2, SIP/2.0/UDP p1;branch=z9hG4bK1\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\r\nSubject: \r\n"), std::string::npos) << out;
+}

@@ -100,7 +100,7 @@ TEST(SipURI, MalformedUrisFailWithTheirReason) {
     EXPECT_EQ(parseFailure("s>p:a@b", filledUri()), "(0) invalid uri, invalid scheme");
     EXPECT_EQ(parseFailure("1x:a", filledUri()), "(0) invalid uri, invalid scheme");
     EXPECT_EQ(parseFailure("tel:1>2", filledUri()), "(0) invalid uri, invalid uri info");
-    EXPECT_EQ(parseFailure("sip:a b@h", filledUri()), "(0) invalid uri, invalid userinfo, invalid user");
+    EXPECT_EQ(parseFailure("sip:a\r\nX: y@h", filledUri()), "(0) invalid uri, invalid userinfo, invalid user");
     EXPECT_EQ(parseFailure("sip:a@h?x=>", filledUri()), "(0) invalid uri, invalid uri char");
     EXPECT_EQ(parseFailure("sip:a@h,x", filledUri()), "(0) invalid uri, invalid hostport, invalid host");
     EXPECT_EQ(parseFailure("tel:", filledUri()), "(0) invalid uri, no uri info");
@@ -118,6 +118,12 @@ TEST(SipURI, OutOfRangeNumbersFail) {
     EXPECT_EQ(parseFailure("sip:a@h;ttl=-1", filledUri()), "(0) invalid uri, invalid ttl");
     EXPECT_EQ(parseFailure("sip:a@h;ttl=99999999999", filledUri()), "(0) invalid uri, invalid ttl");
     EXPECT_EQ(parsed<SipURI>("sip:a@h;ttl=255").ttl, 255);
+}
+
+TEST(SipURI, UnescapedBlankInTheUserIsTakenAndEscapedOnOutput) {
+    const SipURI uri = parsed<SipURI>("sip:a b@h");
+    EXPECT_EQ(uri.userInfo.user, "a b");
+    EXPECT_EQ(printed(uri, true), "sip:a%20b@h");
 }
 
 TEST(SipURI, EscapingPrintsBlanksAndKeepsUpperCaseEscapes) {
