@@ -118,7 +118,9 @@ void UDPPortListener::receiveOne(std::vector<char>& buffer) {
                      static_cast<int>(receiveTimeout_.count()));
             return;
         }
-        logPrint(DEV, "UDPPortListener::run. Received UDP bytes=%d, from [%s].\n", received, from.toString().c_str());
+        if (isLogged(DEV)) {  // printing the address costs a resolver call per datagram
+            logPrint(DEV, "UDPPortListener::run. Received UDP bytes=%d, from [%s].\n", received, from.toString().c_str());
+        }
         post(buffer.data(), received, from);
     } catch (const SocketException& error) {
         if (error.getCode() == SocketException::CONNECTION_CLOSED) {

@@ -17,6 +17,7 @@ bool ClientTransaction::isResponseMatching(const SipMessage& response) const {
 
 bool ClientTransaction::start(const SipMessageExt& request, int userId, int timeoutTimer, int retransmitTimer,
                               int state) {
+    if (state_ != kStateTerminated) return refuseInput("onSendRequest");
     storedRequest_ = std::make_unique<SipMessageExt>(request);
     userId_ = userId;
     if (!sendRequestByTransport(*storedRequest_)) return false;

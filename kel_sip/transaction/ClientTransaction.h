@@ -32,7 +32,7 @@ public:
     const SipMessageExt* getStoredRequest() const { return storedRequest_.get(); }
 
 protected:
-    // The first input of both machines: keeps a copy of request and sends it, stores userId,
+    // The first input of both machines (refused once started): keeps a copy of request and sends it, stores userId,
     // starts the timeout timer (64*T1) and, on unreliable transports, the retransmission timer
     // at T1, and moves to state. False when the send fails or a timer cannot be started.
     bool start(const SipMessageExt& request, int userId, int timeoutTimer, int retransmitTimer, int state);

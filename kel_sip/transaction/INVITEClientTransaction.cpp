@@ -6,12 +6,7 @@
 
 namespace kel_sip {
 
-namespace {
-constexpr const char* kClass = "INVITEClientTransaction";
-}
-
 bool INVITEClientTransaction::onSendRequest(const SipMessageExt& request, int userId) {
-    if (state_ != kStateTerminated) return refuseInput(kClass, "onSendRequest");
     return start(request, userId, kTimerB, kTimerA, kStateCalling);
 }
 
@@ -25,13 +20,11 @@ bool INVITEClientTransaction::onRunningTimer(int timer) {
             if (state_ != kStateCalling) break;
             return endWithTimeout();
         case kTimerD:
-            if (state_ != kStateCompleted) break;
-            state_ = kStateTerminated;
-            return true;
+            return endWait(kTimerD, kStateCompleted);
         default:
             break;
     }
-    return ignoreTimer(kClass, timer);
+    return ignoreTimer(timer);
 }
 
 bool INVITEClientTransaction::onReceiveResponse(SipMessageSlot& response) {
@@ -45,7 +38,7 @@ bool INVITEClientTransaction::onHeaderLengthError(SipMessageSlot& response) {
 bool INVITEClientTransaction::onResponse(SipMessageSlot& response, bool acknowledge) {
     const int code = response->statusCode;
     if (state_ == kStateCompleted) return code >= 300 ? onFailureRetransmission(*response, acknowledge) : true;
-    if (state_ != kStateCalling && state_ != kStateProceeding) return refuseInput(kClass, "onReceiveResponse");
+    if (state_ != kStateCalling && state_ != kStateProceeding) return refuseInput("onReceiveResponse");
     if (code >= 300) return onFailureResponse(response, acknowledge);
     cancelTimers();
     state_ = code < 200 ? kStateProceeding : kStateTerminated;
@@ -76,7 +69,7 @@ bool INVITEClientTransaction::onTransportError(SipMessageSlot& message) {
     // Proceeding too: a connection lost while waiting for the final response must not leave
     // the user waiting for ever (Timer B no longer runs there).
     if (state_ != kStateCalling && state_ != kStateProceeding && state_ != kStateCompleted)
-        return refuseInput(kClass, "onTransportError");
+        return refuseInput("onTransportError");
     return endWithTransportError(message);
 }
 

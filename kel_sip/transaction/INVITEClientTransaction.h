@@ -21,6 +21,7 @@ public:
     bool onTransportError(SipMessageSlot& message) override;
 
 protected:
+    const char* className() const override { return "INVITEClientTransaction"; }
     bool onRunningTimer(int timer) override;
 
 private:

@@ -7,10 +7,6 @@ using kel_util::logPrint;
 
 namespace kel_sip {
 
-namespace {
-constexpr const char* kClass = "INVITEServerTransaction";
-}
-
 bool INVITEServerTransaction::isRequestMatching(const SipMessage& request) const {
     if (request.methodKind == SipMethod::Invite) return matchData().isMatching(request, true);
     if (request.methodKind != SipMethod::Ack) return false;
@@ -41,7 +37,7 @@ bool INVITEServerTransaction::onReceiveRequest(SipMessageSlot& request) {
         case kStateConfirmed:
             return true;  // a late retransmission: the final response was acknowledged
         default:
-            return refuseInput(kClass, "onReceiveRequest");
+            return refuseInput("onReceiveRequest");
     }
 }
 
@@ -55,7 +51,7 @@ bool INVITEServerTransaction::onFirstInvite(SipMessageSlot& request) {
 
 bool INVITEServerTransaction::onAck(SipMessageSlot& ack) {
     if (state_ == kStateConfirmed) return true;  // a retransmitted ACK, dropped
-    if (state_ != kStateCompleted) return refuseInput(kClass, "onReceiveRequest");
+    if (state_ != kStateCompleted) return refuseInput("onReceiveRequest");
     cancelTimers();
     if (notifyFailureAck_ && !notifyTU(SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST, ack)) return false;
     return waitForRetransmissions(kStateConfirmed, kTimerI, timerValues().t4);
@@ -65,7 +61,7 @@ bool INVITEServerTransaction::onSendResponse(const SipMessageExt& response, int 
     const int code = response.statusCode;
     logPrint(kel_util::DBG, "INVITEServerTransaction::onSendResponse. statusCode=%d, iParam=%d, bNotifyFailureAck=%s.\n",
              code, parameter, notifyFailureAck ? "true" : "false");
-    if (state_ != kStateProceeding) return refuseInput(kClass, "onSendResponse");
+    if (state_ != kStateProceeding) return refuseInput("onSendResponse");
     if (!sendAndKeep(std::make_unique<SipMessageExt>(response))) return false;
     if (code < 200) {
         userId_ = parameter;
@@ -98,17 +94,15 @@ bool INVITEServerTransaction::onRunningTimer(int timer) {
             state_ = kStateTerminated;
             return notifyTU(SIPTRANSACTION_EVMSGTYPE_SERVERTRANSACTIONTIMEOUT, lastResponse_);
         case kTimerI:
-            if (state_ != kStateConfirmed) break;
-            state_ = kStateTerminated;
-            return true;
+            return endWait(kTimerI, kStateConfirmed);
         default:
             break;
     }
-    return ignoreTimer(kClass, timer);
+    return ignoreTimer(timer);
 }
 
 bool INVITEServerTransaction::onTransportError(SipMessageSlot& message) {
-    if (state_ != kStateProceeding && state_ != kStateCompleted) return refuseInput(kClass, "onTransportError");
+    if (state_ != kStateProceeding && state_ != kStateCompleted) return refuseInput("onTransportError");
     return endWithTransportError(message);
 }
 

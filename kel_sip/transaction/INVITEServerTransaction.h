@@ -33,6 +33,7 @@ public:
     bool getNotifyFailureAck() const { return notifyFailureAck_; }
 
 protected:
+    const char* className() const override { return "INVITEServerTransaction"; }
     bool onRunningTimer(int timer) override;
 
 private:

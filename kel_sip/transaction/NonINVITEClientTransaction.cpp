@@ -2,12 +2,7 @@
 
 namespace kel_sip {
 
-namespace {
-constexpr const char* kClass = "NonINVITEClientTransaction";
-}
-
 bool NonINVITEClientTransaction::onSendRequest(const SipMessageExt& request, int userId) {
-    if (state_ != kStateTerminated) return refuseInput(kClass, "onSendRequest");
     return start(request, userId, kTimerF, kTimerE, kStateTrying);
 }
 
@@ -22,18 +17,16 @@ bool NonINVITEClientTransaction::onRunningTimer(int timer) {
             if (!isWaitingForFinal()) break;
             return endWithTimeout();
         case kTimerK:
-            if (state_ != kStateCompleted) break;
-            state_ = kStateTerminated;
-            return true;
+            return endWait(kTimerK, kStateCompleted);
         default:
             break;
     }
-    return ignoreTimer(kClass, timer);
+    return ignoreTimer(timer);
 }
 
 bool NonINVITEClientTransaction::onReceiveResponse(SipMessageSlot& response) {
     if (state_ == kStateCompleted) return true;  // a retransmission, dropped
-    if (!isWaitingForFinal()) return refuseInput(kClass, "onReceiveResponse");
+    if (!isWaitingForFinal()) return refuseInput("onReceiveResponse");
     if (response->statusCode < 200) {
         if (state_ == kStateTrying) setInterval(timerValues().t2);
         state_ = kStateProceeding;
@@ -49,7 +42,7 @@ bool NonINVITEClientTransaction::onHeaderLengthError(SipMessageSlot& response) {
 }
 
 bool NonINVITEClientTransaction::onTransportError(SipMessageSlot& message) {
-    if (!isWaitingForFinal()) return refuseInput(kClass, "onTransportError");
+    if (!isWaitingForFinal()) return refuseInput("onTransportError");
     return endWithTransportError(message);
 }
 

@@ -22,6 +22,7 @@ public:
     bool onTransportError(SipMessageSlot& message) override;
 
 protected:
+    const char* className() const override { return "NonINVITEClientTransaction"; }
     bool onRunningTimer(int timer) override;
 
 private:

@@ -4,10 +4,6 @@
 
 namespace kel_sip {
 
-namespace {
-constexpr const char* kClass = "NonINVITEServerTransaction";
-}
-
 bool NonINVITEServerTransaction::onReceiveRequest(SipMessageSlot& request) {
     switch (state_) {
         case kStateTerminated:
@@ -21,7 +17,7 @@ bool NonINVITEServerTransaction::onReceiveRequest(SipMessageSlot& request) {
             request.reset();  // a retransmission: answered with the last response
             return resendLastResponse() || endWithSendFailure();
         default:
-            return refuseInput(kClass, "onReceiveRequest");
+            return refuseInput("onReceiveRequest");
     }
 }
 
@@ -29,7 +25,7 @@ bool NonINVITEServerTransaction::onSendResponse(const SipMessageExt& response, i
     const int code = response.statusCode;
     kel_util::logPrint(kel_util::DBG, "NonINVITEServerTransaction::onSendResponse. statusCode=%d, iParam=%d.\n", code,
                        parameter);
-    if (state_ != kStateTrying && state_ != kStateProceeding) return refuseInput(kClass, "onSendResponse");
+    if (state_ != kStateTrying && state_ != kStateProceeding) return refuseInput("onSendResponse");
     if (!sendAndKeep(std::make_unique<SipMessageExt>(response))) return false;
     userId_ = parameter;
     if (code < 200) {
@@ -40,15 +36,11 @@ bool NonINVITEServerTransaction::onSendResponse(const SipMessageExt& response, i
 }
 
 bool NonINVITEServerTransaction::onRunningTimer(int timer) {
-    if (timer == kTimerJ && state_ == kStateCompleted) {
-        state_ = kStateTerminated;
-        return true;
-    }
-    return ignoreTimer(kClass, timer);
+    return timer == kTimerJ ? endWait(kTimerJ, kStateCompleted) : ignoreTimer(timer);
 }
 
 bool NonINVITEServerTransaction::onTransportError(SipMessageSlot& message) {
-    if (state_ != kStateProceeding && state_ != kStateCompleted) return refuseInput(kClass, "onTransportError");
+    if (state_ != kStateProceeding && state_ != kStateCompleted) return refuseInput("onTransportError");
     return endWithTransportError(message);
 }
 

@@ -20,6 +20,7 @@ public:
     bool onTransportError(SipMessageSlot& message) override;
 
 protected:
+    const char* className() const override { return "NonINVITEServerTransaction"; }
     bool onRunningTimer(int timer) override;
 };
 

@@ -39,13 +39,13 @@ bool SipTransaction::isTimerRunning(int timer) const {
     return timer >= 0 && timer < kTimerCount && (runningTimers_ & (1u << timer)) != 0;
 }
 
-bool SipTransaction::ignoreTimer(const char* className, int timer) const {
-    logPrint(kel_util::DET, "%s::onTimeout. Ignored Timer=%d in state=%d, id=%d.\n", className, timer, state_, id_);
+bool SipTransaction::ignoreTimer(int timer) const {
+    logPrint(kel_util::DET, "%s::onTimeout. Ignored Timer=%d in state=%d, id=%d.\n", className(), timer, state_, id_);
     return true;
 }
 
-bool SipTransaction::refuseInput(const char* className, const char* input) const {
-    logPrint(kel_util::MIN, "%s::%s. Invalid state=%d, id=%d.\n", className, input, state_, id_);
+bool SipTransaction::refuseInput(const char* input) const {
+    logPrint(kel_util::MIN, "%s::%s. Invalid state=%d, id=%d.\n", className(), input, state_, id_);
     return false;
 }
 
@@ -125,6 +125,12 @@ bool SipTransaction::waitForRetransmissions(int next, int timer, int millisecond
     }
     state_ = next;
     return startTimer(timer, milliseconds);
+}
+
+bool SipTransaction::endWait(int timer, int waiting) {
+    if (state_ != waiting) return ignoreTimer(timer);
+    state_ = kStateTerminated;
+    return true;
 }
 
 bool SipTransaction::notifyTU(int type, SipMessageSlot& message) {

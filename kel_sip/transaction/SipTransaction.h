@@ -57,10 +57,12 @@ public:
 protected:
     // A timer this transaction runs has expired (its running mark is already cleared).
     virtual bool onRunningTimer(int timer) = 0;
+    // The class name that begins this transaction's log lines.
+    virtual const char* className() const = 0;
     // Logs an expiry that the current state does not expect and leaves everything as it is.
-    bool ignoreTimer(const char* className, int timer) const;
+    bool ignoreTimer(int timer) const;
     // Logs an input that the current state does not take; the result is the step's failure.
-    bool refuseInput(const char* className, const char* input) const;
+    bool refuseInput(const char* input) const;
 
     bool sendRequestByTransport(SipMessageExt& request);
     bool sendResponseByTransport(SipMessageExt& response);
@@ -76,6 +78,9 @@ protected:
     // On a reliable transport the wait for retransmissions is zero: the transaction ends at
     // once. Otherwise starts timer and moves to next.
     bool waitForRetransmissions(int next, int timer, int milliseconds);
+    // The expiry of that wait (Timer D, I, J or K): ends the transaction when it is still in
+    // waiting, else ignores the expiry.
+    bool endWait(int timer, int waiting);
 
     bool notifyTU(int type, SipMessageSlot& message);
     // The message the transaction keeps: a client's request, a server's last response.

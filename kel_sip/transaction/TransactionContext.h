@@ -3,6 +3,11 @@
 // transaction over its timer thread, the transaction's transport and notifyTU; tests implement
 // it with a fake transport and a clock they move by hand.
 //
+// Over the controller's EventHandlerExt, startTimer is setTimer (milliseconds, transactionId,
+// timer) and cancelTimer is cancelTimer (transactionId, timer); the controller routes an expiry
+// by its timer number (isServerTimer) to the client or server list and calls onTimeout (timer)
+// on the transaction with that ID.
+//
 // Threads: a transaction calls its context only from the thread that holds the transaction
 // (the controller's worker, under the transaction's entry lock). An implementation must not
 // call back into the transaction from these operations: timers fire and users are notified
