@@ -6,7 +6,6 @@
 
 #include "kel_sip/syntax/SipDigestHash.h"
 #include "kel_sip/syntax/SipDigestParams.h"
-#include "kel_sip/syntax/SipMethod.h"
 #include "kel_util/Exception.h"
 #include "kel_util/HeaderField.h"
 #include "kel_util/Log.h"
@@ -146,7 +145,7 @@ void SipDigestResponse::print(std::string& out) const {
 }
 
 void SipDigestResponse::authorize(const SipDigestChallenge& challenge, std::string_view username,
-                                  std::string_view password, int methodKind, const SipURI& requestUri,
+                                  std::string_view password, std::string_view method, const SipURI& requestUri,
                                   std::uint32_t nonceCount, std::string_view body, bool preferAuthInt) {
     clear();
     this->username = username;
@@ -163,7 +162,7 @@ void SipDigestResponse::authorize(const SipDigestChallenge& challenge, std::stri
     SipDigestInput input;
     input.username = username;
     input.password = password;
-    input.methodKind = methodKind;
+    input.method = method;
     input.uri = uri;
     input.realm = realm;
     input.algorithm = algorithm;
@@ -178,7 +177,7 @@ void SipDigestResponse::authorize(const SipDigestChallenge& challenge, std::stri
 std::string SipDigestResponse::digest(const SipDigestInput& input) {
     std::string ha1 = md5Hex(joined({input.username, input.realm, input.password}));
     if (equalsIgnoreCase(input.algorithm, "MD5-sess")) ha1 = md5Hex(joined({ha1, input.nonce, input.cnonce}));
-    std::string a2 = joined({SipMethod::nameOf(input.methodKind), input.uri});
+    std::string a2 = joined({input.method, input.uri});
     const bool authInt = equalsIgnoreCase(input.qop, "auth-int");
     if (authInt) a2 = joined({a2, md5Hex(input.body)});
     const std::string ha2 = md5Hex(a2);

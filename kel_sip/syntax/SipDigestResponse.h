@@ -16,7 +16,7 @@ namespace kel_sip {
 struct SipDigestInput {
     std::string_view username;
     std::string_view password;
-    int methodKind = -1;  // a SipMethod kind; outside the table the method is empty
+    std::string_view method;  // the request method as sent, extension methods included
     std::string_view uri;
     std::string_view realm;
     std::string_view algorithm;  // "MD5-sess" (without case) hashes A1 once more
@@ -46,7 +46,7 @@ public:
     // and the response digest. nonceCount is the caller's count of uses of this nonce.
     // Without an offered qop, qop and cnonce stay empty and the nonce count is 0.
     void authorize(const SipDigestChallenge& challenge, std::string_view username, std::string_view password,
-                   int methodKind, const SipURI& requestUri, std::uint32_t nonceCount, std::string_view body,
+                   std::string_view method, const SipURI& requestUri, std::uint32_t nonceCount, std::string_view body,
                    bool preferAuthInt);
 
     // The request digest as 32 lower-case hexadecimal digits:

@@ -68,7 +68,7 @@ void AuthenticateData::addCredentials(SipMessage& request) {
         if (!held.challenge) continue;
         ++held.nonceCount;
         SipDigestResponse credentials;
-        credentials.authorize(*held.challenge, username, password, request.methodKind, request.requestUri,
+        credentials.authorize(*held.challenge, username, password, request.getMethodName(), request.requestUri,
                               held.nonceCount, request.body.view(), useAuthInt);
         request.addTypedHeader(kind->credentialsHeader, credentials);
     }

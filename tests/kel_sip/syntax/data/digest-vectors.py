@@ -31,7 +31,7 @@ VECTORS = [
      "md5-sess", "auth-int", "0123456789abcdef", 1, "abcdef", SDP_BODY),
     ("register-md5sess-noqop", "alice", "secret", "REGISTER", "sip:example.com", "example.com", "MD5-sess",
      "", "b5e4a9a6f0c2", 0, "", b""),
-    ("unknown-method-auth", "alice", "secret", "", "sip:bob@example.com", "example.com", "", "auth",
+    ("extension-method-auth", "alice", "secret", "PING", "sip:bob@example.com", "example.com", "", "auth",
      "aa", 0xffffffff, "bb", b""),
 ]
 
