@@ -1,0 +1,81 @@
+#include "kel_sip/syntax/SipAddressField.h"
+
+#include "kel_sip/syntax/SipEscape.h"
+#include "kel_sip/syntax/SipTokenizer.h"
+
+namespace kel_sip {
+
+void SipAddressField::clear() {
+    SipGenericField::clear();
+    address.clear();
+}
+
+void SipAddressField::parse(const char* data, int length, bool clearFirst) {
+    if (clearFirst) clear();
+    try {
+        parseText(SipTokenizer::trimLws(std::string_view(data, data != nullptr && length > 0 ? static_cast<size_t>(length) : 0)));
+    } catch (const SipParseException& e) {
+        if (clearFirst) clear();
+        throw SipParseException("invalid address field", e);
+    }
+}
+
+void SipAddressField::parseText(std::string_view text) {
+    SipTokenizer tokenizer(text);
+    int len = 0;
+    char hit = '\0';
+    if (tokenizer.nextQuotedTokenAny(">", len, &hit) == nullptr) throw SipParseException("no contact");
+    size_t addressLength = 0;
+    if (hit == '>') {
+        addressLength = static_cast<size_t>(len) + 1;
+        tokenizer.skipLws();
+        if (!tokenizer.atEnd() && *tokenizer.rest() != ';') throw SipParseException("invalid address format");
+    } else {
+        addressLength = bareAddressLength(text);
+        tokenizer.init(text.data(), static_cast<int>(text.size()));
+        tokenizer.advance(static_cast<int>(addressLength));
+    }
+    const std::string_view addressText = SipTokenizer::trimLws(text.substr(0, addressLength));
+    address.parse(addressText.data(), static_cast<int>(addressText.size()), true);
+    tokenizer.advance(1);  // the ";" before the parameters
+    tokenizer.skipLws();
+    parseParameters(tokenizer);
+}
+
+size_t SipAddressField::bareAddressLength(std::string_view text) {
+    constexpr size_t npos = std::string_view::npos;
+    SipTokenizer tokenizer(text);
+    int len = 0;
+    char hit = '\0';
+    tokenizer.nextQuotedTokenAny("@;", len, &hit);
+    const auto first = static_cast<size_t>(len);
+    size_t at = npos;
+    if (hit == '@') {
+        at = first;
+    } else if (hit == ';' && !SipTokenizer::lwsAround(text, first)) {
+        at = SipTokenizer::userPartEnd(text, first);
+        if (at == npos) return first;
+    } else {
+        return first;  // a ";" with LWS around it, or no separator at all
+    }
+    const size_t semicolon = text.find(';', at + 1);
+    return semicolon == npos ? text.size() : semicolon;
+}
+
+void SipAddressField::print(std::string& out, bool escape) const {
+    address.print(out, escape);
+    printFields(out);
+    printParameters(out);
+}
+
+void SipAddressField::unescape() {
+    address.uri.unescape();
+    for (Parameter& parameter : parameters_) {
+        kel_sip::unescape(parameter.name);
+        kel_sip::unescape(parameter.value);
+    }
+}
+
+void SipAddressField::printFields(std::string&) const {}
+
+}  // namespace kel_sip

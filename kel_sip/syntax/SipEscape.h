@@ -1,0 +1,28 @@
+// Percent-escaping of URI components (RFC 3261 section 25.1, RFC 3986 section 2.1).
+#pragma once
+
+#include <string>
+
+namespace kel_sip {
+
+// The bytes a URI component may carry unescaped.
+enum class SipEscapeSet {
+    User,       // alphanumeric, mark, user-unreserved: & = + $ , ; ? /
+    Password,   // alphanumeric, mark
+    Parameter,  // alphanumeric, mark, param-unreserved: [ ] / : & + $
+    Header,     // alphanumeric, mark, hnv-unreserved: [ ] / ? : + $
+    Token,      // alphanumeric and - . ! % * _ + ` ' ~
+};
+
+bool inEscapeSet(unsigned char c, SipEscapeSet set);
+
+// Rewrites text in place: a "%" followed by two upper-case hexadecimal digits is an escape
+// already and stays; a byte of the set stays; any other byte (above 127 and NUL included)
+// becomes "%" and two upper-case hexadecimal digits.
+void escape(std::string& text, SipEscapeSet set);
+
+// Rewrites text in place: each "%" followed by two upper-case hexadecimal digits becomes the
+// byte it encodes (NUL included); any other "%" is left as it is.
+void unescape(std::string& text);
+
+}  // namespace kel_sip

@@ -1,0 +1,109 @@
+#include "kel_sip/syntax/SipVia.h"
+
+#include "kel_sip/syntax/SipFieldParse.h"
+#include "kel_sip/syntax/SipNumber.h"
+#include "kel_sip/syntax/SipTransportType.h"
+
+namespace kel_sip {
+namespace {
+
+constexpr int maxTtl = 255;  // RFC 3261 section 25.1: ttl = 1*3DIGIT ; 0 to 255
+constexpr int maxPort = 65535;
+
+// The next token up to delimiter, LWS trimmed; throws missing without the delimiter.
+std::string_view requireTrimmedToken(SipTokenizer& tokenizer, char delimiter, const char* missing) {
+    int len = 0;
+    bool found = false;
+    const char* token = tokenizer.nextTrimmedToken(delimiter, len, &found);
+    if (token == nullptr || !found) throw SipParseException(missing);
+    return SipTokenizer::trimLws(std::string_view(token, static_cast<size_t>(len)));
+}
+
+void appendParameter(std::string& out, const char* prefix, const std::string& value) {
+    if (value.empty()) return;
+    out += prefix;
+    out += value;
+}
+
+}  // namespace
+
+bool SipVia::empty() const {
+    return transport_.empty() && sentBy_.empty() && ttl_ == 0 && maddr_.empty() && received_.empty() &&
+           branch_.empty() && rport_ < 0 && !alias_ && SipGenericField::empty();
+}
+
+void SipVia::clear() {
+    *this = SipVia();
+}
+
+void SipVia::parse(const char* data, int length, bool clearFirst) {
+    parseWrapped(*this, clearFirst, "invalid via", [&] {
+        SipTokenizer tokenizer(data, length);
+        protocol_ = requireTrimmedToken(tokenizer, '/', "no via");
+        version_ = requireTrimmedToken(tokenizer, '/', "no protocol version");
+        int len = 0;
+        bool found = false;
+        const char* transport = tokenizer.nextWord(len, &found);
+        if (transport == nullptr || !found) throw SipParseException("no transport");
+        transport_.assign(transport, static_cast<size_t>(len));
+        const std::string_view sentBy = nextLeadingToken(tokenizer, "no sentby");
+        sentBy_.parse(sentBy.data(), static_cast<int>(sentBy.size()), true);
+        parseParameters(tokenizer);
+    });
+}
+
+bool SipVia::takeParameter(std::string_view name, std::string_view value) {
+    using kel_util::equalsIgnoreCase;
+    if (equalsIgnoreCase(name, "ttl")) {
+        if (!value.empty()) ttl_ = parseInt(value, 0, maxTtl, "invalid ttl");
+    } else if (equalsIgnoreCase(name, "maddr")) {
+        maddr_.assign(value);
+    } else if (equalsIgnoreCase(name, "received")) {
+        received_.assign(value);
+    } else if (equalsIgnoreCase(name, "branch")) {
+        branch_.assign(value);
+    } else if (equalsIgnoreCase(name, "rport")) {
+        rport_ = value.empty() ? 0 : parseInt(value, 0, maxPort, "invalid rport");
+    } else if (equalsIgnoreCase(name, "alias")) {
+        alias_ = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void SipVia::print(std::string& out) const {
+    if (protocol_.empty() || version_.empty() || transport_.empty() || sentBy_.host.empty()) return;
+    out += protocol_;
+    out += '/';
+    out += version_;
+    out += '/';
+    out += transport_;
+    out += ' ';
+    sentBy_.print(out);
+    if (ttl_ > 0) {
+        out += ";ttl=";
+        out += std::to_string(ttl_);
+    }
+    appendParameter(out, ";maddr=", maddr_);
+    appendParameter(out, ";received=", received_);
+    appendParameter(out, ";branch=", branch_);
+    if (rport_ == 0) out += ";rport";
+    if (rport_ > 0) {
+        out += ";rport=";
+        out += std::to_string(rport_);
+    }
+    if (alias_) out += ";alias";
+    printParameters(out);
+}
+
+bool SipVia::equals(const SipVia& other) const {
+    using kel_util::equalsIgnoreCase;
+    return equalsIgnoreCase(protocol_, other.protocol_) && equalsIgnoreCase(version_, other.version_) &&
+           equalsIgnoreCase(transport_, other.transport_) && sentBy_.equals(other.sentBy_, kTransportUDP) &&
+           ttl_ == other.ttl_ && equalsIgnoreCase(maddr_, other.maddr_) &&
+           equalsIgnoreCase(received_, other.received_) && equalsIgnoreCase(branch_, other.branch_) &&
+           rport_ == other.rport_ && alias_ == other.alias_ && containsParameters(other);
+}
+
+}  // namespace kel_sip

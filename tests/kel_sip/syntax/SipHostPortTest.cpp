@@ -1,0 +1,89 @@
+#include "kel_sip/syntax/SipHostPort.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kel_sip/syntax/SipTransportType.h"
+
+using kel_sip::SipHostPort;
+using kel_sip::SipParseException;
+
+namespace {
+
+SipHostPort parsed(const std::string& text) {
+    SipHostPort hostPort;
+    hostPort.parse(text.data(), static_cast<int>(text.size()), true);
+    return hostPort;
+}
+
+std::string failure(const std::string& text) {
+    SipHostPort hostPort("keep", 1);
+    try {
+        hostPort.parse(text.data(), static_cast<int>(text.size()), true);
+    } catch (const SipParseException& e) {
+        EXPECT_TRUE(hostPort.empty());
+        return e.toString();
+    }
+    return "parsed";
+}
+
+}  // namespace
+
+TEST(SipHostPort, BracketedIpv6KeepsHostWithoutBracketsAndPrintsThem) {
+    const SipHostPort hostPort = parsed("[2001:db8::10]:5070");
+    EXPECT_EQ(hostPort.host, "2001:db8::10");
+    EXPECT_EQ(hostPort.port, 5070);
+    EXPECT_EQ(hostPort.toString(), "[2001:db8::10]:5070");
+    EXPECT_EQ(parsed("[::1]").toString(), "[::1]");
+}
+
+TEST(SipHostPort, BracketlessIpv6IsTheWholeHostWithoutPort) {
+    const SipHostPort hostPort = parsed("2001:db8::10");
+    EXPECT_EQ(hostPort.host, "2001:db8::10");
+    EXPECT_EQ(hostPort.port, 0);
+    EXPECT_EQ(hostPort.toString(), "[2001:db8::10]");
+}
+
+TEST(SipHostPort, NameAndPortWithLwsAroundThem) {
+    const SipHostPort hostPort = parsed(" example.com :5061 ");
+    EXPECT_EQ(hostPort.host, "example.com");
+    EXPECT_EQ(hostPort.port, 5061);
+    EXPECT_EQ(parsed("example.com:").port, 0);
+}
+
+TEST(SipHostPort, MalformedTextsFailWithTheirReason) {
+    EXPECT_EQ(failure(""), "(0) invalid hostport, no hostport");
+    EXPECT_EQ(failure(":5060"), "(0) invalid hostport, no host");
+    EXPECT_EQ(failure("[::1"), "(0) invalid hostport, invalid ipv6 address");
+    EXPECT_EQ(failure("[]:5060"), "(0) invalid hostport, invalid ipv6 address");
+    EXPECT_EQ(failure("[::1]x"), "(0) invalid hostport, invalid ipv6 address");
+}
+
+TEST(SipHostPort, OutOfRangeOrSignedPortsFailInsteadOfWrapping) {
+    for (const char* text : {"h:70000", "h:65536", "h:-1", "h:+5", "h:99999999999", "h:5o60", "[::1]:70000"}) {
+        EXPECT_EQ(failure(text), "(0) invalid hostport, invalid port") << text;
+    }
+    EXPECT_EQ(parsed("h:65535").port, 65535);
+}
+
+TEST(SipHostPort, EqualityUsesTheDefaultPortAndAddressLiterals) {
+    using kel_sip::kTransportTLS;
+    using kel_sip::kTransportUDP;
+    EXPECT_TRUE(SipHostPort("Example.COM", 0).equals(SipHostPort("example.com", 5060), kTransportUDP));
+    EXPECT_FALSE(SipHostPort("example.com", 0).equals(SipHostPort("example.com", 5060), kTransportTLS));
+    EXPECT_TRUE(SipHostPort("example.com", 0).equals(SipHostPort("example.com", 5061), kTransportTLS));
+    EXPECT_FALSE(SipHostPort("example.com", 5062).equals(SipHostPort("example.com", 0), kTransportUDP));
+    EXPECT_TRUE(SipHostPort("::1", 5060).equals(SipHostPort("0:0:0:0:0:0:0:1", 5060), kTransportUDP));
+    EXPECT_FALSE(SipHostPort("10.0.0.1", 5060).equals(SipHostPort("10.0.0.2", 5060), kTransportUDP));
+    EXPECT_FALSE(SipHostPort("a.example", 5060).equals(SipHostPort("b.example", 5060), kTransportUDP));
+}
+
+TEST(SipTransportType, NamesCompareWithoutCaseAndTlsHasItsOwnPort) {
+    EXPECT_EQ(kel_sip::transportTypeOf("tcp"), kel_sip::kTransportTCP);
+    EXPECT_EQ(kel_sip::transportTypeOf("Sctp"), kel_sip::kTransportSCTP);
+    EXPECT_EQ(kel_sip::transportTypeOf("WS"), kel_sip::kTransportNone);
+    EXPECT_EQ(kel_sip::defaultPort(kel_sip::kTransportTLS), 5061);
+    EXPECT_EQ(kel_sip::defaultPort(kel_sip::kTransportNone), 5060);
+    EXPECT_STREQ(kel_sip::transportName(9), "");
+}
