@@ -18,12 +18,8 @@ void SipCSeq::clear() {
 void SipCSeq::parse(const char* data, int length, bool clearFirst) {
     parseWrapped(*this, clearFirst, "invalid cseq", [&] {
         SipTokenizer tokenizer(data, length);
-        int len = 0;
-        bool found = false;
-        const char* number = tokenizer.nextWord(len, &found);
-        if (number == nullptr || !found) throw SipParseException("no cseq");
         // RFC 3261 section 8.1.1.5: the sequence number is below 2**31.
-        const int parsed = parseInt(std::string_view(number, static_cast<size_t>(len)), 0, INT32_MAX, "invalid cseq number");
+        const int parsed = parseInt(nextRequiredWord(tokenizer, "no cseq"), 0, INT32_MAX, "invalid cseq number");
         setMethod(SipTokenizer::trimLws(std::string_view(tokenizer.rest(), static_cast<size_t>(tokenizer.restLength()))));
         number_ = parsed;
     });

@@ -5,8 +5,8 @@
 #include <ctime>
 #include <string_view>
 
-#include "kel_sip/syntax/SipNumber.h"
 #include "kel_sip/syntax/SipFieldParse.h"
+#include "kel_sip/syntax/SipNumber.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 
 namespace kel_sip {
@@ -17,15 +17,6 @@ constexpr std::array<std::string_view, 12> monthNames = {"Jan", "Feb", "Mar", "A
 constexpr std::array<std::string_view, 7> weekdayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
 constexpr std::int64_t maxYear = 9999;  // RFC 1123 dates have four-digit years
-
-// The next token up to delimiter; throws missing when the delimiter does not follow.
-std::string_view requireToken(SipTokenizer& tokenizer, char delimiter, const char* missing) {
-    int len = 0;
-    bool found = false;
-    const char* token = tokenizer.nextToken(delimiter, len, &found);
-    if (token == nullptr || !found) throw SipParseException(missing);
-    return {token, static_cast<size_t>(len)};
-}
 
 int parseMonth(std::string_view text) {
     for (size_t i = 0; i < monthNames.size(); ++i) {
@@ -45,16 +36,14 @@ std::int64_t daysSinceEpoch(std::int64_t year, std::int64_t month, std::int64_t 
 
 std::int64_t parseDate(const char* data, int length) {
     SipTokenizer tokenizer(data, length < 0 ? 0 : length);
-    requireToken(tokenizer, ',', "no weekday");
-    tokenizer.skipAny(" \t");
-    const std::int64_t day = parseNumber(requireToken(tokenizer, ' ', "no day"), 1, 31, "invalid day");
-    const std::int64_t month = parseMonth(requireToken(tokenizer, ' ', "no month"));
-    const std::int64_t year = parseNumber(requireToken(tokenizer, ' ', "no year"), 1970, maxYear, "invalid year");
-    tokenizer.skipAny(" \t");
-    const std::int64_t hour = parseNumber(requireToken(tokenizer, ':', "no time"), 0, 24, "invalid hour");
-    const std::int64_t minute = parseNumber(requireToken(tokenizer, ':', "no time"), 0, 60, "invalid minute");
+    nextRequiredToken(tokenizer, ',', "no weekday");
+    const std::int64_t day = parseNumber(nextRequiredToken(tokenizer, ' ', "no day"), 1, 31, "invalid day");
+    const std::int64_t month = parseMonth(nextRequiredToken(tokenizer, ' ', "no month"));
+    const std::int64_t year = parseNumber(nextRequiredToken(tokenizer, ' ', "no year"), 1970, maxYear, "invalid year");
+    const std::int64_t hour = parseNumber(nextRequiredToken(tokenizer, ':', "no time"), 0, 24, "invalid hour");
+    const std::int64_t minute = parseNumber(nextRequiredToken(tokenizer, ':', "no time"), 0, 60, "invalid minute");
     int len = 0;
-    const char* secondText = tokenizer.nextTokenAny(" \t", len);
+    const char* secondText = tokenizer.nextWord(len);
     if (secondText == nullptr || len == 0) throw SipParseException("no time");
     const std::int64_t second =
         parseNumber(std::string_view(secondText, static_cast<size_t>(len)), 0, 60, "invalid second");

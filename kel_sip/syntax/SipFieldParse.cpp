@@ -2,6 +2,22 @@
 
 namespace kel_sip {
 
+std::string_view nextRequiredToken(SipTokenizer& tokenizer, char delimiter, const char* missing) {
+    int len = 0;
+    bool found = false;
+    const char* token = tokenizer.nextTrimmedToken(delimiter, len, &found);
+    if (token == nullptr || !found) throw SipParseException(missing);
+    return SipTokenizer::trimLws(std::string_view(token, static_cast<size_t>(len)));
+}
+
+std::string_view nextRequiredWord(SipTokenizer& tokenizer, const char* missing) {
+    int len = 0;
+    bool found = false;
+    const char* word = tokenizer.nextWord(len, &found);
+    if (word == nullptr || !found) throw SipParseException(missing);
+    return {word, static_cast<size_t>(len)};
+}
+
 std::string_view nextLeadingToken(SipTokenizer& tokenizer, const char* missing) {
     int len = 0;
     const char* token = tokenizer.nextTrimmedToken(';', len);

@@ -23,6 +23,12 @@ void parseWrapped(SipParam& value, bool clearFirst, const char* wrapper, ParseBo
     }
 }
 
+// The text up to delimiter without LWS around it, the position moved past the LWS that follows
+// the delimiter; throws SipParseException(missing) when the delimiter does not come.
+std::string_view nextRequiredToken(SipTokenizer& tokenizer, char delimiter, const char* missing);
+// The text up to the next LWS, the position moved past that LWS; throws
+// SipParseException(missing) when no LWS follows.
+std::string_view nextRequiredWord(SipTokenizer& tokenizer, const char* missing);
 // The text before the first ";" (the part of a value ahead of its parameters) without LWS
 // around it; throws SipParseException(missing) when it is empty.
 std::string_view nextLeadingToken(SipTokenizer& tokenizer, const char* missing);

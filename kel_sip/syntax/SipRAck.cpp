@@ -16,13 +16,8 @@ void SipRAck::clear() {
 void SipRAck::parse(const char* data, int length, bool clearFirst) {
     parseWrapped(*this, clearFirst, "invalid RAck", [&] {
         SipTokenizer tokenizer(data, length);
-        int len = 0;
-        bool found = false;
-        const char* number = tokenizer.nextWord(len, &found);
-        if (number == nullptr || !found) throw SipParseException("no RAck");
         // RFC 3262 section 7.1: RSeq numbers are 32-bit unsigned integers.
-        const std::int64_t parsed =
-            parseNumber(std::string_view(number, static_cast<size_t>(len)), 0, UINT32_MAX, "invalid RAck number");
+        const std::int64_t parsed = parseNumber(nextRequiredWord(tokenizer, "no RAck"), 0, UINT32_MAX, "invalid RAck number");
         cseq_.parse(tokenizer.rest(), tokenizer.restLength(), clearFirst);
         responseNumber_ = parsed;
     });

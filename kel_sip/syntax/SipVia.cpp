@@ -10,15 +10,6 @@ namespace {
 constexpr int maxTtl = 255;  // RFC 3261 section 25.1: ttl = 1*3DIGIT ; 0 to 255
 constexpr int maxPort = 65535;
 
-// The next token up to delimiter, LWS trimmed; throws missing without the delimiter.
-std::string_view requireTrimmedToken(SipTokenizer& tokenizer, char delimiter, const char* missing) {
-    int len = 0;
-    bool found = false;
-    const char* token = tokenizer.nextTrimmedToken(delimiter, len, &found);
-    if (token == nullptr || !found) throw SipParseException(missing);
-    return SipTokenizer::trimLws(std::string_view(token, static_cast<size_t>(len)));
-}
-
 void appendParameter(std::string& out, const char* prefix, const std::string& value) {
     if (value.empty()) return;
     out += prefix;
@@ -39,13 +30,9 @@ void SipVia::clear() {
 void SipVia::parse(const char* data, int length, bool clearFirst) {
     parseWrapped(*this, clearFirst, "invalid via", [&] {
         SipTokenizer tokenizer(data, length);
-        protocol_ = requireTrimmedToken(tokenizer, '/', "no via");
-        version_ = requireTrimmedToken(tokenizer, '/', "no protocol version");
-        int len = 0;
-        bool found = false;
-        const char* transport = tokenizer.nextWord(len, &found);
-        if (transport == nullptr || !found) throw SipParseException("no transport");
-        transport_.assign(transport, static_cast<size_t>(len));
+        protocol_ = nextRequiredToken(tokenizer, '/', "no via");
+        version_ = nextRequiredToken(tokenizer, '/', "no protocol version");
+        transport_ = nextRequiredWord(tokenizer, "no transport");
         const std::string_view sentBy = nextLeadingToken(tokenizer, "no sentby");
         sentBy_.parse(sentBy.data(), static_cast<int>(sentBy.size()), true);
         parseParameters(tokenizer);

@@ -68,12 +68,6 @@ TEST(SipSubscriptionState, BadStateOrNumbersFail) {
               "(0) invalid subscription state, invalid retry-after");
 }
 
-TEST(SipSubscriptionState, PrintsNothingWithoutAState) {
-    SipSubscriptionState state;
-    state.setExpires(10);
-    EXPECT_EQ(state.toString(), "");
-}
-
 TEST(SipReplaces, ParsesDialogIdentityAndEarlyFlag) {
     const SipReplaces replaces = parsed<SipReplaces>("98732@sip.example.com;from-tag=r33th4x0r;to-tag=ff87ff;early-only;a=b");
     EXPECT_EQ(replaces.getCallId(), "98732@sip.example.com");
