@@ -124,7 +124,8 @@ bool SDP::readMediaDescription(LineReader& reader) {
 
 void SDP::print(std::string& out) const {
     sdp_text::appendLine(out, "v=", std::to_string(version));
-    sdp_text::appendPartLine(out, "o=", origin);
+    // A received body without an origin is printed without one rather than with "o= 0 0   ".
+    if (origin.isSet()) sdp_text::appendPartLine(out, "o=", origin);
     sdp_text::appendLine(out, "s=", sessionName);
     if (!information.empty()) sdp_text::appendLine(out, "i=", information);
     if (!uri.empty()) sdp_text::appendLine(out, "u=", uri);

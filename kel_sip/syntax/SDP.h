@@ -19,7 +19,8 @@ public:
     // an empty line, even a trailing one, fails. Lines of other types (and "z=") are
     // skipped. Returns false, leaving the description cleared, on any malformed line.
     bool parse(const char* text, int length);
-    // The lines in RFC 4566 order, each ended by CR LF; "v=", "o=" and "s=" always.
+    // The lines in RFC 4566 order, each ended by CR LF; "v=" and "s=" always, "o=" whenever
+    // the origin is set.
     void print(std::string& out) const;
     std::string toString() const;
     void clear() { *this = SDP(); }

@@ -17,6 +17,10 @@ public:
     bool parse(std::string_view text);
     void print(std::string& out) const;
     void clear() { *this = SDPOrigin(); }
+    bool isSet() const {
+        return !userName.empty() || sessionId != 0 || sessionVersion != 0 || !networkType.empty() ||
+               !addressType.empty() || !address.empty();
+    }
 
     bool operator==(const SDPOrigin&) const = default;
 

@@ -1,5 +1,6 @@
 #include "kel_sip/syntax/SipAddress.h"
 
+#include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 
 namespace kel_sip {
@@ -11,29 +12,27 @@ void SipAddress::clear() {
 }
 
 void SipAddress::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        SipTokenizer tokenizer(data, length);
-        int len = 0;
-        bool found = false;
-        const char* name = tokenizer.nextQuotedTrimmedToken('<', len, &found);
-        if (name == nullptr) throw SipParseException("no address");
-        if (!found) {
-            uri.parse(data, length, true);
-            brackets = false;
-            return;
-        }
-        const std::string_view display = SipTokenizer::trimLws(std::string_view(name, static_cast<size_t>(len)));
-        bool closed = false;
-        const char* uriText = tokenizer.nextToken('>', len, &closed);
-        if (!closed) throw SipParseException("invalid address format");
-        uri.parse(uriText, len, true);
-        displayName.assign(display);
-        brackets = true;
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid address", e);
+    guardedParse(*this, data, length, clearFirst, "invalid address", [this](std::string_view text) { parseText(text); });
+}
+
+void SipAddress::parseText(std::string_view text) {
+    SipTokenizer tokenizer(text);
+    int len = 0;
+    bool found = false;
+    const char* name = tokenizer.nextQuotedTrimmedToken('<', len, &found);
+    if (name == nullptr) throw SipParseException("no address");
+    if (!found) {
+        uri.parse(text.data(), static_cast<int>(text.size()), true);
+        brackets = false;
+        return;
     }
+    const std::string_view display = SipTokenizer::trimLws(std::string_view(name, static_cast<size_t>(len)));
+    bool closed = false;
+    const char* uriText = tokenizer.nextToken('>', len, &closed);
+    if (!closed) throw SipParseException("invalid address format");
+    uri.parse(uriText, len, true);
+    displayName.assign(display);
+    brackets = true;
 }
 
 void SipAddress::print(std::string& out, bool escape) const {

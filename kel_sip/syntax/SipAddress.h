@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "kel_sip/syntax/SipParam.h"
 #include "kel_sip/syntax/SipURI.h"
@@ -26,6 +27,9 @@ public:
     std::string displayName;  // as written, quotes included
     SipURI uri;
     bool brackets = true;
+
+private:
+    void parseText(std::string_view text);
 };
 
 }  // namespace kel_sip

@@ -1,6 +1,7 @@
 #include "kel_sip/syntax/SipAddressField.h"
 
 #include "kel_sip/syntax/SipEscape.h"
+#include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 
 namespace kel_sip {
@@ -11,13 +12,8 @@ void SipAddressField::clear() {
 }
 
 void SipAddressField::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        parseText(SipTokenizer::trimLws(std::string_view(data, data != nullptr && length > 0 ? static_cast<size_t>(length) : 0)));
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid address field", e);
-    }
+    guardedParse(*this, data, length, clearFirst, "invalid address field",
+                 [this](std::string_view text) { parseText(SipTokenizer::trimLws(text)); });
 }
 
 void SipAddressField::parseText(std::string_view text) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "kel_sip/syntax/SipNumber.h"
+#include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 #include "kel_util/HeaderField.h"
 
@@ -17,8 +18,7 @@ void SipContact::clear() {
 }
 
 void SipContact::parse(const char* data, int length, bool clearFirst) {
-    const std::string_view text = SipTokenizer::trimLws(std::string_view(data, data != nullptr && length > 0 ? static_cast<size_t>(length) : 0));
-    if (text != "*") {
+    if (SipTokenizer::trimLws(parseInput(data, length)) != "*") {
         SipAddressField::parse(data, length, clearFirst);
         return;
     }

@@ -146,7 +146,7 @@ void SipDigestResponse::print(std::string& out) const {
 }
 
 void SipDigestResponse::authorize(const SipDigestChallenge& challenge, std::string_view username,
-                                  std::string_view password, int methodKind, const SipParam& requestUri,
+                                  std::string_view password, int methodKind, const SipURI& requestUri,
                                   std::uint32_t nonceCount, std::string_view body, bool preferAuthInt) {
     clear();
     this->username = username;

@@ -8,6 +8,7 @@
 
 #include "kel_sip/syntax/SipDigestChallenge.h"
 #include "kel_sip/syntax/SipParam.h"
+#include "kel_sip/syntax/SipURI.h"
 
 namespace kel_sip {
 
@@ -45,7 +46,7 @@ public:
     // and the response digest. nonceCount is the caller's count of uses of this nonce.
     // Without an offered qop, qop and cnonce stay empty and the nonce count is 0.
     void authorize(const SipDigestChallenge& challenge, std::string_view username, std::string_view password,
-                   int methodKind, const SipParam& requestUri, std::uint32_t nonceCount, std::string_view body,
+                   int methodKind, const SipURI& requestUri, std::uint32_t nonceCount, std::string_view body,
                    bool preferAuthInt);
 
     // The request digest as 32 lower-case hexadecimal digits:

@@ -1,16 +1,14 @@
 #include "kel_sip/syntax/SipGenericField.h"
 
+#include "kel_sip/syntax/SipParseGuard.h"
+
 namespace kel_sip {
 
 void SipGenericField::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        SipTokenizer tokenizer(data, length);
+    guardedParse(*this, data, length, clearFirst, "invalid generic field", [this](std::string_view text) {
+        SipTokenizer tokenizer(text);
         parseParameters(tokenizer);
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid generic field", e);
-    }
+    });
 }
 
 void SipGenericField::print(std::string& out) const {
@@ -56,7 +54,11 @@ void SipGenericField::parseParameter(const char* data, int length) {
     if (trimmedName.empty()) throw SipParseException("no param name");
     std::string_view value;
     if (hasValue) value = SipTokenizer::trimLws(std::string_view(tokenizer.rest(), static_cast<size_t>(tokenizer.restLength())));
-    if (!takeParameter(trimmedName, value)) setParameter(trimmedName, value);
+    if (takeParameter(trimmedName, value)) return;
+    if (parameters_.size() >= kMaxParameters && findParameter(trimmedName) == nullptr) {
+        throw SipParseException("too many parameters");
+    }
+    setParameter(trimmedName, value);
 }
 
 }  // namespace kel_sip

@@ -13,6 +13,10 @@ namespace kel_sip {
 
 class SipGenericField : public kel_util::HeaderField, public SipParam {
 public:
+    // More generic parameters than this in one value fail the parse ("too many parameters"):
+    // each is checked for a repeated name, so an unbounded count would cost quadratic time.
+    static constexpr size_t kMaxParameters = 256;
+
     SipGenericField() = default;
     ~SipGenericField() override = default;
     SipGenericField(const SipGenericField&) = default;
@@ -42,7 +46,8 @@ public:
 protected:
     // Reads ";"-separated parameters from the tokenizer's position to its end, offering each to
     // takeParameter; the rest go to the generic list, where a repeated name replaces the first.
-    // Throws SipParseException "no param data" (an empty parameter) or "no param name".
+    // Throws SipParseException "no param data" (an empty parameter), "no param name" or
+    // "too many parameters".
     void parseParameters(SipTokenizer& tokenizer);
     // One "name[=value]" parameter, LWS around name and value dropped.
     void parseParameter(const char* data, int length);

@@ -26,6 +26,8 @@
 
 namespace kel_sip {
 
+class SDP;
+
 class SipMessage : public kel_util::RFC822Message, public HeaderListBase {
 public:
     // Results of readFrom besides the byte count of a message (> 0).
@@ -116,6 +118,11 @@ public:
     // Every Contact element of every Contact value (RFC 3261 section 10.2.1.2); false when a
     // value does not parse (the list is then empty) or there is none.
     bool getContacts(std::vector<SipContact>& list, SipContactOptions options) const;
+    // The body as a session description when the Content-Type is "application/sdp" (media
+    // type compared without case, parameters ignored): true when it parses into session.
+    // An SDP type with an empty body or one that does not parse sets bad and returns false
+    // with session cleared; any other type returns false and leaves bad alone.
+    bool getSdp(SDP& session, bool& bad) const;
 
     bool isRequest = true;
     int methodKind = -1;

@@ -58,9 +58,7 @@ void SipTokenizer::skipAny(const char* set) {
     while (!atEnd() && data_[position_] != '\0' && std::strchr(set, data_[position_]) != nullptr) ++position_;
 }
 
-const char* SipTokenizer::nextTrimmedToken(char delimiter, int& len, bool* found) {
-    bool hit = false;
-    const char* token = nextToken(delimiter, len, &hit);
+const char* SipTokenizer::trimmed(const char* token, int& len, bool hit, bool* found) {
     if (token != nullptr && hit) {
         len -= lwsBefore(token, len);
         skipLws();
@@ -69,15 +67,16 @@ const char* SipTokenizer::nextTrimmedToken(char delimiter, int& len, bool* found
     return token;
 }
 
+const char* SipTokenizer::nextTrimmedToken(char delimiter, int& len, bool* found) {
+    bool hit = false;
+    const char* token = nextToken(delimiter, len, &hit);
+    return trimmed(token, len, hit, found);
+}
+
 const char* SipTokenizer::nextQuotedTrimmedToken(char delimiter, int& len, bool* found) {
     bool hit = false;
     const char* token = nextQuotedToken(delimiter, len, &hit);
-    if (token != nullptr && hit) {
-        len -= lwsBefore(token, len);
-        skipLws();
-    }
-    if (found != nullptr) *found = token != nullptr && hit;
-    return token;
+    return trimmed(token, len, hit, found);
 }
 
 const char* SipTokenizer::nextWord(int& len, bool* found) {
@@ -115,16 +114,23 @@ int SipTokenizer::pastClosingBracket(int open) const {
 }
 
 bool SipTokenizer::commaInUserPart(int comma, int colons) const {
+    const LookAhead& last = lookAhead_;
+    if (last.data == data_ && last.length == length_ && comma > last.from && comma < last.end) return last.inUserPart;
     int i = comma + 1;
-    while (i < length_) {
+    bool inUserPart = false;
+    for (; i < length_; ++i) {
         const char c = data_[i];
-        if (c == '"' || c == '<') return false;
-        if (c == '@') return true;
+        if (c == '"' || c == '<' || (c == ',' && lwsAround(i))) break;
+        if (c == '@') {
+            inUserPart = true;
+            break;
+        }
+        // The colon count starts again with each element, so a stop here holds for this
+        // comma only and is not remembered.
         if (c == ':' && ++colons >= kColonLimit) return false;
-        if (c == ',' && lwsAround(i)) return false;
-        ++i;
     }
-    return false;
+    lookAhead_ = LookAhead{data_, length_, comma, i, inUserPart};
+    return inUserPart;
 }
 
 int SipTokenizer::addressEnd(int from) const {

@@ -46,6 +46,9 @@ public:
     const char* nextAddress(int& len);
 
 private:
+    // The common tail of the trimmed tokens: when the delimiter was hit, cut the token's
+    // trailing LWS and skip the LWS after the delimiter.
+    const char* trimmed(const char* token, int& len, bool hit, bool* found);
     // Offset of the comma that ends the address element starting at 'from', or length_.
     int addressEnd(int from) const;
     // Whether the comma at 'comma' lies in a user part: the look-ahead after it reaches "@".
@@ -53,6 +56,17 @@ private:
     bool lwsAround(int pos) const { return lwsAround(std::string_view(data_, static_cast<size_t>(length_)), static_cast<size_t>(pos)); }
     // Offset just past the '>' closing the '<' at 'open', or length_.
     int pastClosingBracket(int open) const;
+
+    // The last look-ahead of commaInUserPart: every comma in (from, end) of the same data has
+    // the same answer, so a list of many commas is scanned once, not once per comma.
+    struct LookAhead {
+        const char* data = nullptr;
+        int length = 0;
+        int from = 0;
+        int end = 0;
+        bool inUserPart = false;
+    };
+    mutable LookAhead lookAhead_;
 };
 
 }  // namespace kel_sip

@@ -6,6 +6,7 @@
 
 #include "kel_sip/syntax/SipEscape.h"
 #include "kel_sip/syntax/SipNumber.h"
+#include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 #include "kel_sip/syntax/SipTransportType.h"
 #include "kel_util/HeaderField.h"
@@ -81,13 +82,8 @@ void SipURI::clear() {
 }
 
 void SipURI::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        parseText(SipTokenizer::trimLws(std::string_view(data, data != nullptr && length > 0 ? static_cast<size_t>(length) : 0)));
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid uri", e);
-    }
+    guardedParse(*this, data, length, clearFirst, "invalid uri",
+                 [this](std::string_view text) { parseText(SipTokenizer::trimLws(text)); });
 }
 
 void SipURI::parseText(std::string_view text) {

@@ -81,8 +81,9 @@ public:
     bool equals(const SipURI& other) const;
 
     Target target() const;
-    // Resolves target() to a socket address, numeric hosts without a lookup; false when the
-    // name does not resolve or the URI has no host.
+    // Resolves target() to a socket address (the first the resolver gives); false when the
+    // name does not resolve or the URI has no host. A host name costs a blocking resolver
+    // lookup, so call it from a worker, never while holding a list or entry lock.
     bool resolveTarget(sockaddr_storage& address, socklen_t& length) const;
 
     std::string scheme;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "kel_sip/syntax/SipEscape.h"
+#include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_util/HeaderField.h"
 
 namespace kel_sip {
@@ -14,19 +15,14 @@ void SipUserInfo::clear() {
 }
 
 void SipUserInfo::parse(const char* data, int length, bool clearFirst) {
-    if (clearFirst) clear();
-    try {
-        if (data == nullptr || length <= 0) throw SipParseException("no userinfo");
-        const std::string_view text(data, static_cast<size_t>(length));
+    guardedParse(*this, data, length, clearFirst, "invalid userinfo", [this](std::string_view text) {
+        if (text.empty()) throw SipParseException("no userinfo");
         const size_t colon = text.find(':');
         if (colon == 0) throw SipParseException("no user");
         user.assign(text.substr(0, colon));
         hasPassword = colon != std::string_view::npos;
         password.assign(hasPassword ? text.substr(colon + 1) : std::string_view());
-    } catch (const SipParseException& e) {
-        if (clearFirst) clear();
-        throw SipParseException("invalid userinfo", e);
-    }
+    });
 }
 
 void SipUserInfo::print(std::string& out, bool escapeParts) const {

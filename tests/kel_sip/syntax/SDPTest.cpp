@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -355,4 +356,43 @@ TEST(SDPTime, SecondValueUnits) {
     for (const char* bad : {"d", "1s", "-1h", "4294967296", "1 h", "h1"}) {
         EXPECT_FALSE(SDPTime::getSecondValue(bad)) << bad;
     }
+}
+
+// Any body that parses must print to a text that parses again into the same printed form,
+// so that what the phone forwards or answers with is never a body it could not read itself.
+TEST(SDPRobustness, MutatedOffersEitherFailOrPrintStably) {
+    std::mt19937 random(20261208);
+    const char alphabet[] = " \t/:=\r\n0123456789amvtrcbkiosx-\xff";
+    std::vector<std::string> seeds;
+    for (const char* name : {"sipp-offer.sdp", "telephone-event-offer.sdp", "precondition-offer.sdp"}) {
+        seeds.push_back(withCrlf(readData(name)));
+    }
+    seeds.push_back(minimalHead + "r=7d 1h 0 25h\r\nk=prompt\r\nm=audio 6000/2 RTP/AVP 0\r\nb=AS:64\r\n");
+    int parsed = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string text = seeds[static_cast<std::size_t>(round) % seeds.size()];
+        for (int edits = 1 + static_cast<int>(random() % 3); edits > 0 && !text.empty(); --edits) {
+            const std::size_t at = random() % text.size();
+            switch (random() % 3) {
+                case 0: text.erase(at, 1); break;
+                case 1: text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]); break;
+                default: text[at] = alphabet[random() % (sizeof alphabet - 1)]; break;
+            }
+        }
+        SDP sdp;
+        if (!parse(sdp, text)) continue;
+        ++parsed;
+        const std::string printed = sdp.toString();
+        SDP again;
+        ASSERT_TRUE(parse(again, printed)) << "input:\n" << text << "\nprinted:\n" << printed;
+        ASSERT_EQ(again.toString(), printed) << "input:\n" << text;
+    }
+    // The mutations must leave enough bodies valid for the check to mean something.
+    EXPECT_GT(parsed, 1000);
+}
+
+TEST(SDPPrint, BodyWithoutOriginPrintsNoEmptyOriginLine) {
+    SDP sdp;
+    ASSERT_TRUE(parse(sdp, "v=0\r\ns=-\r\nt=0 0\r\n"));
+    EXPECT_EQ(sdp.toString(), "v=0\r\ns=-\r\nt=0 0\r\n");
 }

@@ -17,22 +17,15 @@ using kel_sip::SipParseException;
 
 namespace {
 
-// A Request-URI stand-in: authorize only needs its printed form.
-class PrintedUri : public kel_sip::SipParam {
-public:
-    explicit PrintedUri(std::string text) : text_(std::move(text)) {}
-    bool empty() const override { return text_.empty(); }
-    void clear() override { text_.clear(); }
-    void parse(const char* data, int length, bool) override { text_.assign(data, static_cast<std::size_t>(length)); }
-    void print(std::string& out) const override { out += text_; }
-
-private:
-    std::string text_;
-};
-
 template <typename Param>
 void parseText(Param& param, const std::string& text) {
     param.parse(text.data(), static_cast<int>(text.size()), true);
+}
+
+kel_sip::SipURI uriOf(const std::string& text) {
+    kel_sip::SipURI uri;
+    parseText(uri, text);
+    return uri;
 }
 
 // The text form of the error that parsing text throws, or "" when it parses.
@@ -197,7 +190,7 @@ TEST(SipDigestResponse, RejectsMalformedCredentials) {
 TEST(SipDigestResponse, AuthorizePicksQopByPreference) {
     SipDigestChallenge challenge;
     parseText(challenge, rfc3261Challenge);
-    const PrintedUri uri("sip:bob@biloxi.com");
+    const kel_sip::SipURI uri = uriOf("sip:bob@biloxi.com");
     SipDigestResponse response;
     response.authorize(challenge, "bob", "zanzibar", kel_sip::SipMethod::Invite, uri, 1, "", false);
     EXPECT_EQ(response.qop, "auth");
@@ -214,7 +207,7 @@ TEST(SipDigestResponse, AuthorizePicksQopByPreference) {
 TEST(SipDigestResponse, AuthorizeWithQopSignsWithFreshCnonce) {
     SipDigestChallenge challenge;
     parseText(challenge, "Digest realm=\"example.com\", nonce=\"abc\", opaque=\"op\", algorithm=MD5-sess, qop=\"auth-int\"");
-    const PrintedUri uri("sip:example.com");
+    const kel_sip::SipURI uri = uriOf("sip:example.com;transport=tcp");
     const std::string body = "v=0\r\n";
     SipDigestResponse first;
     first.authorize(challenge, "alice", "secret", kel_sip::SipMethod::Register, uri, 0x10, body, false);
@@ -223,7 +216,7 @@ TEST(SipDigestResponse, AuthorizeWithQopSignsWithFreshCnonce) {
     EXPECT_EQ(first.nonce, "abc");
     EXPECT_EQ(first.opaque, "op");
     EXPECT_EQ(first.algorithm, "MD5-sess");
-    EXPECT_EQ(first.uri, "sip:example.com");
+    EXPECT_EQ(first.uri, "sip:example.com;transport=tcp");
     EXPECT_EQ(first.nonceCount, 0x10u);
     EXPECT_EQ(first.cnonce.size(), 32u);
     EXPECT_TRUE(isLowerHex(first.cnonce)) << first.cnonce;
@@ -231,7 +224,7 @@ TEST(SipDigestResponse, AuthorizeWithQopSignsWithFreshCnonce) {
     input.username = "alice";
     input.password = "secret";
     input.methodKind = kel_sip::SipMethod::Register;
-    input.uri = "sip:example.com";
+    input.uri = "sip:example.com;transport=tcp";
     input.realm = "example.com";
     input.algorithm = "MD5-sess";
     input.qop = "auth-int";
@@ -251,7 +244,7 @@ TEST(SipDigestResponse, AuthorizeWithoutQopUsesTheTwoPartDigest) {
     SipDigestChallenge challenge;
     parseText(challenge, "Digest realm=\"example.com\", nonce=\"3d2f0d8c\"");
     SipDigestResponse response;
-    response.authorize(challenge, "alice", "secret", kel_sip::SipMethod::Invite, PrintedUri("sip:bob@example.com"), 7,
+    response.authorize(challenge, "alice", "secret", kel_sip::SipMethod::Invite, uriOf("sip:bob@example.com"), 7,
                        "ignored", true);
     EXPECT_EQ(response.response, "292f6f41c0c15952576091dcec06b38c");
     EXPECT_EQ(response.nonceCount, 0u);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "SipTestUtil.h"
 #include "kel_sip/syntax/SipNumber.h"
 
 using kel_sip::SipGenericField;
@@ -11,22 +12,12 @@ using kel_sip::SipParseException;
 
 namespace {
 
-SipGenericField parsed(const std::string& text) {
-    SipGenericField field;
-    field.parse(text.data(), static_cast<int>(text.size()), true);
-    return field;
-}
+SipGenericField parsed(const std::string& text) { return kel_sip::test::parsed<SipGenericField>(text); }
 
 std::string failure(const std::string& text) {
-    SipGenericField field;
-    field.addParameter("keep", "me");
-    try {
-        field.parse(text.data(), static_cast<int>(text.size()), true);
-    } catch (const SipParseException& e) {
-        EXPECT_TRUE(field.empty()) << "a failed parse with clearFirst leaves the value cleared";
-        return e.toString();
-    }
-    return "parsed";
+    SipGenericField filled;
+    filled.addParameter("keep", "me");
+    return kel_sip::test::parseFailure(text, filled);
 }
 
 }  // namespace
@@ -79,4 +70,11 @@ TEST(SipNumber, QValueIsZeroToOneWithAtMostThreeDecimals) {
         kel_sip::printQValue(out, q);
         EXPECT_EQ(kel_sip::parseQValue(out), q) << out;
     }
+}
+
+TEST(SipGenericField, ParameterCountIsBounded) {
+    std::string text;
+    for (size_t i = 0; i < SipGenericField::kMaxParameters; ++i) text += "p" + std::to_string(i) + "=1;";
+    EXPECT_EQ(parsed(text + "p0=2").getParameters().size(), SipGenericField::kMaxParameters);
+    EXPECT_EQ(failure(text + "one-more"), "(0) invalid generic field, too many parameters");
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "SipTestUtil.h"
 #include "kel_sip/syntax/SipTransportType.h"
 
 using kel_sip::SipHostPort;
@@ -11,22 +12,9 @@ using kel_sip::SipParseException;
 
 namespace {
 
-SipHostPort parsed(const std::string& text) {
-    SipHostPort hostPort;
-    hostPort.parse(text.data(), static_cast<int>(text.size()), true);
-    return hostPort;
-}
+SipHostPort parsed(const std::string& text) { return kel_sip::test::parsed<SipHostPort>(text); }
 
-std::string failure(const std::string& text) {
-    SipHostPort hostPort("keep", 1);
-    try {
-        hostPort.parse(text.data(), static_cast<int>(text.size()), true);
-    } catch (const SipParseException& e) {
-        EXPECT_TRUE(hostPort.empty());
-        return e.toString();
-    }
-    return "parsed";
-}
+std::string failure(const std::string& text) { return kel_sip::test::parseFailure(text, SipHostPort("keep", 1)); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -104,4 +105,16 @@ TEST(SipTokenizer, AddressListTrimsAndHandlesEmptyElements) {
     // An unterminated bracket or quote runs to the end rather than past it.
     EXPECT_EQ(addresses("<sip:a@b, sip:c"), (std::vector<std::string>{"<sip:a@b, sip:c"}));
     EXPECT_EQ(addresses("\"a, b"), (std::vector<std::string>{"\"a, b"}));
+}
+
+TEST(SipTokenizer, AddressListOfManyCommasIsSplitInLinearTime) {
+    // Each comma looks ahead for an "@"; without remembering the answer a hostile list of n
+    // commas costs n * n steps (minutes for this size).
+    std::string many = "sip:x";
+    for (int i = 0; i < 200000; ++i) many += ",y";
+    std::string joined = many + "@h";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(addresses(many).size(), 200001u);
+    EXPECT_EQ(addresses(joined).size(), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
