@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "kel_sip/syntax/SipHostPort.h"
 #include "kel_sip/syntax/SipMessage.h"
+#include "kel_sip/syntax/SipURI.h"
 #include "kel_sip/syntax/SipVia.h"
 
 using namespace kel_sip;
@@ -22,6 +24,21 @@ void expectMessageRoundTrip(const std::string& bytes) {
     EXPECT_EQ(again.toString(), first);
 }
 
+// A value that parses must print to text that parses and prints the same.
+template <typename Value>
+void expectValueRoundTrip(const std::string& text) {
+    Value value;
+    try {
+        value.parse(text.data(), static_cast<int>(text.size()), true);
+    } catch (const SipParseException&) {
+        return;
+    }
+    const std::string first = value.toString();
+    Value again;
+    ASSERT_NO_THROW(again.parse(first.data(), static_cast<int>(first.size()), true)) << first;
+    EXPECT_EQ(again.toString(), first);
+}
+
 }  // namespace
 
 TEST(SipFuzzRegression, ViaWithAnEmptyProtocolPartFailsInsteadOfVanishingFromThePrint) {
@@ -33,4 +50,13 @@ TEST(SipFuzzRegression, ViaWithAnEmptyProtocolPartFailsInsteadOfVanishingFromThe
         "OPTIONS sip:user@example.com SIP/2.0\r\nVia: /SIP/2.0/UDP host1.example.com;branch=z9hG4bKkdjuw\r\n"
         "From: sip:caller@example.net;tag=3ghsd41\r\nTo: sip:user@example.com\r\nCall-ID: zeromf.jfasdl\r\n"
         "CSeq: 39234321 OPTIONS\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST(SipFuzzRegression, BracketsInsideAHostFailInsteadOfPrintingAnotherHost) {
+    for (const std::string text : {"KK[2001:db8::20]:5062", "host]x", "[2001:db8::1[]:5060", "a:b]:c"}) {
+        SipHostPort hostPort;
+        EXPECT_THROW(hostPort.parse(text.data(), static_cast<int>(text.size()), true), SipParseException) << text;
+    }
+    expectValueRoundTrip<SipURI>("sip:dave@KKKK[2001\xa3z\x1d" "b8::20]\xff\xff:5062");
+    expectValueRoundTrip<SipURI>("sip:dave@[2001:db8::20]:5062");
 }
