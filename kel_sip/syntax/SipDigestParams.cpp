@@ -15,6 +15,9 @@ std::string_view readValue(SipTokenizer& tokenizer) {
     int length = 0;
     if (*tokenizer.rest() != '"') {
         const char* value = tokenizer.nextTrimmedToken(',', length);
+        // A token never holds a quote (RFC 2617 section 1.2); one here would be printed inside
+        // the quotes of a quoted value and end it early.
+        if (view(value, length).find('"') != std::string_view::npos) throw SipParseException("invalid value");
         return view(value, length);
     }
     tokenizer.advance(1);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "kel_sip/syntax/SipDigestResponse.h"
 #include "kel_sip/syntax/SipHostPort.h"
 #include "kel_sip/syntax/SipMessage.h"
 #include "kel_sip/syntax/SipURI.h"
@@ -59,4 +60,12 @@ TEST(SipFuzzRegression, BracketsInsideAHostFailInsteadOfPrintingAnotherHost) {
     }
     expectValueRoundTrip<SipURI>("sip:dave@KKKK[2001\xa3z\x1d" "b8::20]\xff\xff:5062");
     expectValueRoundTrip<SipURI>("sip:dave@[2001:db8::20]:5062");
+}
+
+TEST(SipFuzzRegression, DigestTokenHoldingAQuoteFailsInsteadOfEndingTheQuotedPrintEarly) {
+    const std::string text("Digest username=\"alice\", uri=^\0ip:registrar.example.com\", nc=00000001", 67);
+    SipDigestResponse response;
+    EXPECT_THROW(response.parse(text.data(), static_cast<int>(text.size()), true), SipParseException);
+    expectValueRoundTrip<SipDigestResponse>(text);
+    expectValueRoundTrip<SipDigestResponse>("Digest username=\"alice\", uri=\"sip:a\\0b\", realm=x");
 }
