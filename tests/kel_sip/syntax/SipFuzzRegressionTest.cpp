@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "kel_sip/syntax/SipDigestChallenge.h"
 #include "kel_sip/syntax/SipDigestResponse.h"
 #include "kel_sip/syntax/SipHostPort.h"
 #include "kel_sip/syntax/SipMessage.h"
@@ -68,4 +69,15 @@ TEST(SipFuzzRegression, DigestTokenHoldingAQuoteFailsInsteadOfEndingTheQuotedPri
     EXPECT_THROW(response.parse(text.data(), static_cast<int>(text.size()), true), SipParseException);
     expectValueRoundTrip<SipDigestResponse>(text);
     expectValueRoundTrip<SipDigestResponse>("Digest username=\"alice\", uri=\"sip:a\\0b\", realm=x");
+}
+
+TEST(SipFuzzRegression, DigestChallengeWithoutRealmAndCredentialsWithoutUsernameFail) {
+    const std::string challengeText = "Digest re, nonce=FALSE, algorithm=MDu";
+    SipDigestChallenge challenge;
+    EXPECT_THROW(challenge.parse(challengeText.data(), static_cast<int>(challengeText.size()), true), SipParseException);
+    EXPECT_TRUE(challenge.empty());
+    const std::string responseText = "Digest realm=\"a\", nonce=\"b\", response=\"c\"";
+    SipDigestResponse response;
+    EXPECT_THROW(response.parse(responseText.data(), static_cast<int>(responseText.size()), true), SipParseException);
+    expectValueRoundTrip<SipDigestChallenge>("Digest realm=\"example.com\", nonce=\"n\", qop=\"auth\"");
 }
