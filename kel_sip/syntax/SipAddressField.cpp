@@ -23,6 +23,13 @@ void SipAddressField::parseText(std::string_view text) {
     if (tokenizer.nextQuotedTokenAny(">", len, &hit) == nullptr) throw SipParseException("no contact");
     size_t addressLength = 0;
     if (hit == '>') {
+        // The ">" must close the "<" of a name-addr: in a bare addr-spec it would be printed
+        // inside the brackets that print adds and end them early.
+        SipTokenizer opening(text.substr(0, static_cast<size_t>(len)));
+        int openLength = 0;
+        char open = '\0';
+        opening.nextQuotedTokenAny("<", openLength, &open);
+        if (open != '<') throw SipParseException("invalid address format");
         addressLength = static_cast<size_t>(len) + 1;
         tokenizer.skipLws();
         if (!tokenizer.atEnd() && *tokenizer.rest() != ';') throw SipParseException("invalid address format");

@@ -6,6 +6,7 @@
 
 #include "kel_sip/syntax/SipDigestChallenge.h"
 #include "kel_sip/syntax/SipDigestResponse.h"
+#include "kel_sip/syntax/SipFromTo.h"
 #include "kel_sip/syntax/SipHostPort.h"
 #include "kel_sip/syntax/SipMessage.h"
 #include "kel_sip/syntax/SipURI.h"
@@ -80,4 +81,16 @@ TEST(SipFuzzRegression, DigestChallengeWithoutRealmAndCredentialsWithoutUsername
     SipDigestResponse response;
     EXPECT_THROW(response.parse(responseText.data(), static_cast<int>(responseText.size()), true), SipParseException);
     expectValueRoundTrip<SipDigestChallenge>("Digest realm=\"example.com\", nonce=\"n\", qop=\"auth\"");
+}
+
+TEST(SipFuzzRegression, BareAddressHoldingAClosingBracketFailsInsteadOfBreakingThePrintedBrackets) {
+    for (const std::string text : {"sip:a@b.com;x=y>", "sip:a@b.com;tag=1>", "sip:a@b.com>"}) {
+        SipFromTo field;
+        EXPECT_THROW(field.parse(text.data(), static_cast<int>(text.size()), true), SipParseException) << text;
+        expectValueRoundTrip<SipFromTo>(text);
+    }
+    expectValueRoundTrip<SipFromTo>("\"a>b\" <sip:a@b.com;x=y>;tag=1");
+    expectMessageRoundTrip(
+        "REGISTER sip:example.com SIP/2.0\r\nTo: sip:null-%00-null@example.com\r\n"
+        "From: sip:null-%00-null@exaple.com;branch=z9hsip:%00%00@hoxt5.example.com>\r\nL:0\r\n\r\n");
 }
