@@ -22,6 +22,9 @@ void SipAddress::parseText(std::string_view text) {
     const char* name = tokenizer.nextQuotedTrimmedToken('<', len, &found);
     if (name == nullptr) throw SipParseException("no address");
     if (!found) {
+        // A ">" in a bare addr-spec would land inside the brackets print adds when the URI has
+        // parameters, and end them early.
+        if (text.find('>') != std::string_view::npos) throw SipParseException("invalid address format");
         uri.parse(text.data(), static_cast<int>(text.size()), true);
         brackets = false;
         return;

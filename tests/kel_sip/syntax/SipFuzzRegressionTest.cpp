@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "kel_sip/syntax/SipAddress.h"
 #include "kel_sip/syntax/SipDigestChallenge.h"
 #include "kel_sip/syntax/SipDigestResponse.h"
 #include "kel_sip/syntax/SipFromTo.h"
@@ -93,4 +94,13 @@ TEST(SipFuzzRegression, BareAddressHoldingAClosingBracketFailsInsteadOfBreakingT
     expectMessageRoundTrip(
         "REGISTER sip:example.com SIP/2.0\r\nTo: sip:null-%00-null@example.com\r\n"
         "From: sip:null-%00-null@exaple.com;branch=z9hsip:%00%00@hoxt5.example.com>\r\nL:0\r\n\r\n");
+}
+
+TEST(SipFuzzRegression, BareAddrSpecHoldingAClosingBracketFails) {
+    for (const std::string text : {"sip:o;>", "sip:a@b.com;lr>", "sip:a@b>"}) {
+        SipAddress address;
+        EXPECT_THROW(address.parse(text.data(), static_cast<int>(text.size()), true), SipParseException) << text;
+    }
+    expectValueRoundTrip<SipAddress>("sip:o;>");
+    expectValueRoundTrip<SipAddress>("\"x>y\" <sip:o;lr>");
 }
