@@ -104,3 +104,12 @@ TEST(SipFuzzRegression, BareAddrSpecHoldingAClosingBracketFails) {
     expectValueRoundTrip<SipAddress>("sip:o;>");
     expectValueRoundTrip<SipAddress>("\"x>y\" <sip:o;lr>");
 }
+
+TEST(SipFuzzRegression, DigestTokenFieldsThatAreNoTokenKeepTheirQuotes) {
+    const std::string text = "Digest username=a,qop=\",\", algorithm=\"MD5 x\"";
+    SipDigestResponse response;
+    ASSERT_NO_THROW(response.parse(text.data(), static_cast<int>(text.size()), true));
+    EXPECT_EQ(response.toString(), "Digest username=\"a\", algorithm=\"MD5 x\", qop=\",\"");
+    expectValueRoundTrip<SipDigestResponse>(text);
+    expectValueRoundTrip<SipDigestChallenge>("Digest realm=\"r\", algorithm=\"a,b\"");
+}
