@@ -44,6 +44,9 @@ std::string_view nextStartToken(std::string_view& rest, bool last) {
 
 bool SipMessage::Parser::parseStartLine(std::string_view line) {
     try {
+        // The start line is never folded (RFC 3261 section 7.1): a line break inside it would
+        // be printed into the start line and split it.
+        if (line.find_first_of("\r\n") != std::string_view::npos) throw SipParseException("line break in start line");
         if (line.size() >= 4 && kel_util::equalsIgnoreCase(line.substr(0, 4), "SIP/")) {
             parseStatusLine(line);
         } else {

@@ -113,3 +113,14 @@ TEST(SipFuzzRegression, DigestTokenFieldsThatAreNoTokenKeepTheirQuotes) {
     expectValueRoundTrip<SipDigestResponse>(text);
     expectValueRoundTrip<SipDigestChallenge>("Digest realm=\"r\", algorithm=\"a,b\"");
 }
+
+TEST(SipFuzzRegression, FoldedStartLineFails) {
+    const std::string bytes("\0 p:\n \n \n\r", 10);
+    SipMessage message;
+    std::string reason;
+    EXPECT_FALSE(message.parse(bytes.data(), static_cast<int>(bytes.size()), reason));
+    const std::string folded = "OPTIONS sip:a@b.com\r\n SIP/2.0\r\nVia: SIP/2.0/UDP h\r\n\r\n";
+    EXPECT_FALSE(message.parse(folded.data(), static_cast<int>(folded.size()), reason));
+    EXPECT_EQ(reason, "invalid first line, (line break in start line)");
+    expectMessageRoundTrip(bytes);
+}
