@@ -8,6 +8,7 @@
 // One line per file: FILE<TAB>VERDICT<TAB>REASON, VERDICT being "parse" (parsed and valid),
 // "400", "505" or "416" (answered by the transport), or "drop". FILE "-" is standard input.
 // Exit status 0 when every file was read, 2 on usage or I/O errors.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -90,6 +91,14 @@ bool readFile(const std::string& name, std::string& bytes) {
     return !in.bad();
 }
 
+// readFile, telling a failure on standard error and turning the exit status to 2.
+bool readInput(const std::string& name, std::string& bytes, int& status) {
+    if (readFile(name, bytes)) return true;
+    std::cerr << "tessaly-sipmsg: cannot read " << name << ": " << std::strerror(errno) << '\n';
+    status = kUsageError;
+    return false;
+}
+
 // A request can be answered only when its top Via names where the answer goes.
 bool answerable(const SipMessageExt& message) {
     return message.isRequest && !message.vias.empty() && !kel_sip::responseDestination(message.vias.front()).empty();
@@ -125,11 +134,7 @@ int judgeFiles(const Options& options) {
     int status = 0;
     for (const std::string& name : options.files) {
         std::string bytes;
-        if (!readFile(name, bytes)) {
-            std::cerr << "tessaly-sipmsg: cannot read " << name << ": " << std::strerror(errno) << '\n';
-            status = kUsageError;
-            continue;
-        }
+        if (!readInput(name, bytes, status)) continue;
         SipMessageExt message;
         const Verdict verdict = judge(bytes, message);
         std::cout << name << '\t' << verdict.verdict << '\t' << oneLine(verdict.reason) << '\n';
@@ -143,12 +148,7 @@ int bench(const Options& options) {
     int status = 0;
     for (const std::string& name : options.files) {
         std::string bytes;
-        if (!readFile(name, bytes)) {
-            std::cerr << "tessaly-sipmsg: cannot read " << name << ": " << std::strerror(errno) << '\n';
-            status = kUsageError;
-            continue;
-        }
-        datagrams.push_back(std::move(bytes));
+        if (readInput(name, bytes, status)) datagrams.push_back(std::move(bytes));
     }
     SipMessageExt message;
     std::string reason;

@@ -38,8 +38,9 @@ void SipAddress::parseText(std::string_view text) {
     brackets = true;
 }
 
-void SipAddress::print(std::string& out, bool escape) const {
-    const bool needsBrackets = brackets || !displayName.empty() || uri.hasParametersOrHeaders();
+void SipAddress::print(std::string& out, bool escape, bool forceBrackets) const {
+    const bool needsBrackets = brackets || forceBrackets || !displayName.empty() || uri.hasParametersOrHeaders() ||
+                               uri.userInfo.user.find_first_of(",;?") != std::string::npos;
     if (!displayName.empty()) {
         out += displayName;
         out += ' ';

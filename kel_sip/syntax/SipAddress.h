@@ -20,9 +20,12 @@ public:
     void parse(const char* data, int length, bool clearFirst) override;
     void print(std::string& out) const override { print(out, false); }
     // The URI is printed with escaping of its user info, parameters and headers when asked.
-    // A URI with parameters or headers is always bracketed: bare, they would be read back as
-    // header parameters (RFC 3261 section 20.10).
-    void print(std::string& out, bool escape) const;
+    // A URI with parameters or headers, or with "," ";" or "?" in its user, is always
+    // bracketed (RFC 3261 section 20.10): bare, they would read back as header parameters or
+    // list separators.
+    void print(std::string& out, bool escape) const { print(out, escape, false); }
+    // As above; forceBrackets brackets a URI that would otherwise print bare.
+    void print(std::string& out, bool escape, bool forceBrackets) const;
 
     std::string displayName;  // as written, quotes included
     SipURI uri;

@@ -17,20 +17,19 @@ void SipAddressField::parse(const char* data, int length, bool clearFirst) {
 }
 
 void SipAddressField::parseText(std::string_view text) {
+    if (text.empty()) throw SipParseException("no contact");
     SipTokenizer tokenizer(text);
     int len = 0;
     char hit = '\0';
-    if (tokenizer.nextQuotedTokenAny(">", len, &hit) == nullptr) throw SipParseException("no contact");
+    tokenizer.nextQuotedTokenAny("<", len, &hit);
     size_t addressLength = 0;
-    if (hit == '>') {
-        // The ">" must close the "<" of a name-addr: in a bare addr-spec it would be printed
-        // inside the brackets that print adds and end them early.
-        SipTokenizer opening(text.substr(0, static_cast<size_t>(len)));
-        int openLength = 0;
-        char open = '\0';
-        opening.nextQuotedTokenAny("<", openLength, &open);
-        if (open != '<') throw SipParseException("invalid address format");
-        addressLength = static_cast<size_t>(len) + 1;
+    if (hit == '<') {
+        // name-addr: the address ends at the ">" closing the bracket; a ">" without a "<"
+        // before it is no bracket and is left to the URI.
+        bool closed = false;
+        tokenizer.nextToken('>', len, &closed);
+        if (!closed) throw SipParseException("invalid address format");
+        addressLength = static_cast<size_t>(tokenizer.getPosition());
         tokenizer.skipLws();
         if (!tokenizer.atEnd() && *tokenizer.rest() != ';') throw SipParseException("invalid address format");
     } else {
@@ -66,9 +65,14 @@ size_t SipAddressField::bareAddressLength(std::string_view text) {
 }
 
 void SipAddressField::print(std::string& out, bool escape) const {
-    address.print(out, escape);
-    printFields(out);
-    printParameters(out);
+    std::string parameters;
+    printFields(parameters);
+    printParameters(parameters);
+    // Bare, a URI without user followed by a parameter holding "@" would read back with the
+    // parameters as its user part.
+    const bool forceBrackets = address.uri.userInfo.user.empty() && parameters.find('@') != std::string::npos;
+    address.print(out, escape, forceBrackets);
+    out += parameters;
 }
 
 void SipAddressField::unescape() {

@@ -15,8 +15,8 @@ class SipAddressField : public SipGenericField {
 public:
     bool empty() const override { return address.empty() && parameters_.empty(); }
     void clear() override;
-    // The address ends at ">" (quotes protect it) or, unbracketed, at the first ";" that is not
-    // inside a user part: "sip:a;b@h;tag=1" has the user "a;b" and the parameter tag. Failures
+    // The address ends at the ">" after a "<" (quotes protect both) or, unbracketed, at the
+    // first ";" that is not inside a user part: "sip:a;b@h;tag=1" has the user "a;b" and the parameter tag. Failures
     // are wrapped in "invalid address field".
     void parse(const char* data, int length, bool clearFirst) override;
     void print(std::string& out) const override { print(out, false); }

@@ -16,8 +16,10 @@ public:
     bool empty() const override { return host.empty() && port == 0; }
     void clear() override;
     // "host", "host:port", "[v6]", "[v6]:port"; a bracketless text with two or more colons is
-    // taken whole as an IPv6 host without port. The port must be 0..65535. Failures are
-    // wrapped in "invalid hostport".
+    // taken whole as an IPv6 host without port. An IPv6 host holds only hexadecimal digits,
+    // ":", "." and an optional "%" zone; a host name holds no blank, control byte or URI
+    // separator (" < > @ [ ] \ , ; ? /); the port must be 0..65535. Failures are wrapped in
+    // "invalid hostport".
     void parse(const char* data, int length, bool clearFirst) override;
     // The port is printed only when greater than 0.
     void print(std::string& out) const override;

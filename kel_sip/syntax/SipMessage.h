@@ -33,7 +33,7 @@ public:
     // Results of readFrom besides the byte count of a message (> 0).
     enum ReadResult : int {
         ReadClosed = 0,        // the peer closed before a message began
-        ReadInvalid = -1,      // the start line, a header or Content-Length was invalid: out of step
+        ReadInvalid = -1,      // the start line, a header, Content-Length or the header size was invalid: out of step
         ReadKeepAlive = -2,    // an empty line where a start line was due (RFC 5626 CRLF keep-alive)
         ReadNoStartLine = -3,  // a receive failed (or timed out) before any byte of a start line
         ReadBufferFull = -4,   // a line longer than the receive buffer: out of step
@@ -44,6 +44,9 @@ public:
     static constexpr int MaxDatagramContentLength = 65535;
     // The default cap on Content-Length for readFrom.
     static constexpr int DefaultStreamContentLength = 1 << 20;
+    // The most bytes readFrom takes for a start line and header block; a peer that sends
+    // header lines without end is cut off there.
+    static constexpr int MaxStreamHeaderLength = 65535;
 
     // An empty request with the layout flags taken from the switches.
     SipMessage();
@@ -155,7 +158,6 @@ protected:
 
 private:
     class Parser;
-    class Printer;
     void copyLayoutSwitches();
     void copyDialogFields(SipMessage& target) const;
 };

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "kel_sip/syntax/SipHeader.h"
+#include "kel_sip/syntax/SipLineUnfold.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipSwitches.h"
 #include "kel_sip/syntax/SipTokenizer.h"
@@ -43,6 +44,7 @@ std::string_view nextStartToken(std::string_view& rest, bool last) {
 }  // namespace
 
 bool SipMessage::Parser::parseStartLine(std::string_view line) {
+    line = unfoldLine(line, scratch_);
     try {
         // The start line is never folded (RFC 3261 section 7.1): a line break inside it would
         // be printed into the start line and split it.
@@ -55,6 +57,9 @@ bool SipMessage::Parser::parseStartLine(std::string_view line) {
         return true;
     } catch (const kel_util::Throwable& error) {
         fail(wrapped("invalid first line", error));
+        return false;
+    } catch (const std::exception& error) {
+        fail(std::string("invalid first line, (") + error.what() + ")");
         return false;
     }
 }
@@ -93,6 +98,7 @@ void SipMessage::Parser::parseRequestLine(std::string_view line) {
 }
 
 void SipMessage::Parser::parseHeader(std::string_view line) {
+    line = unfoldLine(line, scratch_);
     std::string_view name;
     std::string_view value;
     if (!kel_util::splitHeaderLine(line.data(), static_cast<int>(line.size()), name, value)) return;
@@ -206,7 +212,7 @@ void SipMessage::Parser::parseFromTo(SipFromTo& field, std::string_view value, c
 void SipMessage::Parser::parseVias(std::string_view value) {
     SipTokenizer tokenizer(value);
     int length = 0;
-    while (const char* element = tokenizer.nextQuotedTrimmedToken(',', length)) {
+    while (const char* element = tokenizer.nextTrimmedToken(',', length)) {
         SipVia via;
         try {
             via.parse(element, length, true);

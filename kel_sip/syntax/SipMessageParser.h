@@ -47,6 +47,7 @@ private:
     unsigned singleValuesSeen_ = 0;  // one bit per header kind of firstOfSingleValue
     bool bad_ = false;
     std::string reason_;
+    std::string scratch_;  // an unfolded copy of the line in work, when it was folded
 };
 
 }  // namespace kel_sip

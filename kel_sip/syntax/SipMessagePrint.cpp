@@ -15,22 +15,30 @@ void appendName(std::string& out, int kind, bool compact) {
     out += ": ";
 }
 
-// The elements of an address or Via list, on one line joined by ", " or one line each.
+// The elements of a list, on one line joined by ", " or one line each. A parsed element that
+// prints nothing is left out, so no empty element or header line is written; a raw value
+// (keepEmpty) is written even when empty, as "Subject:" may legally be.
 template <typename List, typename PrintOne>
-void printList(std::string& out, int kind, bool compact, const List& list, bool separateLines, PrintOne printOne) {
-    if (list.empty()) return;
-    bool first = true;
+void printList(std::string& out, int kind, bool compact, const List& list, bool separateLines, PrintOne printOne,
+               bool keepEmpty = false) {
+    bool open = false;
     for (const auto& element : list) {
-        if (first || separateLines) {
-            if (!first) out += "\r\n";
+        const size_t mark = out.size();
+        if (open && separateLines) out += "\r\n";
+        if (!open || separateLines) {
             appendName(out, kind, compact);
         } else {
             out += ", ";
         }
+        const size_t start = out.size();
         printOne(out, element);
-        first = false;
+        if (out.size() == start && !keepEmpty) {
+            out.resize(mark);
+        } else {
+            open = true;
+        }
     }
-    out += "\r\n";
+    if (open) out += "\r\n";
 }
 
 // A raw Contact value re-printed with escaping; false (nothing appended) when it does not parse.
@@ -114,7 +122,8 @@ void SipMessage::printHeaders(std::string& out) const {
         printList(out, entry.kind, compact, entry.values.getValues(), !oneLine,
                   [escape](std::string& o, const std::string& value) {
                       if (!escape || !printEscapedContacts(o, value)) o += value;
-                  });
+                  },
+                  true);
     }
     headers.print(out);
     if (!contentType.empty()) {

@@ -51,6 +51,10 @@ int SipMessage::readFrom(kel_util::ByteSource& source, char* buffer, int capacit
             return ReadBroken;
         }
         total += consumed;
+        if (total > MaxStreamHeaderLength) {
+            reason = "header too long";
+            return ReadInvalid;
+        }
         captureBytes(capture, captureCapacity, raw.data(), raw.size());
         if (line.empty()) break;
         parser.parseHeader(line);

@@ -17,6 +17,24 @@ namespace {
 constexpr size_t npos = std::string_view::npos;
 constexpr int kMaxTtl = 255;  // RFC 3261 section 25.1: ttl = 1*3DIGIT ; 0 to 255
 
+// RFC 3986 section 3.1: scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ).
+bool isScheme(std::string_view text) {
+    const auto alpha = [](unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (text.empty() || !alpha(static_cast<unsigned char>(text[0]))) return false;
+    for (const unsigned char c : text) {
+        if (!alpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
+// Bytes that cannot stand in the opaque part of a URI: they delimit the address around it.
+bool isOpaqueText(std::string_view text) {
+    for (const unsigned char c : text) {
+        if (c <= ' ' || c == 0x7f || c == '<' || c == '>' || c == '"') return false;
+    }
+    return true;
+}
+
 void appendEscaped(std::string& out, const std::string& text, bool escapeText, SipEscapeSet set) {
     if (!escapeText) {
         out += text;
@@ -90,6 +108,7 @@ void SipURI::parseText(std::string_view text) {
     if (text.empty()) throw SipParseException("no uri");
     const size_t colon = text.find(':');
     if (colon == npos || colon == 0) throw SipParseException("no scheme");
+    if (!isScheme(text.substr(0, colon))) throw SipParseException("invalid scheme");
     scheme.assign(text.substr(0, colon));
     const std::string_view rest = text.substr(colon + 1);
     if (isSipUri()) {
@@ -97,11 +116,14 @@ void SipURI::parseText(std::string_view text) {
         return;
     }
     if (rest.empty()) throw SipParseException("no uri info");
+    if (!isOpaqueText(rest)) throw SipParseException("invalid uri info");
     opaque.assign(rest);
 }
 
 void SipURI::parseSipPart(std::string_view text) {
     if (text.empty()) throw SipParseException("no hostport");
+    // The bytes that delimit an address never stand unescaped in a SIP URI (RFC 3261 25.1).
+    if (text.find_first_of("<>\"") != npos) throw SipParseException("invalid uri char");
     size_t at = npos;
     const size_t hit = text.find_first_of("@;?");
     if (hit != npos) {
@@ -123,7 +145,9 @@ void SipURI::parseSipPart(std::string_view text) {
     while (pos != npos && text[pos] == ';') {
         const size_t next = text.find_first_of(";?", pos + 1);
         const std::string_view parameter = text.substr(pos + 1, next == npos ? npos : next - pos - 1);
-        // A ";" at the very end carries no parameter.
+        // An "@" is no parameter byte (RFC 3261 section 25.1); taking it would make the printed
+        // URI read back with a user part. A ";" at the very end carries no parameter.
+        if (parameter.find('@') != npos) throw SipParseException("invalid uri param");
         if (next != npos || !parameter.empty()) parseParameter(parameter.data(), static_cast<int>(parameter.size()));
         pos = next;
     }

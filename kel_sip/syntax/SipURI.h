@@ -54,7 +54,9 @@ public:
     void clear() override;
     // Failures are wrapped in "invalid uri". The user part may hold ";", "?" and "," without
     // brackets: a ";" or "?" is taken as part of it when an "@" follows before a ";" written
-    // with LWS around it.
+    // with LWS around it. The scheme must follow RFC 3986 section 3.1; a SIP URI holds no "<",
+    // ">" or '"', its user info no control byte and its parameters no "@"; an opaque
+    // part holds no blank, control byte, "<", ">" or '"'.
     void parse(const char* data, int length, bool clearFirst) override;
     void print(std::string& out) const override { print(out, false, false, false); }
     // Prints with percent-escaping of the user info, the parameters and the headers as asked.

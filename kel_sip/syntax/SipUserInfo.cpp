@@ -7,6 +7,19 @@
 #include "kel_util/HeaderField.h"
 
 namespace kel_sip {
+namespace {
+
+// Control bytes (a line end above all) and the bytes that delimit an address never stand
+// unescaped in a user part: printed, they would end the header or the address. Blanks are
+// taken, so that an unescaped user such as "I have spaces" can be escaped on output.
+bool isUserText(std::string_view text) {
+    for (const unsigned char c : text) {
+        if ((c < ' ' && c != '\t') || c == 0x7f || c == '<' || c == '>' || c == '"') return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 void SipUserInfo::clear() {
     user.clear();
@@ -19,6 +32,7 @@ void SipUserInfo::parse(const char* data, int length, bool clearFirst) {
         if (text.empty()) throw SipParseException("no userinfo");
         const size_t colon = text.find(':');
         if (colon == 0) throw SipParseException("no user");
+        if (!isUserText(text)) throw SipParseException("invalid user");
         user.assign(text.substr(0, colon));
         hasPassword = colon != std::string_view::npos;
         password.assign(hasPassword ? text.substr(colon + 1) : std::string_view());

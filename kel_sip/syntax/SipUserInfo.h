@@ -11,8 +11,9 @@ class SipUserInfo : public SipParam {
 public:
     bool empty() const override { return user.empty() && password.empty() && !hasPassword; }
     void clear() override;
-    // The user up to the first ":", the password after it (may be empty). Failures are wrapped
-    // in "invalid userinfo".
+    // The user up to the first ":", the password after it (may be empty). Neither may hold a
+    // control byte (HT aside), "<", ">" or '"' unescaped; blanks are taken. Failures are wrapped in
+    // "invalid userinfo".
     void parse(const char* data, int length, bool clearFirst) override;
     void print(std::string& out) const override { print(out, false); }
     // With escape, the user is escaped with the user set and the password with the password set.

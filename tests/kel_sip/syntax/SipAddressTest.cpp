@@ -84,10 +84,16 @@ TEST(SipAddressField, UserPartSemicolonInAnUnbracketedHeader) {
     const SipFromTo odd = parsed<SipFromTo>("sip:1_unusual.URI~(to-be!sure)&isn't+it$/crazy?,/;;*@example.com");
     EXPECT_EQ(odd.address.uri.userInfo.user, "1_unusual.URI~(to-be!sure)&isn't+it$/crazy?,/;;*");
     EXPECT_TRUE(odd.getParameters().empty());
-    // A ";" with LWS around it ends the address even when an "@" follows.
+    // A ";" with LWS around it ends the address even when an "@" follows, also when the
+    // look-ahead from an earlier ";" reaches it.
     const SipFromTo spaced = parsed<SipFromTo>("sip:host ;x=a@b");
     EXPECT_EQ(spaced.address.uri.hostPort.host, "host");
     EXPECT_EQ(spaced.findParameter("x")->value, "a@b");
+    // Printed bare, the parameter would read back as a user part; brackets keep it apart.
+    EXPECT_EQ(spaced.toString(), "<sip:host>;x=a@b");
+    const SipRoute later = parsed<SipRoute>("sip:h;a=1; b=c@d");
+    EXPECT_EQ(later.address.uri.hostPort.host, "h");
+    EXPECT_EQ(later.findParameter("b")->value, "c@d");
 }
 
 TEST(SipAddressField, FoldedLwsAroundParameters) {

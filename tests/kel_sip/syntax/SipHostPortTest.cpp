@@ -67,11 +67,11 @@ TEST(SipHostPort, EqualityUsesTheDefaultPortAndAddressLiterals) {
     EXPECT_FALSE(SipHostPort("a.example", 5060).equals(SipHostPort("b.example", 5060), kTransportUDP));
 }
 
-TEST(SipTransportType, NamesCompareWithoutCaseAndTlsHasItsOwnPort) {
-    EXPECT_EQ(kel_sip::transportTypeOf("tcp"), kel_sip::kTransportTCP);
-    EXPECT_EQ(kel_sip::transportTypeOf("Sctp"), kel_sip::kTransportSCTP);
-    EXPECT_EQ(kel_sip::transportTypeOf("WS"), kel_sip::kTransportNone);
-    EXPECT_EQ(kel_sip::defaultPort(kel_sip::kTransportTLS), 5061);
-    EXPECT_EQ(kel_sip::defaultPort(kel_sip::kTransportNone), 5060);
-    EXPECT_STREQ(kel_sip::transportName(9), "");
+TEST(SipHostPort, Ipv6HostsHoldOnlyAddressBytesSoTheyPrintBackParseably) {
+    // Taken whole, "h:1]:5070" would print as "[h:1]:5070]", which no longer parses.
+    for (const char* text : {"2001:db8::1]:5070", "[[::1]", "[p:q]", "x::1", "[::1%]", "[::1%e th]", "[abc]"}) {
+        EXPECT_EQ(failure(text), "(0) invalid hostport, invalid ipv6 address") << text;
+    }
+    EXPECT_EQ(parsed("[fe80::1%25eth0]:5060").host, "fe80::1%25eth0");
+    EXPECT_EQ(parsed("::ffff:10.0.0.1").host, "::ffff:10.0.0.1");
 }

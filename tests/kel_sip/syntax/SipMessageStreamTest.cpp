@@ -158,6 +158,16 @@ TEST(SipMessageStream, FailuresAreToldApart) {
         EXPECT_EQ(reader.read(source, message), SipMessage::ReadBroken);
     }
     {
+        // Header lines without end are cut off instead of growing the message.
+        std::string endless = "OPTIONS sip:b@y SIP/2.0\r\n";
+        while (endless.size() < 70000) endless += "X-Filler: 0123456789012345678901234567890123456789\r\n";
+        ScriptedSource source({endless});
+        Reader reader;
+        SipMessageExt message;
+        EXPECT_EQ(reader.read(source, message), SipMessage::ReadInvalid);
+        EXPECT_EQ(reader.reason, "header too long");
+    }
+    {
         ScriptedSource source({std::string(300, 'A')});
         Reader reader(128);
         SipMessageExt message;

@@ -98,7 +98,8 @@ TEST(SipRoundTrip, AddressFields) {
         {"<sip:[2001:db8::9]:5062;transport=udp>;TAG=x;foo", "<sip:[2001:db8::9]:5062;transport=udp>;tag=x;foo"},
         {"\"A, B\" <sip:a@b>", "\"A, B\" <sip:a@b>"},
         {"\"\\\"q\\\"\"<sip:a@b>", "\"\\\"q\\\"\" <sip:a@b>"},
-        {"sip:a;b@h;tag=1", "sip:a;b@h;tag=1"},
+        {"sip:a;b@h;tag=1", "<sip:a;b@h>;tag=1"},
+        {"sip:h ;x=\"a@b\"", "<sip:h>;x=\"a@b\""},
     };
     for (const Case& c : fromTo) checkRoundTrip<SipFromTo>(c, sameFromTo);
 
