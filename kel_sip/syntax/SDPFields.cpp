@@ -28,10 +28,12 @@ bool SDPOrigin::parse(std::string_view text) {
     clear();
     auto fields = sdp_text::tokenizerOf(text);
     const auto user = nextField(fields);
+    const bool numbers = user && parseNumber(nextField(fields), 0, INT64_MAX, sessionId) &&
+                         parseNumber(nextField(fields), 0, INT64_MAX, sessionVersion);
+    // The rest is the same nettype, addrtype and address as a "c=" line.
+    const auto rest = numbers ? restOf(fields) : std::nullopt;
     SDPConnection location;
-    if (!user || !parseNumber(nextField(fields), 0, INT64_MAX, sessionId) ||
-        !parseNumber(nextField(fields), 0, INT64_MAX, sessionVersion) || !restOf(fields) ||
-        !location.parse(*restOf(fields))) {
+    if (!rest || !location.parse(*rest)) {
         clear();
         return false;
     }
