@@ -75,12 +75,6 @@ void SipHostPort::parse(const char* data, int length, bool clearFirst) {
 
 void SipHostPort::parseText(std::string_view text) {
     if (text.empty()) throw SipParseException("no hostport");
-    // Brackets only enclose a whole IPv6 reference: print adds them around any host with a
-    // colon, so a bracket inside the host would print to text that reads differently.
-    const size_t bracket = text.find_first_of("[]", 1);
-    if (bracket != std::string_view::npos && !(text.front() == '[' && text[bracket] == ']')) {
-        throw SipParseException("invalid host");
-    }
     if (text.front() == '[') {
         const size_t close = text.find(']');
         if (close == std::string_view::npos || !isIpv6Text(text.substr(1, close - 1))) {

@@ -98,8 +98,7 @@ const TortureCase kCases[] = {
     {"scalar02", Fate::Answered, 400, "invalid CSeq", ""},
     {"scalarlg", Fate::Dropped, 0, "invalid CSeq", ""},
     {"quotbal", Fate::Answered, 400, "invalid To", ""},
-    {"ltgtruri", Fate::Answered, 416, "invalid RequestURI",
-     "416 rather than 400: \"<sip:...>\" is read as a URI of an unknown scheme"},
+    {"ltgtruri", Fate::Answered, 400, "invalid first line, (invalid uri", ""},
     {"lwsruri", Fate::Answered, 505, "invalid SIP Version",
      "505 rather than 400: the start line splits on single spaces, so \"lr\" lands in the version"},
     {"lwsstart", Fate::Answered, 400, "invalid first line, (no request URI", ""},
@@ -199,7 +198,10 @@ TEST(SipTorture, TortuousInviteKeepsFoldedValuesParametersAndLeadingZeros) {
     EXPECT_EQ(*unusual, ";;,,;;,;");
     const std::string* fangled = message.getHeader("NewFangledHeader", Position::First);
     ASSERT_NE(fangled, nullptr);
-    EXPECT_EQ(*fangled, "newfangled value\r\n continued newfangled value");
+    // The fold is linear white space: the value reads as one line.
+    EXPECT_EQ(fangled->find_first_of("\r\n"), std::string::npos) << *fangled;
+    EXPECT_EQ(fangled->rfind("newfangled value", 0), 0u) << *fangled;
+    EXPECT_NE(fangled->find("continued newfangled value"), std::string::npos) << *fangled;
     std::vector<SipContact> contacts;
     ASSERT_TRUE(message.getContacts(contacts, {}));
     ASSERT_EQ(contacts.size(), 1u);
