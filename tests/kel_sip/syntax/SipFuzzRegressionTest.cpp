@@ -122,3 +122,11 @@ TEST(SipFuzzRegression, FoldedStartLineFails) {
     EXPECT_EQ(reason.rfind("invalid first line", 0), 0u) << reason;
     expectMessageRoundTrip(bytes);
 }
+
+TEST(SipFuzzRegression, EmptyUserBeforeTheAtSignFails) {
+    for (const std::string text : {"sip:@r?@", "sip:@example.com"}) {
+        SipURI uri;
+        EXPECT_THROW(uri.parse(text.data(), static_cast<int>(text.size()), true), SipParseException) << text;
+        expectValueRoundTrip<SipAddress>(text);
+    }
+}
