@@ -154,7 +154,12 @@ void SipURI::parseSipPart(std::string_view text) {
         if (next != npos || !parameter.empty()) parseParameter(parameter.data(), static_cast<int>(parameter.size()));
         pos = next;
     }
-    if (pos != npos) parseHeaders(text.substr(pos + 1));
+    if (pos != npos) {
+        // Without a user part, an "@" in the headers would read as the user separator once
+        // the URI is printed without the LWS that kept it apart here.
+        if (at == npos && text.find('@', pos) != npos) throw SipParseException("invalid uri header");
+        parseHeaders(text.substr(pos + 1));
+    }
 }
 
 void SipURI::parseHeaders(std::string_view text) {

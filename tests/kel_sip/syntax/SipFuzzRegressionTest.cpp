@@ -130,3 +130,12 @@ TEST(SipFuzzRegression, EmptyUserBeforeTheAtSignFails) {
         expectValueRoundTrip<SipAddress>(text);
     }
 }
+
+TEST(SipFuzzRegression, AtSignInTheHeadersOfAUriWithoutUserFails) {
+    const std::string text = "sip:v\t;r?@";
+    SipURI uri;
+    EXPECT_THROW(uri.parse(text.data(), static_cast<int>(text.size()), true), SipParseException);
+    expectValueRoundTrip<SipAddress>(text);
+    // With a user part the first "@" is the separator, so a later one stays in the header.
+    expectValueRoundTrip<SipURI>("sip:b@h?Replaces=123@host");
+}
