@@ -139,3 +139,12 @@ TEST(SipFuzzRegression, AtSignInTheHeadersOfAUriWithoutUserFails) {
     // With a user part the first "@" is the separator, so a later one stays in the header.
     expectValueRoundTrip<SipURI>("sip:b@h?Replaces=123@host");
 }
+
+TEST(SipFuzzRegression, StrayQuoteInAHeaderParameterFails) {
+    for (const std::string text : {"<s:p>;\";=\";tag=\"", "<sip:a@b>;x=\"a\"b\"", "<sip:a@b>;x=a\""}) {
+        SipFromTo field;
+        EXPECT_THROW(field.parse(text.data(), static_cast<int>(text.size()), true), SipParseException) << text;
+        expectValueRoundTrip<SipFromTo>(text);
+    }
+    expectValueRoundTrip<SipFromTo>("<sip:a@b>;x=\"a;b\\\"c\";tag=1");
+}
