@@ -30,6 +30,8 @@ void SipAddress::parseText(std::string_view text) {
         return;
     }
     const std::string_view display = SipTokenizer::trimLws(std::string_view(name, static_cast<size_t>(len)));
+    // A line break left in the display name would be printed as a header line break.
+    if (display.find_first_of("\r\n") != std::string_view::npos) throw SipParseException("invalid display name");
     bool closed = false;
     const char* uriText = tokenizer.nextToken('>', len, &closed);
     if (!closed) throw SipParseException("invalid address format");

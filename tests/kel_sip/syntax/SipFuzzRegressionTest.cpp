@@ -148,3 +148,18 @@ TEST(SipFuzzRegression, StrayQuoteInAHeaderParameterFails) {
     }
     expectValueRoundTrip<SipFromTo>("<sip:a@b>;x=\"a;b\\\"c\";tag=1");
 }
+
+TEST(SipFuzzRegression, LineBreakInADisplayNameFails) {
+    const std::string text = "\r\r\n<s:0>";
+    SipAddress address;
+    EXPECT_THROW(address.parse(text.data(), static_cast<int>(text.size()), true), SipParseException);
+    expectValueRoundTrip<SipAddress>(text);
+}
+
+TEST(SipFuzzRegression, UnquotedAngleBracketInAParameterValueFails) {
+    const std::string text = "<s:r>;ta=<";
+    SipFromTo field;
+    EXPECT_THROW(field.parse(text.data(), static_cast<int>(text.size()), true), SipParseException);
+    expectMessageRoundTrip("O p:n <\nRoute:<s:r>;ta=<\nRoute:g:s;ta");
+    expectValueRoundTrip<SipFromTo>("<sip:a@b>;x=\"<y>\"");
+}
