@@ -19,6 +19,15 @@ if(_san)
   target_link_options(tessaly_options INTERFACE ${_san})
 endif()
 
+# Coverage instrumentation for the libFuzzer targets in fuzz/ (a clang build dir of its own).
+option(TESSALY_FUZZ "Instrument for libFuzzer and build the targets in fuzz/ (clang only)" OFF)
+if(TESSALY_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TESSALY_FUZZ needs clang: -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  target_compile_options(tessaly_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 # tessaly_library(<target> [DEPS <targets>...])
 # A static library of every .cpp in the calling folder; headers are included as
 # "kel_util/Foo.h", "kel_sip/syntax/Bar.h" from the source root.

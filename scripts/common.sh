@@ -10,6 +10,7 @@ TESSALY_PACKAGES=(
   cmake ninja-build g++ ccache pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libboost-regex-dev
   clang libclang-rt-dev
+  libosip2-dev libsofia-sip-ua-dev
   sip-tester sipsak tshark
 )
 

@@ -22,11 +22,16 @@ void SipAddress::parseText(std::string_view text) {
     const char* name = tokenizer.nextQuotedTrimmedToken('<', len, &found);
     if (name == nullptr) throw SipParseException("no address");
     if (!found) {
+        // A ">" in a bare addr-spec would land inside the brackets print adds when the URI has
+        // parameters, and end them early.
+        if (text.find('>') != std::string_view::npos) throw SipParseException("invalid address format");
         uri.parse(text.data(), static_cast<int>(text.size()), true);
         brackets = false;
         return;
     }
     const std::string_view display = SipTokenizer::trimLws(std::string_view(name, static_cast<size_t>(len)));
+    // A line break left in the display name would be printed as a header line break.
+    if (display.find_first_of("\r\n") != std::string_view::npos) throw SipParseException("invalid display name");
     bool closed = false;
     const char* uriText = tokenizer.nextToken('>', len, &closed);
     if (!closed) throw SipParseException("invalid address format");

@@ -16,6 +16,12 @@ bool SipDigestChallenge::empty() const {
 void SipDigestChallenge::parse(const char* data, int length, bool clearFirst) {
     parseDigestParam(*this, data, length, clearFirst, "invalid digest challenge", "unsupported challenge",
                      [this](std::string_view name, std::string_view value) { take(name, value); });
+    // A bare "Digest" is an empty challenge; any other needs a realm (RFC 2617 section 3.2.1),
+    // without which print would write nothing and lose the rest.
+    if (realm.empty() && !empty()) {
+        if (clearFirst) clear();
+        throw SipParseException("invalid digest challenge", SipParseException("no realm"));
+    }
 }
 
 void SipDigestChallenge::take(std::string_view name, std::string_view value) {

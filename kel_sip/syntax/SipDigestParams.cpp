@@ -10,11 +10,24 @@ namespace {
 
 std::string_view view(const char* data, int length) { return {data, static_cast<std::size_t>(length)}; }
 
+// RFC 3261 section 25.1 token.
+bool isToken(std::string_view text) {
+    if (text.empty()) return false;
+    for (const char c : text) {
+        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alphanumeric && std::string_view("-.!%*_+`'~").find(c) == std::string_view::npos) return false;
+    }
+    return true;
+}
+
 // The value at the tokenizer's position, which must not be at the end.
 std::string_view readValue(SipTokenizer& tokenizer) {
     int length = 0;
     if (*tokenizer.rest() != '"') {
         const char* value = tokenizer.nextTrimmedToken(',', length);
+        // A token never holds a quote (RFC 2617 section 1.2); one here would be printed inside
+        // the quotes of a quoted value and end it early.
+        if (view(value, length).find('"') != std::string_view::npos) throw SipParseException("invalid value");
         return view(value, length);
     }
     tokenizer.advance(1);
@@ -64,6 +77,9 @@ void DigestParameterWriter::add(std::string_view name, std::string_view value, b
     first_ = false;
     out_ += name;
     out_ += '=';
+    // A value written as a token must be one: anything else (a comma, a space) would split or
+    // end the parameter when read back, so such a value keeps its quotes.
+    if (!quoted && !isToken(value)) quoted = true;
     if (quoted) out_ += '"';
     out_ += value;
     if (quoted) out_ += '"';

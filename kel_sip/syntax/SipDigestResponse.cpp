@@ -106,6 +106,12 @@ bool SipDigestResponse::empty() const {
 void SipDigestResponse::parse(const char* data, int length, bool clearFirst) {
     parseDigestParam(*this, data, length, clearFirst, "invalid digest response", "unsupported response",
                      [this](std::string_view name, std::string_view value) { take(name, value); });
+    // A bare "Digest" is empty; any other credentials need a username (RFC 2617 section
+    // 3.2.2), without which print would write nothing and lose the rest.
+    if (username.empty() && !empty()) {
+        if (clearFirst) clear();
+        throw SipParseException("invalid digest response", SipParseException("no username"));
+    }
 }
 
 void SipDigestResponse::take(std::string_view name, std::string_view value) {

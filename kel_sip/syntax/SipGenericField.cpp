@@ -44,6 +44,29 @@ void SipGenericField::parseParameters(SipTokenizer& tokenizer) {
     while (const char* parameter = tokenizer.nextQuotedTrimmedToken(';', len)) parseParameter(parameter, len);
 }
 
+namespace {
+
+// True when value holds no quote and no angle bracket, or is one quoted-string whose inner
+// quotes are escaped.
+bool quotesBalanced(std::string_view value) {
+    const size_t quote = value.find('"');
+    if (quote == std::string_view::npos) return value.find_first_of("<>") == std::string_view::npos;
+    if (quote != 0 || value.size() < 2 || value.back() != '"') return false;
+    bool escaped = false;
+    for (size_t i = 1; i + 1 < value.size(); ++i) {
+        if (escaped) {
+            escaped = false;
+        } else if (value[i] == '\\') {
+            escaped = true;
+        } else if (value[i] == '"') {
+            return false;
+        }
+    }
+    return !escaped;
+}
+
+}  // namespace
+
 void SipGenericField::parseParameter(const char* data, int length) {
     SipTokenizer tokenizer(data, length);
     int len = 0;
@@ -54,6 +77,13 @@ void SipGenericField::parseParameter(const char* data, int length) {
     if (trimmedName.empty()) throw SipParseException("no param name");
     std::string_view value;
     if (hasValue) value = SipTokenizer::trimLws(std::string_view(tokenizer.rest(), static_cast<size_t>(tokenizer.restLength())));
+    // A quote may only open and close a whole quoted-string value (RFC 3261 section 25.1): a
+    // stray one would pair with another parameter's quote once the parameters are printed in
+    // a different order, and the printed field would read differently. An unquoted "<" or ">"
+    // would likewise pair with the brackets of the next address of a printed list.
+    if (trimmedName.find('"') != std::string_view::npos || !quotesBalanced(value)) {
+        throw SipParseException("invalid param quote");
+    }
     if (takeParameter(trimmedName, value)) return;
     if (parameters_.size() >= kMaxParameters && findParameter(trimmedName) == nullptr) {
         throw SipParseException("too many parameters");

@@ -46,6 +46,9 @@ std::string_view nextStartToken(std::string_view& rest, bool last) {
 bool SipMessage::Parser::parseStartLine(std::string_view line) {
     line = unfoldLine(line, scratch_);
     try {
+        // The start line is never folded (RFC 3261 section 7.1): a line break inside it would
+        // be printed into the start line and split it.
+        if (line.find_first_of("\r\n") != std::string_view::npos) throw SipParseException("line break in start line");
         if (line.size() >= 4 && kel_util::equalsIgnoreCase(line.substr(0, 4), "SIP/")) {
             parseStatusLine(line);
         } else {
@@ -111,6 +114,7 @@ void SipMessage::Parser::parseHeader(std::string_view line) {
 }
 
 void SipMessage::Parser::dispatch(int kind, std::string_view name, std::string_view value) {
+    if (!firstOfSingleValue(kind)) return;
     switch (kind) {
         case SipHeader::ContentType:
             message_.contentType.assign(value);
@@ -153,6 +157,27 @@ void SipMessage::Parser::dispatch(int kind, std::string_view name, std::string_v
             message_.typedHeaders.add(kind, value);
             return;
     }
+}
+
+bool SipMessage::Parser::firstOfSingleValue(int kind) {
+    // RFC 3261 section 7.3.1: these carry one value; a second one leaves it open which of them
+    // the sender meant (RFC 4475 section 3.3.8), so the message is bad.
+    const char* name = nullptr;
+    switch (kind) {
+        case SipHeader::CallId: name = "Call-ID"; break;
+        case SipHeader::CSeq: name = "CSeq"; break;
+        case SipHeader::From: name = "From"; break;
+        case SipHeader::To: name = "To"; break;
+        case SipHeader::MaxForwards: name = "Max-Forwards"; break;
+        default: return true;
+    }
+    const unsigned bit = 1u << kind;
+    if ((singleValuesSeen_ & bit) == 0) {
+        singleValuesSeen_ |= bit;
+        return true;
+    }
+    fail(std::string("more than one ") + name);
+    return false;
 }
 
 void SipMessage::Parser::parseContentLength(std::string_view value) {

@@ -31,6 +31,8 @@ public:
 
 private:
     void dispatch(int kind, std::string_view name, std::string_view value);
+    // False, with the message marked bad, for a second Call-ID, CSeq, From, To or Max-Forwards.
+    bool firstOfSingleValue(int kind);
     void parseStatusLine(std::string_view line);
     void parseRequestLine(std::string_view line);
     void parseContentLength(std::string_view value);
@@ -42,6 +44,7 @@ private:
     SipMessage& message_;
     int maxContentLength_;
     int contentLength_ = -1;
+    unsigned singleValuesSeen_ = 0;  // one bit per header kind of firstOfSingleValue
     bool bad_ = false;
     std::string reason_;
     std::string scratch_;  // an unfolded copy of the line in work, when it was folded

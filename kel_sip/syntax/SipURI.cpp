@@ -135,7 +135,10 @@ void SipURI::parseSipPart(std::string_view text) {
     }
     size_t hostStart = 0;
     if (at != npos) {
-        if (at > 0) userInfo.parse(text.data(), static_cast<int>(at), true);
+        // userinfo is at least one byte before the "@" (RFC 3261 section 25.1); an empty one
+        // prints without its "@", and a later "@" would then read as the user separator.
+        if (at == 0) throw SipParseException("no user");
+        userInfo.parse(text.data(), static_cast<int>(at), true);
         hostStart = at + 1;
         if (hostStart >= text.size()) throw SipParseException("no hostport");
     }
@@ -151,7 +154,12 @@ void SipURI::parseSipPart(std::string_view text) {
         if (next != npos || !parameter.empty()) parseParameter(parameter.data(), static_cast<int>(parameter.size()));
         pos = next;
     }
-    if (pos != npos) parseHeaders(text.substr(pos + 1));
+    if (pos != npos) {
+        // Without a user part, an "@" in the headers would read as the user separator once
+        // the URI is printed without the LWS that kept it apart here.
+        if (at == npos && text.find('@', pos) != npos) throw SipParseException("invalid uri header");
+        parseHeaders(text.substr(pos + 1));
+    }
 }
 
 void SipURI::parseHeaders(std::string_view text) {

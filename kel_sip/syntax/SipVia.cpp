@@ -33,6 +33,11 @@ void SipVia::parse(const char* data, int length, bool clearFirst) {
         protocol_ = nextRequiredToken(tokenizer, '/', "no via");
         version_ = nextRequiredToken(tokenizer, '/', "no protocol version");
         transport_ = nextRequiredWord(tokenizer, "no transport");
+        // print writes nothing without all three, so an empty one would make the Via vanish
+        // from a message that is printed and read again.
+        if (protocol_.empty() || version_.empty() || transport_.empty()) {
+            throw SipParseException("empty protocol, version or transport");
+        }
         const std::string_view sentBy = nextLeadingToken(tokenizer, "no sentby");
         sentBy_.parse(sentBy.data(), static_cast<int>(sentBy.size()), true);
         parseParameters(tokenizer);
