@@ -1,0 +1,26 @@
+#include "kel_sip/syntax/SipDigestHash.h"
+
+#include <openssl/evp.h>
+
+#include "kel_util/Exception.h"
+
+namespace kel_sip {
+
+std::string md5Hex(std::string_view data) {
+    unsigned char hash[EVP_MAX_MD_SIZE];
+    unsigned int hashLength = 0;
+    // Only fails when the provider lacks MD5 or memory runs out; neither can be answered here.
+    if (EVP_Digest(data.data(), data.size(), hash, &hashLength, EVP_md5(), nullptr) != 1) {
+        throw kel_util::BaseException("md5Hex. MD5 digest failed");
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * hashLength);
+    for (unsigned int i = 0; i < hashLength; ++i) {
+        hex += digits[hash[i] >> 4];
+        hex += digits[hash[i] & 0x0f];
+    }
+    return hex;
+}
+
+}  // namespace kel_sip

@@ -1,0 +1,200 @@
+// The receive paths of the transaction controller: requests and responses from the
+// transports, and the transport errors they report.
+#include <string>
+
+#include "kel_sip/syntax/SipIdentifier.h"
+#include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/transaction/ClientTransaction.h"
+#include "kel_sip/transaction/ClientTransactionID.h"
+#include "kel_sip/transaction/ControllerTransactionContext.h"
+#include "kel_sip/transaction/INVITEServerTransaction.h"
+#include "kel_sip/transaction/NonINVITEServerTransaction.h"
+#include "kel_sip/transaction/SipTransactionControllerImpl.h"
+#include "kel_sip/transport/SipTransportBase.h"
+#include "kel_util/Log.h"
+
+namespace kel_sip {
+namespace {
+
+using kel_util::DBG;
+using kel_util::DET;
+using kel_util::logPrint;
+using kel_util::MIN;
+
+ServerTransaction& asServer(SipTransaction& transaction) { return static_cast<ServerTransaction&>(transaction); }
+ClientTransaction& asClient(SipTransaction& transaction) { return static_cast<ClientTransaction&>(transaction); }
+
+}  // namespace
+
+bool SipTransactionControllerImpl::onReceiveRequest(SipMessageSlot& request) {
+    const std::string method(request->getMethodName());
+    if (request->vias.empty()) {
+        releaseEventLock();
+        logPrint(MIN, "SipTransactionControllerImpl::onReceiveRequest. Via empty, Method=[%s].\n", method.c_str());
+        return false;
+    }
+    kel_util::EventHandler2* user = users_.userFor(request->methodKind);
+    logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. TransactionUser=%p, Method=[%s].\n",
+             static_cast<const void*>(user), method.c_str());
+    servers_.lock();
+    releaseEventLock();
+    logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. Searching ServerTransaction, Method=[%s].\n",
+             method.c_str());
+    const SipMessageExt& received = *request;
+    SipTransactionListData* record = servers_.getAndLockMatching(
+        received.callId, [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
+    if (record == nullptr) {
+        logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. No transaction found.\n");
+        if (received.methodKind == SipMethod::Ack) {
+            // The ACK of a 2xx (RFC 3261 section 17.1.1.3) belongs to no transaction.
+            servers_.unlock();
+            logPrint(DET, "SipTransactionControllerImpl::onReceiveRequest. Method=[ACK], passing to TU.\n");
+            return notifyTU(user, SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST, request, 0, 0);
+        }
+        record = createServerTransaction(received, user);
+        if (record == nullptr) servers_.unlock();
+    }
+    bool taken = false;
+    if (record != nullptr) {
+        logPrint(DET,
+                 "SipTransactionControllerImpl::onReceiveRequest. Processing ReceiveRequest, Method=[%s], "
+                 "ServerTransactionID=%d.\n",
+                 method.c_str(), record->getId());
+        taken = finishStep(servers_, record, asServer(record->payload()).onReceiveRequest(request), "onReceiveRequest",
+                           "onReceiveRequest");
+    }
+    if (taken) return true;
+    // A request nobody took is answered here (RFC 3261 section 8.2), the ACK never.
+    if (request == nullptr || request->methodKind == SipMethod::Ack) return false;
+    return answerUntaken(request);
+}
+
+SipTransactionListData* SipTransactionControllerImpl::createServerTransaction(const SipMessageExt& request,
+                                                                              kel_util::EventHandler2* user) {
+    const std::string method(request.getMethodName());
+    if (user == nullptr) {
+        // Without a user the request could never be answered; it gets 500 instead of a
+        // transaction (and, for an INVITE, a 100 Trying that nothing follows).
+        logPrint(MIN, "SipTransactionControllerImpl::onReceiveRequest. No TransactionUser, Method=[%s].\n",
+                 method.c_str());
+        return nullptr;
+    }
+    SipMessageExt stamped(request);
+    SipTransportBase* transport = getTransport(stamped);
+    if (transport == nullptr) {
+        logPrint(MIN, "SipTransactionControllerImpl::onReceiveRequest. Failed to get SipTransportBase, Method=[%s].\n",
+                 method.c_str());
+        return nullptr;
+    }
+    auto context = std::make_unique<ControllerTransactionContext>(*this, *transport, user);
+    std::unique_ptr<ServerTransaction> transaction;
+    if (request.methodKind == SipMethod::Invite) {
+        logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. Creating INVITEServerTransaction, Method=[%s].\n",
+                 method.c_str());
+        transaction = std::make_unique<INVITEServerTransaction>(std::move(context));
+    } else {
+        logPrint(DBG,
+                 "SipTransactionControllerImpl::onReceiveRequest. Creating NonINVITEServerTransaction, Method=[%s].\n",
+                 method.c_str());
+        transaction = std::make_unique<NonINVITEServerTransaction>(std::move(context));
+    }
+    if (!transaction->setRequest(request)) {
+        logPrint(MIN, "SipTransactionControllerImpl::onReceiveRequest. Failed to set ServerTranasaction, Method=[%s].\n",
+                 method.c_str());
+        return nullptr;
+    }
+    SipTransactionListData* record = servers_.addAndHold(std::move(transaction));
+    logPrint(DET,
+             "SipTransactionControllerImpl::onReceiveRequest. Created ServerTransaction, Method=[%s], "
+             "ServerTransactionID=%d.\n",
+             method.c_str(), record->getId());
+    return record;
+}
+
+bool SipTransactionControllerImpl::answerUntaken(SipMessageSlot& request) {
+    const std::string method(request->getMethodName());
+    constexpr int kStatus = 500;
+    logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. Sending error response StatusCode=%d, Method=[%s].\n",
+             kStatus, method.c_str());
+    request->setResponse(kStatus);
+    if (request->to.tag.empty()) request->to.tag = makeTag();
+    const bool sent = sendResponseByTransport(*request, 0);
+    logPrint(sent ? DBG : MIN,
+             "SipTransactionControllerImpl::onReceiveRequest. %s sendResponse, Method=[%s], StatusCode=%d.\n",
+             sent ? "Succeeded" : "Failed", method.c_str(), kStatus);
+    return sent;
+}
+
+bool SipTransactionControllerImpl::onReceiveResponse(SipMessageSlot& response, bool headerLengthError) {
+    const char* operation = headerLengthError ? "onHeaderLengthError" : "onReceiveResponse";
+    const std::string method(response->getMethodName());
+    const int code = response->statusCode;
+    if (response->vias.empty()) {
+        releaseEventLock();
+        logPrint(MIN, "SipTransactionControllerImpl::%s. Via empty, StatusCode=%d, Method=[%s].\n", operation, code,
+                 method.c_str());
+        return false;
+    }
+    if (response->cseq.getMethodKind() == SipMethod::Ack) {
+        // Nobody answers an ACK (RFC 3261 section 17.1.1.3).
+        releaseEventLock();
+        logPrint(headerLengthError ? DET : MIN, "SipTransactionControllerImpl::%s. Invalid response, StatusCode=%d, Method=[%s].\n",
+                 operation, code, method.c_str());
+        return headerLengthError;
+    }
+    std::string key;
+    SipTransactionListData* record = nullptr;
+    clients_.lock();
+    releaseEventLock();
+    logPrint(DBG, "SipTransactionControllerImpl::%s. Searching ClientTransaction, StatusCode=%d, Method=[%s].\n",
+             operation, code, method.c_str());
+    if (ClientTransactionID::keyOf(*response, key)) {
+        const SipMessageExt& received = *response;
+        record = clients_.getAndLockMatching(
+            key, [&received](SipTransaction& t) { return asClient(t).isResponseMatching(received); });
+    }
+    if (record != nullptr) {
+        logPrint(DET, "SipTransactionControllerImpl::%s. Processing ReceiveResponse, ClientTransactionID=%d.\n",
+                 operation, record->getId());
+        ClientTransaction& transaction = asClient(record->payload());
+        const bool ok =
+            headerLengthError ? transaction.onHeaderLengthError(response) : transaction.onReceiveResponse(response);
+        return finishStep(clients_, record, ok, operation, operation);
+    }
+    clients_.unlock();
+    if (code >= 200 && code < 300 && response->cseq.getMethodKind() == SipMethod::Invite) {
+        // A 2xx retransmission after the INVITE client transaction ended (RFC 3261 section
+        // 17.1.1.2): the user acknowledges it again.
+        logPrint(DET,
+                 "SipTransactionControllerImpl::%s. 2xx response for INVITE, passing to TU, StatusCode=%d, Method=[%s].\n",
+                 operation, code, method.c_str());
+        return notifyTU(users_.userFor(SipMethod::Invite), SIPTRANSACTION_EVMSGTYPE_RECVSIPRESPONSE, response, 0, 0);
+    }
+    // A stray or late response (RFC 3261 section 18.1.2): dropped.
+    logPrint(DBG, "SipTransactionControllerImpl::%s. No transaction found, StatusCode=%d, Method=[%s].\n", operation,
+             code, method.c_str());
+    return true;
+}
+
+bool SipTransactionControllerImpl::onTransportError(SipMessageSlot& message, int transactionId) {
+    SipTransactionList& list = message->isRequest ? clients_ : servers_;
+    const char* kind = message->isRequest ? "ClientTransaction" : "ServerTransaction";
+    const std::string method(message->getMethodName());
+    list.lock();
+    releaseEventLock();
+    logPrint(DBG, "SipTransactionControllerImpl::onTransportError. Searching %s, %sID=%d, Method=[%s].\n", kind, kind,
+             transactionId, method.c_str());
+    SipTransactionListData* record = list.getAndLockById(transactionId);
+    if (record == nullptr) {
+        list.unlock();
+        logPrint(DBG, "SipTransactionControllerImpl::onTransportError. %s not found, %sID=%d, Method=[%s].\n", kind,
+                 kind, transactionId, method.c_str());
+        return false;
+    }
+    logPrint(DET, "SipTransactionControllerImpl::onTransportError. Processing Timeout, %sID=%d.\n", kind,
+             transactionId);
+    const bool ok = record->payload().onTransportError(message);
+    return finishStep(list, record, ok, "onTransportError", "onTransportError");
+}
+
+}  // namespace kel_sip

@@ -1,0 +1,289 @@
+// Two stacks in one process talking over UDP on 127.0.0.1, with recording transaction users,
+// and a raw UDP peer for what a correct stack would never send.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "ControllerTestKit.h"
+#include "TransactionTestKit.h"
+#include "kel_sip/syntax/SipMethod.h"
+#include "kel_util/Log.h"
+#include "kel_util/Logger.h"
+
+namespace kel_sip::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRequest = SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST;
+constexpr int kResponse = SIPTRANSACTION_EVMSGTYPE_RECVSIPRESPONSE;
+
+// The response to a request a user received, with a To tag.
+std::unique_ptr<SipMessageExt> answer(const UserEvent& received, int code) {
+    auto response = received.message->createResponse(code, nullptr, false);
+    if (response->to.tag.empty()) response->to.tag = "b0b";
+    return response;
+}
+
+// Text of a request from the raw peer to a stack.
+std::string rawRequest(const std::string& method, const RawPeer& peer, int toPort, const std::string& branch,
+                       const std::string& toTag = "") {
+    const std::string uri = "sip:bob@127.0.0.1:" + std::to_string(toPort);
+    return method + " " + uri + " SIP/2.0\n" + "Via: SIP/2.0/UDP 127.0.0.1:" + std::to_string(peer.port) +
+           ";branch=" + branch + "\n" + "Max-Forwards: 70\nFrom: <sip:carol@127.0.0.1>;tag=ca401\n" + "To: <" + uri +
+           ">" + (toTag.empty() ? "" : ";tag=" + toTag) + "\nCall-ID: raw-" + branch + "\nCSeq: 1 " + method +
+           "\nContent-Length: 0\n\n";
+}
+
+TEST(SipTransactionControllerTest, RequestAndResponseCrossBothControllers) {
+    Stack a;
+    Stack b;
+    const int clientId = a.controller.sendRequest(*a.request("MESSAGE", b.port, "z9hG4bKcross01"), 42, &a.user);
+    ASSERT_GT(clientId, 0);
+
+    ASSERT_TRUE(b.user.waitForCount(1));
+    const UserEvent received = b.user.event(0);
+    EXPECT_EQ(received.type, kRequest);
+    EXPECT_GT(received.transactionId, 0);
+    EXPECT_EQ(received.message->getMethodName(), "MESSAGE");
+    EXPECT_TRUE(b.controller.sendResponse(received.transactionId, *answer(received, 200), 0));
+
+    ASSERT_TRUE(a.user.waitForCount(1));
+    const UserEvent response = a.user.event(0);
+    EXPECT_EQ(response.type, kResponse);
+    EXPECT_EQ(response.message->statusCode, 200);
+    EXPECT_EQ(response.transactionId, clientId);
+    EXPECT_EQ(response.userId, 42);
+    // The server transaction is Completed: a second final response has nowhere to go.
+    EXPECT_FALSE(b.controller.sendResponse(received.transactionId, *answer(received, 500), 0));
+}
+
+TEST(SipTransactionControllerTest, InviteGetsTryingAtOnceAndTheFailureAckReachesTheUserWhenAsked) {
+    Stack a;
+    Stack b;
+    const int clientId = a.controller.sendRequest(*a.request("INVITE", b.port, "z9hG4bKinvite1"), 7, &a.user);
+    ASSERT_GT(clientId, 0);
+
+    // The 100 Trying comes from b's controller before its user has done anything.
+    ASSERT_TRUE(a.user.waitForCount(1));
+    EXPECT_EQ(a.user.event(0).message->statusCode, 100);
+    EXPECT_EQ(a.user.event(0).transactionId, clientId);
+    ASSERT_TRUE(b.user.waitForCount(1));
+    const UserEvent invite = b.user.event(0);
+
+    // Found by matching, with the ACK of the failure passed on.
+    EXPECT_TRUE(b.controller.sendResponse(*answer(invite, 486), 3, true));
+    ASSERT_TRUE(a.user.waitForCount(2));
+    EXPECT_EQ(a.user.event(1).message->statusCode, 486);
+    ASSERT_TRUE(b.user.waitForCount(2));
+    const UserEvent ack = b.user.event(1);
+    EXPECT_EQ(ack.type, kRequest);
+    EXPECT_EQ(ack.message->methodKind, SipMethod::Ack);
+    EXPECT_EQ(ack.transactionId, invite.transactionId);
+}
+
+TEST(SipTransactionControllerTest, RetransmittedRequestReachesTheUserOnceAndGetsTheSameResponseAgain) {
+    Stack b;
+    RawPeer peer;
+    const std::string request = rawRequest("MESSAGE", peer, b.port, "z9hG4bKretrans1");
+    peer.send(request, b.port);
+    ASSERT_TRUE(b.user.waitForCount(1));
+    peer.send(request, b.port);  // absorbed in Trying, or answered when the answer came first
+    const UserEvent received = b.user.event(0);
+    EXPECT_TRUE(b.controller.sendResponse(received.transactionId, *answer(received, 202), 0));
+    auto first = peer.receive();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->statusCode, 202);
+
+    peer.send(request, b.port);
+    auto again = peer.receive();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->statusCode, 202);
+    EXPECT_EQ(again->to.tag, first->to.tag);
+    EXPECT_EQ(b.user.count(), 1u);
+}
+
+TEST(SipTransactionControllerTest, UnmatchedAckAndLate2xxReachTheUserWithIdsZero) {
+    Stack a;
+    RawPeer peer;
+    peer.send(rawRequest("ACK", peer, a.port, "z9hG4bKackalone", "b0b"), a.port);
+    ASSERT_TRUE(a.user.waitForCount(1));
+    EXPECT_EQ(a.user.event(0).type, kRequest);
+    EXPECT_EQ(a.user.event(0).message->methodKind, SipMethod::Ack);
+    EXPECT_EQ(a.user.event(0).transactionId, 0);
+    EXPECT_EQ(a.user.event(0).userId, 0);
+
+    // Responses to a request a never sent: the 180 is dropped, the 200 goes up.
+    auto invite = a.request("INVITE", peer.port, "z9hG4bKnotsent");
+    for (int code : {180, 200}) {
+        auto response = invite->createResponse(code, nullptr, false);
+        response->to.tag = "b0b";
+        std::string text;
+        response->print(text);
+        std::erase(text, '\r');  // send puts CRLF back
+        peer.send(text, a.port);
+    }
+    ASSERT_TRUE(a.user.waitForCount(2));
+    const UserEvent late = a.user.event(1);
+    EXPECT_EQ(late.type, kResponse);
+    EXPECT_EQ(late.message->statusCode, 200);
+    EXPECT_EQ(late.transactionId, 0);
+    EXPECT_EQ(late.userId, 0);
+}
+
+TEST(SipTransactionControllerTest, RequestWithNoUserIsAnswered500WithoutTrying) {
+    Stack a;
+    Stack b(false);
+    for (const char* method : {"MESSAGE", "INVITE"}) {
+        SCOPED_TRACE(method);
+        const std::size_t before = a.user.count();
+        const std::string branch = std::string("z9hG4bKnouser") + method;
+        const int clientId = a.controller.sendRequest(*a.request(method, b.port, branch), 1, &a.user);
+        ASSERT_GT(clientId, 0);
+        ASSERT_TRUE(a.user.waitForCount(before + 1));
+        const UserEvent response = a.user.event(before);
+        EXPECT_EQ(response.message->statusCode, 500);
+        EXPECT_EQ(response.transactionId, clientId);
+        EXPECT_FALSE(response.message->to.tag.empty());
+    }
+}
+
+TEST(SipTransactionControllerTest, CancelFindsItsInviteOnlyWhileProceeding) {
+    Stack a;
+    Stack b;
+    const std::string branch = "z9hG4bKcancel01";
+    ASSERT_GT(a.controller.sendRequest(*a.request("INVITE", b.port, branch), 1, &a.user), 0);
+    ASSERT_TRUE(b.user.waitForCount(1));
+    const UserEvent invite = b.user.event(0);
+
+    // The CANCEL shares the INVITE's branch, so its client transaction differs by method only.
+    ASSERT_GT(a.controller.sendRequest(*a.request("CANCEL", b.port, branch), 2, &a.user), 0);
+    ASSERT_TRUE(b.user.waitForCount(2));
+    const UserEvent cancel = b.user.event(1);
+    EXPECT_EQ(cancel.message->methodKind, SipMethod::Cancel);
+    EXPECT_GT(cancel.transactionId, 0);
+    EXPECT_NE(cancel.transactionId, invite.transactionId);
+    EXPECT_EQ(b.controller.findTrancsactionToCancel(*cancel.message), invite.transactionId);
+
+    EXPECT_TRUE(b.controller.sendResponse(cancel.transactionId, *answer(cancel, 200), 0));
+    EXPECT_TRUE(b.controller.sendResponse(invite.transactionId, *answer(invite, 487), 0));
+    EXPECT_EQ(b.controller.findTrancsactionToCancel(*cancel.message), -1);
+}
+
+TEST(SipTransactionControllerTest, RefusesRequestsWithoutAKeyOrWithOneInUse) {
+    Stack a;
+    Stack b;
+    EXPECT_EQ(a.controller.sendRequest(*a.request("MESSAGE", b.port, "z9hG4bK"), 1, &a.user), -1);
+    EXPECT_EQ(a.controller.sendRequest(*a.request("MESSAGE", b.port, "abc"), 1, &a.user), -1);
+    auto noVia = a.request("MESSAGE", b.port, "z9hG4bKnovia");
+    noVia->vias.clear();
+    EXPECT_EQ(a.controller.sendRequest(*noVia, 1, &a.user), -1);
+    EXPECT_EQ(a.controller.sendRequest(*a.request("MESSAGE", b.port, "z9hG4bKnouser"), 1, nullptr), -1);
+
+    const auto request = a.request("MESSAGE", b.port, "z9hG4bKtwice01");
+    EXPECT_GT(a.controller.sendRequest(*request, 1, &a.user), 0);
+    EXPECT_EQ(a.controller.sendRequest(*request, 1, &a.user), -1);
+    EXPECT_GT(a.controller.sendRequest(*a.request("OPTIONS", b.port, "z9hG4bKtwice01"), 1, &a.user), 0);
+    // An ACK has no transaction: it is sent as often as asked.
+    const auto ack = a.request("ACK", b.port, "z9hG4bKack0001");
+    EXPECT_EQ(a.controller.sendRequest(*ack, 1, &a.user), 0);
+    EXPECT_EQ(a.controller.sendRequest(*ack, 1, &a.user), 0);
+
+    // createBranch never hands out a key in use.
+    std::string branch;
+    a.controller.createBranch(branch);
+    EXPECT_EQ(branch.size(), 15u);
+    EXPECT_EQ(branch.rfind("z9hG4bK", 0), 0u);
+}
+
+TEST(SipTransactionControllerTest, RefusesResponsesThatNoTransactionCanSend) {
+    Stack a;
+    const auto request = a.request("MESSAGE", a.port, "z9hG4bKnosuch1");
+    EXPECT_FALSE(a.controller.sendResponse(*request->createResponse(200, nullptr, false), 0, false));
+    EXPECT_FALSE(a.controller.sendResponse(5, *request->createResponse(200, nullptr, false), 0));
+    auto noVia = request->createResponse(200, nullptr, false);
+    noVia->vias.clear();
+    EXPECT_FALSE(a.controller.sendResponse(*noVia, 0, false));
+    const auto ack = a.request("ACK", a.port, "z9hG4bKack0002");
+    EXPECT_FALSE(a.controller.sendResponse(*ack->createResponse(200, nullptr, false), 0, false));
+
+    // A 2xx to INVITE without its transaction is the user's retransmission: sent directly.
+    RawPeer peer;
+    auto invite = a.request("INVITE", peer.port, "z9hG4bKdirect1");
+    invite->vias.front() = parseMessage(rawRequest("INVITE", peer, a.port, "z9hG4bKdirect1"))->vias.front();
+    auto ok = invite->createResponse(200, nullptr, false);
+    ok->to.tag = "b0b";
+    EXPECT_TRUE(a.controller.sendResponse(*ok, 0, false));
+    auto received = peer.receive();
+    ASSERT_NE(received, nullptr);
+    EXPECT_EQ(received->statusCode, 200);
+}
+
+// Logs of this process at level MIN go to a file for the test's life.
+class LogCapture {
+public:
+    LogCapture() : dir_(fs::path(::testing::TempDir()) / ("ctrl-log-" + std::to_string(::getpid()))) {
+        fs::create_directories(dir_);
+        kel_util::LogSettings settings;
+        settings.level = kel_util::MIN;
+        settings.directory = dir_.string();
+        settings.prefix = "ctrl";
+        settings.extension = ".log";
+        settings.indexMax = 1;
+        settings.fileSizeThreshold = 1L << 24;
+        EXPECT_TRUE(kel_util::initLogging(settings));
+    }
+    ~LogCapture() {
+        kel_util::closeLogging();
+        kel_util::setLogLevel(-1);
+        fs::remove_all(dir_);
+    }
+    // Closes the log and reads it.
+    std::string text() const {
+        kel_util::closeLogging();
+        std::ifstream in(dir_ / "ctrl0.log");
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+
+private:
+    fs::path dir_;
+};
+
+TEST(SipTransactionControllerTest, DeletedTransactionIsGoneAndItsLateTimerIsLoggedAndHarmless) {
+    LogCapture log;
+    Stack b;
+    RawPeer peer;
+    const std::string request = rawRequest("MESSAGE", peer, b.port, "z9hG4bKdelete1");
+    peer.send(request, b.port);
+    ASSERT_TRUE(b.user.waitForCount(1));
+    const int id = b.user.event(0).transactionId;
+
+    EXPECT_FALSE(b.controller.deleteServerTransaction(0));
+    EXPECT_TRUE(b.controller.deleteServerTransaction(id));
+    EXPECT_FALSE(b.controller.deleteServerTransaction(id));
+    EXPECT_FALSE(b.controller.deleteClientTransaction(id));
+    EXPECT_FALSE(b.controller.sendResponse(id, *answer(b.user.event(0), 200), 0));
+
+    // An expiry that was already queued when the transaction went.
+    ASSERT_TRUE(b.controller.postEvent(kel_util::EVENTHANDLEREXT_EVMSGTYPE_EVENTTIMER, id, kTimerJ, nullptr));
+    // The same request again is a new transaction, and the stack goes on answering.
+    peer.send(request, b.port);
+    ASSERT_TRUE(b.user.waitForCount(2));
+    const UserEvent again = b.user.event(1);
+    EXPECT_NE(again.transactionId, id);
+    EXPECT_TRUE(b.controller.sendResponse(again.transactionId, *answer(again, 200), 0));
+    auto response = peer.receive();
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(response->statusCode, 200);
+    EXPECT_EQ(b.user.count(), 2u);
+
+    const std::string expected = "ServerTransaction not found, ServerTransactionID=" + std::to_string(id) + ", Timer=8.";
+    EXPECT_NE(log.text().find(expected), std::string::npos) << log.text();
+}
+
+}  // namespace
+}  // namespace kel_sip::test
