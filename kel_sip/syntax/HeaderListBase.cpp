@@ -1,5 +1,6 @@
 #include "kel_sip/syntax/HeaderListBase.h"
 
+#include "kel_sip/syntax/SipContact.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipSessionExpires.h"
 #include "kel_sip/syntax/SipStrList.h"
@@ -84,6 +85,10 @@ void HeaderListBase::addSessionExpires(int seconds, int refresher) {
     if (seconds < 0) return;
     addTypedHeader(SipHeader::SessionExpires,
                    SipSessionExpires(seconds, seconds > 0 ? refresher : SipSessionExpires::RefresherNone));
+}
+
+void HeaderListBase::addContacts(const std::vector<SipContact>& contacts) {
+    for (const SipContact& contact : contacts) addTypedHeader(SipHeader::Contact, contact);
 }
 
 void HeaderListBase::mergeStrList(int kind, const SipStrList& additions) {

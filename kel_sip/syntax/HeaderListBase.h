@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kel_sip/syntax/SipHeaderList.h"
 #include "kel_sip/syntax/SipParam.h"
@@ -12,6 +13,7 @@
 
 namespace kel_sip {
 
+class SipContact;
 class SipStrList;
 
 class HeaderListBase {
@@ -44,6 +46,8 @@ public:
     // One Session-Expires value (RFC 4028): nothing when seconds is negative; the refresher
     // (SipSessionExpires::Refresher) is kept only when seconds is greater than 0.
     void addSessionExpires(int seconds, int refresher);
+    // One Contact value per contact, in order.
+    void addContacts(const std::vector<SipContact>& contacts);
     // Merges option tags into a comma-list kind (Supported, Require, ...): the kind's values
     // and the new tags become one value, each tag once (compared without case), first order kept.
     void mergeStrList(int kind, const SipStrList& additions);

@@ -67,14 +67,23 @@ void SipTransactionControllerImpl::clean() {
         list->unlock();
     }
     users_.clear();
+    clearTransports();
     logPrint(DBG, "SipTransactionControllerImpl::clean. Cleaned SipTransactionController.\n");
 }
 
 void SipTransactionControllerImpl::setTimers(int t1, int t2, int t4, int td) {
-    if (t1 > 0) t1_ = t1;
-    if (t2 > 0) t2_ = t2;
-    if (t4 > 0) t4_ = t4;
-    if (td > 0) td_ = td;
+    // 64*T1 (Timers B, F, H, J) must stay an int number of milliseconds.
+    if (t1 > kMaxTimerValue || t2 > kMaxTimerValue || t4 > kMaxTimerValue || td > kMaxTimerValue) {
+        logPrint(MIN, "SipTransactionControllerImpl::setTimers. Timer value too large, T1=%d, T2=%d, T4=%d, TD=%d.\n", t1,
+                 t2, t4, td);
+    }
+    const auto replace = [](std::atomic<int>& value, int milliseconds) {
+        if (milliseconds > 0 && milliseconds <= kMaxTimerValue) value = milliseconds;
+    };
+    replace(t1_, t1);
+    replace(t2_, t2);
+    replace(t4_, t4);
+    replace(td_, td);
 }
 
 TransactionTimerValues SipTransactionControllerImpl::timerValues() const {
@@ -108,7 +117,8 @@ bool SipTransactionControllerImpl::deleteClientTransaction(int id) {
         logPrint(MIN, "SipTransactionControllerImpl::deleteClientTransaction. invalid ClientTransactionID=%d.\n", id);
         return false;
     }
-    return deleteTransaction(clients_, id);
+    return deleteTransaction(
+        clients_, id, "SipTransactionControllerImpl::deleteClientTransaction. ClientTransaction not found, ClientTracsactionID=%d.\n");
 }
 
 bool SipTransactionControllerImpl::deleteServerTransaction(int id) {
@@ -116,16 +126,16 @@ bool SipTransactionControllerImpl::deleteServerTransaction(int id) {
         logPrint(MIN, "SipTransactionControllerImpl::deleteServerTransaction. invalid ServerTracsactionID=%d.\n", id);
         return false;
     }
-    return deleteTransaction(servers_, id);
+    return deleteTransaction(
+        servers_, id, "SipTransactionControllerImpl::deleteServerTransaction. ServerTracsaction not found, ServerTracsactionID=%d.\n");
 }
 
-bool SipTransactionControllerImpl::deleteTransaction(SipTransactionList& list, int id) {
+bool SipTransactionControllerImpl::deleteTransaction(SipTransactionList& list, int id, const char* notFound) {
     list.lock();
     SipTransactionListData* record = list.getAndLockById(id);
     if (record == nullptr) {
         list.unlock();
-        logPrint(MIN, "SipTransactionControllerImpl::delete%s. %s not found, %sID=%d.\n", kindName(list, clients_),
-                 kindName(list, clients_), kindName(list, clients_), id);
+        logPrint(MIN, notFound, id);
         return false;
     }
     // Through the entry lock, so that no step is running on it; the release erases it.
@@ -236,19 +246,26 @@ bool SipTransactionControllerImpl::onTimeout(int id, int timer) {
                  timer);
         return false;
     }
+    logPrint(DBG, "SipTransactionControllerImpl::onTimeout. %s found, %sID=%d, Timer=%d.\n", kind, kind, id, timer);
     logPrint(DET, "SipTransactionControllerImpl::onTimeout. Processing Timeout, %sID=%d.\n", kind, id);
     const bool ok = record->payload().onTimeout(timer);
-    return finishStep(list, record, ok, "onTimeout", "onTimeout");
+    return finishStep(list, record, ok, "onTimeout", "onTimeout", ", Timer=" + std::to_string(timer));
 }
 
 bool SipTransactionControllerImpl::finishStep(SipTransactionList& list, SipTransactionListData* record, bool ok,
-                                              const char* operation, const char* step) {
+                                              const char* operation, const char* step,
+                                              const std::string& failureDetail) {
     const SipTransaction& transaction = record->payload();
     const char* kind = kindName(list, clients_);
     const int id = transaction.getId();
     const int state = transaction.getState();
-    logPrint(ok ? DBG : MIN, "SipTransactionControllerImpl::%s. %s %s, state=%d, %sID=%d.\n", operation,
-             ok ? "Succeeded" : "Failed", step, state, kind, id);
+    if (ok) {
+        logPrint(DBG, "SipTransactionControllerImpl::%s. Succeeded %s, state=%d, %sID=%d.\n", operation, step, state,
+                 kind, id);
+    } else {
+        logPrint(MIN, "SipTransactionControllerImpl::%s. Failed %s, state=%d%s, %sID=%d.\n", operation, step, state,
+                 failureDetail.c_str(), kind, id);
+    }
     const bool terminated = state == kStateTerminated;
     if (terminated) {
         logPrint(DET, "SipTransactionControllerImpl::%s. Transaction terminated, %sID=%d.\n", operation, kind, id);

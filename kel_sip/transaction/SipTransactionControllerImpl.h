@@ -15,6 +15,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 #include "kel_sip/transaction/SipTransactionController.h"
 #include "kel_sip/transaction/SipTransactionList.h"
@@ -41,10 +42,14 @@ public:
 
     // Starts the timer thread and workerCount workers.
     bool init(int workerCount);
-    // Stops the pool and the timer, deletes every transaction and forgets the users.
+    // Stops the pool and the timer, deletes every transaction and forgets users and transports.
     void clean() override;
 
-    // Replaces each value (milliseconds) that is greater than 0; later timers use them.
+    // The largest timer value accepted: 64 times it still fits in an int.
+    static constexpr int kMaxTimerValue = 0x7fffffff / 64;
+
+    // Replaces each value (milliseconds) that is greater than 0 and at most kMaxTimerValue;
+    // later timers use them.
     void setTimers(int t1, int t2, int t4, int td);
     TransactionTimerValues timerValues() const;
 
@@ -90,12 +95,14 @@ private:
     // server list locked in both cases).
     bool _sendResponse(SipTransactionListData* record, const SipMessageExt& response, int parameter,
                        bool notifyFailureAck);
-    bool deleteTransaction(SipTransactionList& list, int id);
+    // notFound: the log format for an unknown ID.
+    bool deleteTransaction(SipTransactionList& list, int id, const char* notFound);
 
     // Ends a step on a held transaction: logs its result, removes it when the step failed or
-    // it reached Terminated, releases it and unlocks the list. Returns ok.
+    // it reached Terminated, releases it and unlocks the list. failureDetail goes into the
+    // failure line after the state. Returns ok.
     bool finishStep(SipTransactionList& list, SipTransactionListData* record, bool ok, const char* operation,
-                    const char* step);
+                    const char* step, const std::string& failureDetail = {});
 
     TransactionUserMap users_;
     SipTransactionList clients_;

@@ -4,12 +4,12 @@
 
 #include "kel_sip/syntax/SipIdentifier.h"
 #include "kel_sip/syntax/SipMethod.h"
-#include "kel_sip/transaction/ClientTransaction.h"
 #include "kel_sip/transaction/ClientTransactionID.h"
 #include "kel_sip/transaction/ControllerTransactionContext.h"
 #include "kel_sip/transaction/INVITEServerTransaction.h"
 #include "kel_sip/transaction/NonINVITEServerTransaction.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
+#include "kel_sip/transaction/ControllerTransactionKinds.h"
 #include "kel_sip/transport/SipTransportBase.h"
 #include "kel_util/Log.h"
 
@@ -20,9 +20,6 @@ using kel_util::DBG;
 using kel_util::DET;
 using kel_util::logPrint;
 using kel_util::MIN;
-
-ServerTransaction& asServer(SipTransaction& transaction) { return static_cast<ServerTransaction&>(transaction); }
-ClientTransaction& asClient(SipTransaction& transaction) { return static_cast<ClientTransaction&>(transaction); }
 
 }  // namespace
 
@@ -86,18 +83,9 @@ SipTransactionListData* SipTransactionControllerImpl::createServerTransaction(co
                  method.c_str());
         return nullptr;
     }
-    auto context = std::make_unique<ControllerTransactionContext>(*this, *transport, user);
-    std::unique_ptr<ServerTransaction> transaction;
-    if (request.methodKind == SipMethod::Invite) {
-        logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. Creating INVITEServerTransaction, Method=[%s].\n",
-                 method.c_str());
-        transaction = std::make_unique<INVITEServerTransaction>(std::move(context));
-    } else {
-        logPrint(DBG,
-                 "SipTransactionControllerImpl::onReceiveRequest. Creating NonINVITEServerTransaction, Method=[%s].\n",
-                 method.c_str());
-        transaction = std::make_unique<NonINVITEServerTransaction>(std::move(context));
-    }
+    auto transaction = makeMachine<ServerTransaction, INVITEServerTransaction, NonINVITEServerTransaction>(
+        request.methodKind, std::make_unique<ControllerTransactionContext>(*this, *transport, user), "onReceiveRequest",
+        "INVITEServerTransaction", "NonINVITEServerTransaction", method);
     if (!transaction->setRequest(request)) {
         logPrint(MIN, "SipTransactionControllerImpl::onReceiveRequest. Failed to set ServerTranasaction, Method=[%s].\n",
                  method.c_str());
@@ -159,7 +147,7 @@ bool SipTransactionControllerImpl::onReceiveResponse(SipMessageSlot& response, b
         ClientTransaction& transaction = asClient(record->payload());
         const bool ok =
             headerLengthError ? transaction.onHeaderLengthError(response) : transaction.onReceiveResponse(response);
-        return finishStep(clients_, record, ok, operation, operation);
+        return finishStep(clients_, record, ok, operation, "onReceiveResponse");
     }
     clients_.unlock();
     if (code >= 200 && code < 300 && response->cseq.getMethodKind() == SipMethod::Invite) {
@@ -191,10 +179,12 @@ bool SipTransactionControllerImpl::onTransportError(SipMessageSlot& message, int
                  kind, transactionId, method.c_str());
         return false;
     }
+    logPrint(DBG, "SipTransactionControllerImpl::onTransportError. %s found, %sID=%d, Method=[%s].\n", kind, kind,
+             transactionId, method.c_str());
     logPrint(DET, "SipTransactionControllerImpl::onTransportError. Processing Timeout, %sID=%d.\n", kind,
              transactionId);
     const bool ok = record->payload().onTransportError(message);
-    return finishStep(list, record, ok, "onTransportError", "onTransportError");
+    return finishStep(list, record, ok, "onTransportError", "onTransportError", ", Method=[" + method + "]");
 }
 
 }  // namespace kel_sip

@@ -7,8 +7,8 @@
 #include "kel_sip/transaction/ControllerTransactionContext.h"
 #include "kel_sip/transaction/INVITEClientTransaction.h"
 #include "kel_sip/transaction/NonINVITEClientTransaction.h"
-#include "kel_sip/transaction/ServerTransaction.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
+#include "kel_sip/transaction/ControllerTransactionKinds.h"
 #include "kel_sip/transport/SipTransportBase.h"
 #include "kel_util/Log.h"
 
@@ -19,8 +19,6 @@ using kel_util::DBG;
 using kel_util::DET;
 using kel_util::logPrint;
 using kel_util::MIN;
-
-ServerTransaction& asServer(SipTransaction& transaction) { return static_cast<ServerTransaction&>(transaction); }
 
 bool is2xxToInvite(const SipMessage& response) {
     return response.statusCode >= 200 && response.statusCode < 300 && response.cseq.getMethodKind() == SipMethod::Invite;
@@ -80,17 +78,9 @@ int SipTransactionControllerImpl::sendRequest(const SipMessageExt& request, int 
         logPrint(MIN, "SipTransactionControllerImpl::sendRequest. Failed to get SipTransportBase.\n");
         return -1;
     }
-    auto context = std::make_unique<ControllerTransactionContext>(*this, *transport, user);
-    std::unique_ptr<ClientTransaction> transaction;
-    if (request.methodKind == SipMethod::Invite) {
-        logPrint(DBG, "SipTransactionControllerImpl::sendRequest. Creating INVITEClientTransaction, Method=[%s].\n",
-                 method.c_str());
-        transaction = std::make_unique<INVITEClientTransaction>(std::move(context));
-    } else {
-        logPrint(DBG, "SipTransactionControllerImpl::sendRequest. Creating NonINVITEClientTransaction, Method=[%s].\n",
-                 method.c_str());
-        transaction = std::make_unique<NonINVITEClientTransaction>(std::move(context));
-    }
+    auto transaction = makeMachine<ClientTransaction, INVITEClientTransaction, NonINVITEClientTransaction>(
+        request.methodKind, std::make_unique<ControllerTransactionContext>(*this, *transport, user), "sendRequest",
+        "INVITEClientTransaction", "NonINVITEClientTransaction", method);
     if (!transaction->setRequest(copy)) {
         clients_.unlock();
         logPrint(MIN, "SipTransactionControllerImpl::sendRequest. Failed to set ClientTranasaction, Method=[%s].\n",

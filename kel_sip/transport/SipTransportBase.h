@@ -38,7 +38,7 @@ public:
     virtual bool sendResponse(SipMessageExt& message, int transactionId) = 0;
     // SipTransportType: kTransportUDP or kTransportTCP.
     virtual int getTransportType() const = 0;
-    // AF_INET or AF_INET6 of the local address; AF_UNSPEC while the transport has none.
+    // AF_INET or AF_INET6: the family of the local address the transport is bound to.
     virtual int getLocalAddressFamily() const = 0;
 
     int getTransportId() const noexcept { return transportId_; }

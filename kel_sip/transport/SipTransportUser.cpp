@@ -163,4 +163,15 @@ void SipTransportUser::stopAppConnControlTimer(int type, int transportId, int co
              type, transportId, detail.c_str());
 }
 
+void SipTransportUser::clearTransports() {
+    {
+        ScopedLock<kel_util::Mutex> guard(udpMutex_);
+        udpTransports_.clear();
+        defaultUDP_ = nullptr;
+    }
+    ScopedLock<kel_util::Mutex> guard(tcpMutex_);
+    tcpTransports_.clear();
+    defaultTCP_ = nullptr;
+}
+
 }  // namespace kel_sip

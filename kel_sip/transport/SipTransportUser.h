@@ -30,6 +30,9 @@ public:
     // transport, a negative ID, or an ID already registered for that kind.
     bool addUDPTransport(SipTransportBase* transport);
     bool addTCPTransport(SipConnectionTransport* transport);
+    // Forgets every transport and both defaults, so that nothing is sent through a transport
+    // after its owner has cleaned the registry (the transaction controller's clean).
+    void clearTransports();
 
     // The transport for a message: the kind is message.transportType, or when that is -1 the
     // transport named by its top Via. TCP looks in the TCP map, TLS and SCTP find nothing, any

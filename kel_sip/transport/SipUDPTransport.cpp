@@ -179,7 +179,6 @@ bool SipUDPTransport::procReceiveUDP(const Datagram& datagram) {
     if (!message->parse(data, length, reason)) {
         logPrint(MIN, "SipUDPTransport::procReceiveUDP. Failed SipMessageExt parse, reason=[%s].\n", reason.c_str());
         if (!looksLikeResponse(data, length)) {
-            message->isRequest = true;
             message->peer = peerOf(datagram.getFrom());
             answerRequest(*message, 400, reason, "SipUDPTransport::procReceiveUDP");
         }

@@ -173,6 +173,10 @@ TEST(SipMessageParse, TypedSettersAndStringListMerge) {
     ASSERT_TRUE(values);
     EXPECT_EQ(values->getValues(), (std::vector<std::string>{"0", "1800;refresher=uac"}));
 
+    message.addContacts({parsedValue<SipContact>("<sip:a@h1>;q=0.5"), parsedValue<SipContact>("*")});
+    EXPECT_EQ(message.typedHeaders.find(SipHeader::Contact)->getValues(),
+              (std::vector<std::string>{"<sip:a@h1>;q=0.5", "*"}));
+
     message.addHeader("Supported", "timer, 100rel");
     message.addHeader("k", "replaces,TIMER");
     message.mergeStrList(SipHeader::Supported, parsedValue<SipStrList>("path, 100REL, norefersub"));

@@ -9,6 +9,7 @@
 #include "ControllerTestKit.h"
 #include "TransactionTestKit.h"
 #include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/transport/SipTransportEvent.h"
 #include "kel_util/Log.h"
 #include "kel_util/Logger.h"
 
@@ -283,6 +284,79 @@ TEST(SipTransactionControllerTest, DeletedTransactionIsGoneAndItsLateTimerIsLogg
 
     const std::string expected = "ServerTransaction not found, ServerTransactionID=" + std::to_string(id) + ", Timer=8.";
     EXPECT_NE(log.text().find(expected), std::string::npos) << log.text();
+}
+
+}  // namespace
+}  // namespace kel_sip::test
+
+namespace kel_sip::test {
+namespace {
+
+TEST(SipTransactionControllerTimers, KeepsCurrentValuesForNonPositiveOrOverflowingOnes) {
+    SipTransactionControllerImpl controller(nullptr);
+    controller.setTimers(0, -1, 7, SipTransactionControllerImpl::kMaxTimerValue + 1);
+    TransactionTimerValues values = controller.timerValues();
+    EXPECT_EQ(values.t1, 500);
+    EXPECT_EQ(values.t2, 4000);
+    EXPECT_EQ(values.t4, 7);
+    EXPECT_EQ(values.td, 32000);
+    controller.setTimers(SipTransactionControllerImpl::kMaxTimerValue, 0, 0, 0);
+    values = controller.timerValues();
+    EXPECT_EQ(values.t1, SipTransactionControllerImpl::kMaxTimerValue);
+    EXPECT_GT(64LL * values.t1, 0);
+}
+
+TEST(SipTransactionControllerTimers, UnansweredRequestIsRetransmittedThenTimesOutToItsUser) {
+    Stack a(true, {10, 40, 50, 50});
+    RawPeer silent;
+    const int clientId = a.controller.sendRequest(*a.request("MESSAGE", silent.port, "z9hG4bKsilent1"), 9, &a.user);
+    ASSERT_GT(clientId, 0);
+    // Timer E: the request again after 10, 20, 40, 40 ... ms, until Timer F at 640 ms.
+    int copies = 0;
+    while (copies < 4 && silent.receive() != nullptr) ++copies;
+    EXPECT_EQ(copies, 4);
+    ASSERT_TRUE(a.user.waitForCount(1));
+    const UserEvent timeout = a.user.event(0);
+    EXPECT_EQ(timeout.type, SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT);
+    EXPECT_EQ(timeout.transactionId, clientId);
+    EXPECT_EQ(timeout.userId, 9);
+    ASSERT_NE(timeout.message, nullptr);
+    EXPECT_EQ(timeout.message->getMethodName(), "MESSAGE");
+    // The transaction is gone: its branch may be used again.
+    EXPECT_GT(a.controller.sendRequest(*a.request("MESSAGE", silent.port, "z9hG4bKsilent1"), 9, &a.user), 0);
+}
+
+TEST(SipTransactionControllerTimers, TransportErrorReachesTheTransactionOfItsId) {
+    Stack a;
+    RawPeer silent;
+    const auto invite = a.request("INVITE", silent.port, "z9hG4bKterror1");
+    const int clientId = a.controller.sendRequest(*invite, 4, &a.user);
+    ASSERT_GT(clientId, 0);
+    // An error for an ID nobody has changes nothing; the one for the INVITE ends it.
+    for (const int id : {clientId + 1, clientId}) {
+        auto failed = std::make_unique<SipMessageExt>(*invite);
+        ASSERT_TRUE(a.controller.postEvent(SIPTRANSPORT_EVMSGTYPE_TRANSPORTERROR,
+                                           reinterpret_cast<intptr_t>(failed.get()), id, &a.transport));
+        failed.release();  // the event owns it
+    }
+    ASSERT_TRUE(a.user.waitForCount(1));
+    const UserEvent error = a.user.event(0);
+    EXPECT_EQ(error.type, SIPTRANSACTION_EVMSGTYPE_REQUESTTRANSPORTERROR);
+    EXPECT_EQ(error.transactionId, clientId);
+    EXPECT_EQ(error.userId, 4);
+    EXPECT_FALSE(a.controller.deleteClientTransaction(clientId));
+}
+
+TEST(SipTransactionControllerTimers, CleanDeletesTransactionsAndForgetsTransports) {
+    Stack a;
+    RawPeer silent;
+    const auto request = a.request("MESSAGE", silent.port, "z9hG4bKclean01");
+    const int clientId = a.controller.sendRequest(*request, 1, &a.user);
+    ASSERT_GT(clientId, 0);
+    a.controller.clean();
+    EXPECT_FALSE(a.controller.deleteClientTransaction(clientId));
+    // Not even an ACK goes out through a transport the controller no longer knows.
+    EXPECT_EQ(a.controller.sendRequest(*a.request("ACK", silent.port, "z9hG4bKclean02"), 0, &a.user), -1);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <thread>
+
 #include "TransportTestSupport.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIdentifier.h"
@@ -254,6 +257,69 @@ TEST_F(SipUDPTransportTest, FilterHooksSwallowMessages) {
     setSendFilterHook({});
     expectNothingBeforeProbe();
     EXPECT_EQ(receiver_.count(), 1u);
+}
+
+TEST_F(SipUDPTransportTest, ConcurrentSendersEachGetAWholeVia) {
+    // Senders on several threads while another thread changes the Via values: every request
+    // arrives with one consistent set of extra parameters, never a mix.
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 25;
+    std::atomic<bool> sending{true};
+    std::thread changer([&] {
+        for (int round = 0; sending.load(); ++round) {
+            transport_.setViaParams(round % 2 == 0 ? "a=1;b=1" : "a=2;b=2");
+            transport_.setSentBy(round % 2 == 0 ? "one.example" : "two.example", 5000 + round % 2);
+        }
+    });
+    std::vector<std::thread> senders;
+    std::atomic<int> sent{0};
+    for (int t = 0; t < kThreads; ++t) {
+        senders.emplace_back([&] {
+            for (int i = 0; i < kPerThread; ++i) {
+                auto request = requestToPeer(peer_.port());
+                if (transport_.sendRequest(*request, i)) ++sent;
+            }
+        });
+    }
+    for (auto& sender : senders) sender.join();
+    sending = false;
+    changer.join();
+    ASSERT_EQ(sent.load(), kThreads * kPerThread);
+    for (int i = 0; i < kThreads * kPerThread; ++i) {
+        const auto arrived = peer_.receiveMessage();
+        ASSERT_NE(arrived, nullptr) << i;
+        const auto& parameters = arrived->vias.front().getParameters();
+        if (parameters.empty()) continue;  // sent before the first change
+        ASSERT_EQ(parameters.size(), 2u);
+        EXPECT_EQ(parameters[0].value, parameters[1].value);
+    }
+}
+
+TEST(SipUDPTransportIPv6, AnswersAnIPv6PeerAtItsSource) {
+    if (!kel_test::hasLoopback(AF_INET6)) GTEST_SKIP() << "no ::1 on this machine";
+    setAnswerOwnOptions(true);
+    RecordingReceiver receiver;
+    SipUDPTransport transport(receiver, 0);
+    ASSERT_TRUE(transport.init(1, "::1", 0, "::1", AF_INET6, false));
+    EXPECT_EQ(transport.getLocalAddressFamily(), AF_INET6);
+    kel_util::DatagramSocket peer;
+    peer.openAndBind(loopback(AF_INET6));
+    const std::string peerPort = std::to_string(peer.getLocalAddress().getPort());
+    // A sent-by name with rport: the answer goes to received=::1 and the rport.
+    const std::string text = requestText("OPTIONS sip:[::1] SIP/2.0", "SIP/2.0/UDP client.invalid:9;rport;branch=z9hG4bK6",
+                                         "OPTIONS", "six");
+    peer.sendTo(text.data(), static_cast<int>(text.size()), transport.getLocalAddress(), kel_util::Socket::Timeout(-1));
+    std::vector<char> buffer(65536);
+    kel_util::SocketAddress from(AF_INET6);
+    const int length = peer.receiveFrom(buffer.data(), static_cast<int>(buffer.size()), from,
+                                        std::chrono::duration_cast<kel_util::Socket::Timeout>(kel_test::kGenerous));
+    transport.clean();
+    setAnswerOwnOptions(false);
+    ASSERT_GT(length, 0);
+    const std::string answer(buffer.data(), static_cast<size_t>(length));
+    EXPECT_EQ(answer.rfind("SIP/2.0 200", 0), 0u) << answer;
+    EXPECT_NE(answer.find("received=::1;"), std::string::npos) << answer;
+    EXPECT_NE(answer.find("rport=" + peerPort), std::string::npos) << answer;
 }
 
 TEST(SipUDPTransportInit, FailsOnAPortInUseUnlessTolerated) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,7 +48,8 @@ public:
         std::lock_guard<std::mutex> guard(monitor_.mutex());
         return taken_.size();
     }
-    // The entry at index; call only after waitCount(index + 1) succeeded.
+    // The entry at index; call only after waitCount(index + 1) succeeded. The reference stays
+    // valid while later messages arrive.
     Taken& at(std::size_t index) {
         std::lock_guard<std::mutex> guard(monitor_.mutex());
         return taken_.at(index);
@@ -56,7 +58,7 @@ public:
 private:
     Monitor monitor_;
     bool refusing_ = false;
-    std::vector<Taken> taken_;
+    std::deque<Taken> taken_;  // appending keeps references to earlier entries valid
 };
 
 // A datagram socket on 127.0.0.1 that plays the remote SIP peer.
