@@ -13,10 +13,7 @@ constexpr int kUdpTransportId = 0;
 
 }  // namespace
 
-// The transport stays registered for the controller's life; only their threads stop and start.
-PhoneStack::PhoneStack() : controller_(nullptr), udp_(controller_, kUdpTransportId) {
-    controller_.addUDPTransport(&udp_);
-}
+PhoneStack::PhoneStack() : controller_(nullptr), udp_(controller_, kUdpTransportId) {}
 
 PhoneStack::~PhoneStack() { stop(); }
 
@@ -39,7 +36,7 @@ bool PhoneStack::start(const Settings& settings, const LocalAddress& local, std:
     if (!udp_.init(kWorkers, sentBy.c_str(), settings.sip.sipUDPPort, local.address.c_str(), local.family, false)) {
         error = "Failed to open UDP port " + std::to_string(settings.sip.sipUDPPort) + " on " + local.address +
                 " (in use, or not a local address).";
-    } else if (!controller_.init(kWorkers)) {
+    } else if (!controller_.addUDPTransport(&udp_) || !controller_.init(kWorkers)) {
         udp_.clean();
         error = "Failed to start the transaction controller.";
     } else {
@@ -52,6 +49,7 @@ bool PhoneStack::start(const Settings& settings, const LocalAddress& local, std:
     return false;
 }
 
+// The controller's clean forgets the transport and the users; start attaches them again.
 void PhoneStack::stop() {
     if (!running_) return;
     running_ = false;
