@@ -42,6 +42,7 @@ bool PseudoSipServer::onReceiveRequest(kel_sip::SipMessageSlot& message, int ser
                                        kel_sip::EventLockGuard& eventLock) {
     // Stateless: nothing to lock, so other requests may be worked on at once.
     eventLock.release();
+    if (message == nullptr) return false;
     const SipMessageExt& request = *message;
     const std::string method(request.getMethodName());
     logPrint(kel_util::DBG, "%s::onReceiveRequest. Method=[%s], ServerTransactionID=%d.\n", className_, method.c_str(),
