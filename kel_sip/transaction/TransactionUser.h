@@ -12,7 +12,9 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "kel_sip/syntax/HeaderListBase.h"
 #include "kel_sip/syntax/SipMethodList.h"
@@ -27,17 +29,17 @@ namespace kel_sip {
 
 // What the by-message form of sendResponseFromRequest adds to the response.
 struct ResponseContent {
-    std::string_view body;                   // attached when not empty
-    std::string_view contentType;            // "application/sdp" when empty
+    std::string_view body;                    // attached when not empty
+    std::string_view contentType;             // "application/sdp" when empty
     const HeaderListBase* headers = nullptr;  // appended when given
 };
 
 // The ACK and BYE of sendByeFromResponse.
 struct ByeFromResponse {
     bool sendAckFirst = false;
-    int defaultTransport = 0;                 // SipTransportType when the response carries none
+    int defaultTransport = 0;                      // SipTransportType when the response carries none
     const SipPeerAddress* outboundPeer = nullptr;  // the next hop instead of the route's
-    int parameter = 0;                        // the user ID of the requests
+    int parameter = 0;                             // the user ID of the requests
 };
 
 class TransactionUser : public kel_util::EventHandlerExt2 {

@@ -6,11 +6,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "TransactionTestKit.h"
 
 namespace kel_sip::test {
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
 
 RecordingUser::RecordingUser() {
     setName("RecordingUser");

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,6 +20,10 @@
 namespace kel_sip::test {
 
 inline constexpr std::chrono::milliseconds kDeadline{5000};
+
+// Whether condition becomes true before the deadline; for state that nothing signals (a
+// transaction the controller erases just after it has told its user).
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = kDeadline);
 
 // What a transaction user was told.
 struct UserEvent {

@@ -322,8 +322,9 @@ TEST(SipTransactionControllerTimers, UnansweredRequestIsRetransmittedThenTimesOu
     EXPECT_EQ(timeout.userId, 9);
     ASSERT_NE(timeout.message, nullptr);
     EXPECT_EQ(timeout.message->getMethodName(), "MESSAGE");
-    // The transaction is gone: its branch may be used again.
-    EXPECT_GT(a.controller.sendRequest(*a.request("MESSAGE", silent.port, "z9hG4bKsilent1"), 9, &a.user), 0);
+    // The transaction goes (just after telling its user): its branch may be used again.
+    const auto again = a.request("MESSAGE", silent.port, "z9hG4bKsilent1");
+    EXPECT_TRUE(eventually([&] { return a.controller.sendRequest(*again, 9, &a.user) > 0; }));
 }
 
 TEST(SipTransactionControllerTimers, TransportErrorReachesTheTransactionOfItsId) {
@@ -344,7 +345,8 @@ TEST(SipTransactionControllerTimers, TransportErrorReachesTheTransactionOfItsId)
     EXPECT_EQ(error.type, SIPTRANSACTION_EVMSGTYPE_REQUESTTRANSPORTERROR);
     EXPECT_EQ(error.transactionId, clientId);
     EXPECT_EQ(error.userId, 4);
-    EXPECT_FALSE(a.controller.deleteClientTransaction(clientId));
+    // The INVITE's transaction goes (just after telling its user): its branch is free again.
+    EXPECT_TRUE(eventually([&] { return a.controller.sendRequest(*invite, 4, &a.user) > 0; }));
 }
 
 TEST(SipTransactionControllerTimers, CleanDeletesTransactionsAndForgetsTransports) {
