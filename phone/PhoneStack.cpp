@@ -49,13 +49,17 @@ bool PhoneStack::start(const Settings& settings, const LocalAddress& local, std:
     return false;
 }
 
-// The controller's clean forgets the transport and the users; start attaches them again.
+// The pseudo servers' pools stop before the controller: a server worker may still be inside a
+// send on its transaction, and the controller's clean deletes every transaction. They are
+// deleted after it, once it no longer posts to them. The controller's clean forgets the
+// transport and the users; start attaches them again.
 void PhoneStack::stop() {
     if (!running_) return;
     running_ = false;
     udp_.clean();
+    for (auto& server : pseudoServers_) server->clean();
     controller_.clean();
-    removePseudoServers();
+    pseudoServers_.clear();
 }
 
 int PhoneStack::udpPort() {
@@ -85,7 +89,6 @@ bool PhoneStack::addPseudoServer(std::unique_ptr<PseudoSipServer> server, const 
 }
 
 void PhoneStack::removePseudoServers() {
-    // The controller has forgotten its users in clean (or never ran), so none is still reached.
     for (auto& server : pseudoServers_) server->clean();
     pseudoServers_.clear();
 }

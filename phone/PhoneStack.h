@@ -3,7 +3,8 @@
 // agent does and starts and stops its parts in the user agent's order:
 //   start: pseudo servers (each registered for its one method), the transports' own OPTIONS
 //          answer, the UDP transport, the transaction controller;
-//   stop:  UDP transport, transaction controller, then the pseudo servers are removed.
+//   stop:  UDP transport, pseudo servers (their last sends still go through), transaction
+//          controller.
 //
 // Threads: the owner's thread (the logic thread) only.
 #pragma once

@@ -125,9 +125,10 @@ TEST(PseudoSipResponder, OtherMethodRoutedToItIsAnswered405WithItsOwnMethodAllow
     const std::string answer = peer.ask(transport.getLocalAddress().getPort(), "OPTIONS", "z9hG4bK00000004");
     EXPECT_EQ(answer.rfind("SIP/2.0 405 ", 0), 0u) << answer;
     EXPECT_NE(answer.find("Allow: MESSAGE"), std::string::npos) << answer;
+    // The user's pool stops before the controller deletes the transaction it may still send on.
     transport.clean();
-    controller.clean();
     messenger.clean();
+    controller.clean();
 }
 
 }  // namespace
