@@ -1,0 +1,47 @@
+// Helpers for interop tests that run the tessaly program and SIPp as child processes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tessaly_interop {
+
+// A child process whose standard output and error go to a file.
+class ChildProcess {
+public:
+    // Starts args[0] with args; extraEnv ("NAME=value") is added to the environment.
+    ChildProcess(const std::vector<std::string>& args, const std::filesystem::path& output,
+                 const std::vector<std::string>& extraEnv = {});
+    // Kills a child still running and reaps it.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    void signal(int number) const;
+    // The exit status once the child has exited within limit; -1 when it has not (or died
+    // by a signal).
+    int waitExit(std::chrono::milliseconds limit);
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+    int status_ = -1;
+};
+
+// A UDP port on 127.0.0.1 that was free a moment ago.
+int freeUdpPort();
+// The whole file; empty when it cannot be read.
+std::string readText(const std::filesystem::path& file);
+// Waits until pattern occurs in file; false after limit.
+bool waitForText(const std::filesystem::path& file, const std::string& pattern, std::chrono::milliseconds limit);
+// How often pattern occurs in the files of directory whose names end in suffix.
+int countInFiles(const std::filesystem::path& directory, const std::string& suffix, const std::string& pattern);
+// A fresh directory for one test's files.
+std::filesystem::path freshDirectory(const std::string& name);
+
+}  // namespace tessaly_interop
