@@ -1,31 +1,10 @@
 #include "kel_util/StringTokenizer.h"
 
-#include <cstdint>
 #include <cstring>
 
+#include "kel_util/CharSet.h"
+
 namespace kel_util {
-namespace {
-
-// The bytes of a NUL-terminated delimiter set as a bitmap, so that each scanned byte costs one
-// bit test rather than a strchr over the set (the scans dominate message parsing).
-class ByteSet {
-public:
-    explicit ByteSet(const char* set) {
-        for (; *set != '\0'; ++set) {
-            const auto byte = static_cast<unsigned char>(*set);
-            bits_[byte >> 6] |= std::uint64_t{1} << (byte & 63);
-        }
-    }
-    bool contains(char c) const {
-        const auto byte = static_cast<unsigned char>(c);
-        return ((bits_[byte >> 6] >> (byte & 63)) & 1u) != 0;
-    }
-
-private:
-    std::uint64_t bits_[4] = {};
-};
-
-}  // namespace
 
 void StringTokenizer::init(const char* data, int length) {
     data_ = data;
@@ -56,7 +35,7 @@ const char* StringTokenizer::nextToken(char delimiter, int& len, bool* found) {
 const char* StringTokenizer::nextTokenAny(const char* set, int& len, char* hit) {
     if (atEnd()) return nullptr;
     const char* start = rest();
-    const ByteSet delimiters(set);
+    const CharSet delimiters(set);
     int i = position_;
     while (i < length_ && !delimiters.contains(data_[i])) ++i;
     len = i - position_;
@@ -114,7 +93,7 @@ int StringTokenizer::closingQuote(int open) const {
 const char* StringTokenizer::nextQuotedTokenAny(const char* set, int& len, char* hit) {
     if (atEnd()) return nullptr;
     const char* start = rest();
-    const ByteSet delimiters(set);
+    const CharSet delimiters(set);
     int i = position_;
     while (i < length_) {
         if (data_[i] == '"') {

@@ -7,12 +7,15 @@
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipSwitches.h"
 #include "kel_sip/syntax/SipTokenizer.h"
+#include "kel_util/CharSet.h"
 #include "kel_util/Decimal.h"
 #include "kel_util/HeaderField.h"
 #include "kel_util/HeaderLine.h"
 
 namespace kel_sip {
 namespace {
+
+constexpr kel_util::CharSet kLineBreak("\r\n");
 
 // The messages of an error and its causes joined by ", " (the text form without the code).
 std::string errorText(const kel_util::Throwable& error) {
@@ -48,7 +51,7 @@ bool SipMessage::Parser::parseStartLine(std::string_view line) {
     try {
         // The start line is never folded (RFC 3261 section 7.1): a line break inside it would
         // be printed into the start line and split it.
-        if (line.find_first_of("\r\n") != std::string_view::npos) throw SipParseException("line break in start line");
+        if (kLineBreak.anyIn(line)) throw SipParseException("line break in start line");
         if (line.size() >= 4 && kel_util::equalsIgnoreCase(line.substr(0, 4), "SIP/")) {
             parseStatusLine(line);
         } else {
