@@ -216,11 +216,13 @@ void SipMessage::Parser::parseVias(std::string_view value) {
     SipTokenizer tokenizer(value);
     int length = 0;
     while (const char* element = tokenizer.nextTrimmedToken(',', length)) {
-        SipVia via;
+        // Parsed in its place in the list: a Via is large, and moving a finished one in costs
+        // as much as parsing it.
+        SipVia& via = message_.vias.emplace_back();
         try {
-            via.parse(element, length, true);
-            message_.vias.push_back(std::move(via));
+            via.parse(element, length, false);
         } catch (const SipParseException& error) {
+            message_.vias.pop_back();
             fail(wrapped("invalid Via", error));
         }
     }
@@ -232,12 +234,12 @@ void SipMessage::Parser::parseRoutes(std::vector<SipRoute>& list, std::string_vi
     int length = 0;
     while (const char* element = tokenizer.nextAddress(length)) {
         if (length == 0) continue;
-        SipRoute route;
+        SipRoute& route = list.emplace_back();  // in place, as for Via
         try {
-            route.parse(element, length, true);
+            route.parse(element, length, false);
             if (unescape) route.unescape();
-            list.push_back(std::move(route));
         } catch (const SipParseException& error) {
+            list.pop_back();
             fail(wrapped(what, error));
         }
     }
