@@ -90,10 +90,8 @@ int StringTokenizer::closingQuote(int open) const {
     return length_;
 }
 
-const char* StringTokenizer::nextQuotedTokenAny(const char* set, int& len, char* hit) {
-    if (atEnd()) return nullptr;
-    const char* start = rest();
-    const CharSet delimiters(set);
+template <typename IsDelimiter>
+int StringTokenizer::quotedTokenEnd(IsDelimiter isDelimiter) const {
     int i = position_;
     while (i < length_) {
         if (data_[i] == '"') {
@@ -101,21 +99,33 @@ const char* StringTokenizer::nextQuotedTokenAny(const char* set, int& len, char*
             if (i < length_) ++i;
             continue;
         }
-        if (delimiters.contains(data_[i])) break;
+        if (isDelimiter(data_[i])) break;
         ++i;
     }
+    return i;
+}
+
+const char* StringTokenizer::nextQuotedTokenAny(const char* set, int& len, char* hit) {
+    if (atEnd()) return nullptr;
+    const char* start = rest();
+    const CharSet delimiters(set);
+    const int i = quotedTokenEnd([&delimiters](char c) { return delimiters.contains(c); });
     len = i - position_;
     if (hit != nullptr) *hit = i < length_ ? data_[i] : '\0';
     position_ = i < length_ ? i + 1 : length_;
     return start;
 }
 
+// Called for every parameter and list element of a header, so the single delimiter is
+// compared directly rather than through a set built on each call.
 const char* StringTokenizer::nextQuotedToken(char delimiter, int& len, bool* found) {
-    const char set[2] = {delimiter, '\0'};
-    char hit = '\0';
-    const char* token = nextQuotedTokenAny(set, len, &hit);
-    if (token != nullptr && found != nullptr) *found = hit != '\0';
-    return token;
+    if (atEnd()) return nullptr;
+    const char* start = rest();
+    const int i = quotedTokenEnd([delimiter](char c) { return c == delimiter; });
+    len = i - position_;
+    if (found != nullptr) *found = i < length_;
+    position_ = i < length_ ? i + 1 : length_;
+    return start;
 }
 
 }  // namespace kel_util
