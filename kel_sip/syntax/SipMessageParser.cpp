@@ -100,8 +100,8 @@ void SipMessage::Parser::parseRequestLine(std::string_view line) {
     if (sipSwitch(SipSwitch::UnEscapeRequestURI)) message_.requestUri.unescape();
 }
 
-void SipMessage::Parser::parseHeader(std::string_view line) {
-    line = unfoldLine(line, scratch_);
+void SipMessage::Parser::parseHeader(std::string_view line, bool folded) {
+    if (folded) line = unfoldLine(line, scratch_);
     std::string_view name;
     std::string_view value;
     if (!kel_util::splitHeaderLine(line.data(), static_cast<int>(line.size()), name, value)) return;
