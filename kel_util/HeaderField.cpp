@@ -1,16 +1,6 @@
 #include "kel_util/HeaderField.h"
 
-#include "kel_util/TextUtil.h"
-
 namespace kel_util {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
-    }
-    return true;
-}
 
 bool HeaderField::addParameter(const char* name, const char* value) {
     if (name == nullptr) return false;

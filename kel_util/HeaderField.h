@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kel_util/TextUtil.h"
+
 namespace kel_util {
 
 class HeaderField {
@@ -51,7 +53,14 @@ protected:
     std::vector<Parameter> parameters_;
 };
 
-// Locale-free ASCII case-insensitive equality.
-bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept;
+// Locale-free ASCII case-insensitive equality. Inline: parameter, scheme and method names are
+// compared this way many times per message, mostly against names of another length.
+inline bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
+    }
+    return true;
+}
 
 }  // namespace kel_util

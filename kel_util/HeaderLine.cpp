@@ -18,9 +18,11 @@ int lineEnd(const char* data, int from, int count) {
 }
 
 // The logical line scan behind findHeaderLine. With growing, a decision that depends on
-// bytes not yet in the range gives -1 instead.
-int scanHeaderLine(const char* data, int count, const char*& next, bool growing) {
+// bytes not yet in the range gives -1 instead. folded (optional) tells whether a continuation
+// was taken into the line.
+int scanHeaderLine(const char* data, int count, const char*& next, bool growing, bool* folded = nullptr) {
     next = nullptr;
+    if (folded != nullptr) *folded = false;
     if (data == nullptr || count < 0) count = 0;
     int i = 0;
     for (;;) {
@@ -39,6 +41,7 @@ int scanHeaderLine(const char* data, int count, const char*& next, bool growing)
             if (after == count && growing) return -1;
             if (after < count && (data[after] == ' ' || data[after] == '\t')) {
                 i = after;
+                if (folded != nullptr) *folded = true;
                 continue;
             }
         }
@@ -58,7 +61,9 @@ int findLine(const char* data, int count, const char*& next) {
     return i;
 }
 
-int findHeaderLine(const char* data, int count, const char*& next) { return scanHeaderLine(data, count, next, false); }
+int findHeaderLine(const char* data, int count, const char*& next, bool* folded) {
+    return scanHeaderLine(data, count, next, false, folded);
+}
 
 int findCompleteHeaderLine(const char* data, int count, const char*& next) {
     return scanHeaderLine(data, count, next, true);

@@ -14,8 +14,9 @@ int findLine(const char* data, int count, const char*& next);
 // non-empty line (folding); the length then covers the embedded line ends and the leading
 // white space of the continuation. An empty line gives 0 with next behind it (the end of a
 // header block). next is null when the range ended without a line end; at the end of the
-// range no continuation is assumed.
-int findHeaderLine(const char* data, int count, const char*& next);
+// range no continuation is assumed. folded, when given, tells whether the line was continued,
+// that is whether it holds line ends, so a caller can skip unfolding the usual unfolded line.
+int findHeaderLine(const char* data, int count, const char*& next, bool* folded = nullptr);
 
 // As findHeaderLine for bytes that may still grow (a receive buffer): -1 (next null) when the
 // line cannot be judged yet, that is when it has no line end, when a CR is the last byte (its

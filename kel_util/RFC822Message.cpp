@@ -25,7 +25,11 @@ void RFC822Message::printHeaders(std::string& out) const {
 }
 
 std::string RFC822Message::toString() const {
+    // Room for the header block of a usual message and the whole body up front, so the text
+    // is not copied again each time appending outgrows the string.
+    constexpr size_t kUsualHeaderBytes = 1024;
     std::string out;
+    out.reserve(kUsualHeaderBytes + static_cast<size_t>(body.getLength()));
     print(out);
     return out;
 }

@@ -1,31 +1,10 @@
 #include "kel_util/StringTokenizer.h"
 
-#include <cstdint>
 #include <cstring>
 
+#include "kel_util/CharSet.h"
+
 namespace kel_util {
-namespace {
-
-// The bytes of a NUL-terminated delimiter set as a bitmap, so that each scanned byte costs one
-// bit test rather than a strchr over the set (the scans dominate message parsing).
-class ByteSet {
-public:
-    explicit ByteSet(const char* set) {
-        for (; *set != '\0'; ++set) {
-            const auto byte = static_cast<unsigned char>(*set);
-            bits_[byte >> 6] |= std::uint64_t{1} << (byte & 63);
-        }
-    }
-    bool contains(char c) const {
-        const auto byte = static_cast<unsigned char>(c);
-        return ((bits_[byte >> 6] >> (byte & 63)) & 1u) != 0;
-    }
-
-private:
-    std::uint64_t bits_[4] = {};
-};
-
-}  // namespace
 
 void StringTokenizer::init(const char* data, int length) {
     data_ = data;
@@ -56,7 +35,7 @@ const char* StringTokenizer::nextToken(char delimiter, int& len, bool* found) {
 const char* StringTokenizer::nextTokenAny(const char* set, int& len, char* hit) {
     if (atEnd()) return nullptr;
     const char* start = rest();
-    const ByteSet delimiters(set);
+    const CharSet delimiters(set);
     int i = position_;
     while (i < length_ && !delimiters.contains(data_[i])) ++i;
     len = i - position_;
@@ -111,10 +90,8 @@ int StringTokenizer::closingQuote(int open) const {
     return length_;
 }
 
-const char* StringTokenizer::nextQuotedTokenAny(const char* set, int& len, char* hit) {
-    if (atEnd()) return nullptr;
-    const char* start = rest();
-    const ByteSet delimiters(set);
+template <typename IsDelimiter>
+int StringTokenizer::quotedTokenEnd(IsDelimiter isDelimiter) const {
     int i = position_;
     while (i < length_) {
         if (data_[i] == '"') {
@@ -122,21 +99,33 @@ const char* StringTokenizer::nextQuotedTokenAny(const char* set, int& len, char*
             if (i < length_) ++i;
             continue;
         }
-        if (delimiters.contains(data_[i])) break;
+        if (isDelimiter(data_[i])) break;
         ++i;
     }
+    return i;
+}
+
+const char* StringTokenizer::nextQuotedTokenAny(const char* set, int& len, char* hit) {
+    if (atEnd()) return nullptr;
+    const char* start = rest();
+    const CharSet delimiters(set);
+    const int i = quotedTokenEnd([&delimiters](char c) { return delimiters.contains(c); });
     len = i - position_;
     if (hit != nullptr) *hit = i < length_ ? data_[i] : '\0';
     position_ = i < length_ ? i + 1 : length_;
     return start;
 }
 
+// Called for every parameter and list element of a header, so the single delimiter is
+// compared directly rather than through a set built on each call.
 const char* StringTokenizer::nextQuotedToken(char delimiter, int& len, bool* found) {
-    const char set[2] = {delimiter, '\0'};
-    char hit = '\0';
-    const char* token = nextQuotedTokenAny(set, len, &hit);
-    if (token != nullptr && found != nullptr) *found = hit != '\0';
-    return token;
+    if (atEnd()) return nullptr;
+    const char* start = rest();
+    const int i = quotedTokenEnd([delimiter](char c) { return c == delimiter; });
+    len = i - position_;
+    if (found != nullptr) *found = i < length_;
+    position_ = i < length_ ? i + 1 : length_;
+    return start;
 }
 
 }  // namespace kel_util

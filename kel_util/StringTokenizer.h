@@ -44,6 +44,12 @@ protected:
     const char* data_ = nullptr;
     int length_ = 0;
     int position_ = 0;
+
+private:
+    // Offset of the first byte from the position on, outside double quotes, for which
+    // isDelimiter holds, or length.
+    template <typename IsDelimiter>
+    int quotedTokenEnd(IsDelimiter isDelimiter) const;
 };
 
 }  // namespace kel_util

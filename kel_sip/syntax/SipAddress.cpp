@@ -2,6 +2,7 @@
 
 #include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
+#include "kel_util/CharSet.h"
 
 namespace kel_sip {
 
@@ -31,7 +32,8 @@ void SipAddress::parseText(std::string_view text) {
     }
     const std::string_view display = SipTokenizer::trimLws(std::string_view(name, static_cast<size_t>(len)));
     // A line break left in the display name would be printed as a header line break.
-    if (display.find_first_of("\r\n") != std::string_view::npos) throw SipParseException("invalid display name");
+    constexpr kel_util::CharSet kLineBreak("\r\n");
+    if (kLineBreak.anyIn(display)) throw SipParseException("invalid display name");
     bool closed = false;
     const char* uriText = tokenizer.nextToken('>', len, &closed);
     if (!closed) throw SipParseException("invalid address format");
@@ -41,8 +43,9 @@ void SipAddress::parseText(std::string_view text) {
 }
 
 void SipAddress::print(std::string& out, bool escape, bool forceBrackets) const {
+    constexpr kel_util::CharSet kUserDelimiters(",;?");
     const bool needsBrackets = brackets || forceBrackets || !displayName.empty() || uri.hasParametersOrHeaders() ||
-                               uri.userInfo.user.find_first_of(",;?") != std::string::npos;
+                               kUserDelimiters.anyIn(uri.userInfo.user);
     if (!displayName.empty()) {
         out += displayName;
         out += ' ';

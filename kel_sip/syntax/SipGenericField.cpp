@@ -1,6 +1,7 @@
 #include "kel_sip/syntax/SipGenericField.h"
 
 #include "kel_sip/syntax/SipParseGuard.h"
+#include "kel_util/CharSet.h"
 
 namespace kel_sip {
 
@@ -49,8 +50,9 @@ namespace {
 // True when value holds no quote and no angle bracket, or is one quoted-string whose inner
 // quotes are escaped.
 bool quotesBalanced(std::string_view value) {
+    constexpr kel_util::CharSet kAngleBrackets("<>");
     const size_t quote = value.find('"');
-    if (quote == std::string_view::npos) return value.find_first_of("<>") == std::string_view::npos;
+    if (quote == std::string_view::npos) return !kAngleBrackets.anyIn(value);
     if (quote != 0 || value.size() < 2 || value.back() != '"') return false;
     bool escaped = false;
     for (size_t i = 1; i + 1 < value.size(); ++i) {

@@ -48,25 +48,37 @@ constexpr std::array<Entry, SipHeader::Count> kTable = {{
 constexpr unsigned char fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
 
 bool sameName(const char* a, const char* b, int length) {
+    // Most senders spell a name as the table does; one byte comparison settles those.
+    if (std::memcmp(a, b, static_cast<size_t>(length)) == 0) return true;
     for (int i = 0; i < length; ++i) {
         if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(b[i]))) return false;
     }
     return true;
 }
 
-// Kinds grouped by the folded first letter of their full name, so a lookup compares only a
-// handful of candidates; -1 ends each group.
+// The longest full name in the table ("P-Preferred-Identity").
+constexpr int kMaxNameLength = 20;
+// At most two kinds share a first letter and a length ("Call-ID" and "Contact"); a slot has
+// room for one more, and building the index below fails to compile when one overflows.
+constexpr int kSlotSize = 3;
+
+// Kinds grouped by the folded first letter and the length of their full name, so a lookup
+// compares the name with one candidate in most cases; -1 ends each group.
 struct Index {
-    std::array<std::array<signed char, 16>, 26> byLetter{};
+    std::array<std::array<std::array<signed char, kSlotSize>, kMaxNameLength + 1>, 26> byLetterAndLength{};
     std::array<signed char, 26> compactKind{};
 
     constexpr Index() {
-        for (auto& group : byLetter) group.fill(-1);
+        for (auto& byLength : byLetterAndLength) {
+            for (auto& slot : byLength) slot.fill(-1);
+        }
         compactKind.fill(-1);
-        std::array<int, 26> used{};
         for (int kind = 0; kind < SipHeader::Count; ++kind) {
             const int letter = fold(static_cast<unsigned char>(kTable[kind].name[0])) - 'a';
-            byLetter[letter][used[letter]++] = static_cast<signed char>(kind);
+            auto& slot = byLetterAndLength[letter][kTable[kind].length];
+            int used = 0;
+            while (slot[used] >= 0) ++used;  // past the end fails the constant evaluation
+            slot[used] = static_cast<signed char>(kind);
             if (kTable[kind].compact != nullptr) compactKind[kTable[kind].compact[0] - 'a'] = static_cast<signed char>(kind);
         }
     }
@@ -81,9 +93,10 @@ int SipHeader::kindOf(const char* name, int length) noexcept {
     const int letter = fold(static_cast<unsigned char>(name[0])) - 'a';
     if (letter < 0 || letter >= 26) return Unknown;
     if (length == 1) return kIndex.compactKind[letter];
-    for (signed char kind : kIndex.byLetter[letter]) {
+    if (length > kMaxNameLength) return Unknown;
+    for (signed char kind : kIndex.byLetterAndLength[letter][length]) {
         if (kind < 0) break;
-        if (kTable[kind].length == length && sameName(kTable[kind].name, name, length)) return kind;
+        if (sameName(kTable[kind].name, name, length)) return kind;
     }
     return Unknown;
 }

@@ -8,6 +8,7 @@
 #include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 #include "kel_sip/syntax/SipTransportType.h"
+#include "kel_util/CharSet.h"
 #include "kel_util/HeaderField.h"
 
 namespace kel_sip {
@@ -38,11 +39,11 @@ bool isZoneByte(unsigned char c) {
 
 // Bytes that never stand in a host name and would change how the printed URI reads back:
 // separators of the URI and the address around it, blanks and control bytes.
+constexpr kel_util::CharSet kHostSeparators("\"<>@[]\\,;?/");
+
 bool isHostName(std::string_view text) {
     for (const unsigned char c : text) {
-        if (c <= ' ' || c == 0x7f || (c < 0x80 && std::string_view("\"<>@[]\\,;?/").find(static_cast<char>(c)) != std::string_view::npos)) {
-            return false;
-        }
+        if (c <= ' ' || c == 0x7f || kHostSeparators.contains(static_cast<char>(c))) return false;
     }
     return true;
 }

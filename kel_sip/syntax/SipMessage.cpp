@@ -81,12 +81,13 @@ bool SipMessage::parse(const char* data, int count, std::string& reason) {
     }
     const char* bodyStart = nullptr;
     for (const char* line = next; line != nullptr && line < end; line = next) {
-        const int length = kel_util::findHeaderLine(line, static_cast<int>(end - line), next);
+        bool folded = false;
+        const int length = kel_util::findHeaderLine(line, static_cast<int>(end - line), next, &folded);
         if (length == 0) {
             bodyStart = next != nullptr ? next : end;
             break;
         }
-        parser.parseHeader(std::string_view(line, static_cast<size_t>(length)));
+        parser.parseHeader(std::string_view(line, static_cast<size_t>(length)), folded);
     }
     // The body is what follows the empty line, cut to Content-Length; a datagram that ended
     // inside the header block has none.

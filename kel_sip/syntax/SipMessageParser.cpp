@@ -7,12 +7,15 @@
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipSwitches.h"
 #include "kel_sip/syntax/SipTokenizer.h"
+#include "kel_util/CharSet.h"
 #include "kel_util/Decimal.h"
 #include "kel_util/HeaderField.h"
 #include "kel_util/HeaderLine.h"
 
 namespace kel_sip {
 namespace {
+
+constexpr kel_util::CharSet kLineBreak("\r\n");
 
 // The messages of an error and its causes joined by ", " (the text form without the code).
 std::string errorText(const kel_util::Throwable& error) {
@@ -48,7 +51,7 @@ bool SipMessage::Parser::parseStartLine(std::string_view line) {
     try {
         // The start line is never folded (RFC 3261 section 7.1): a line break inside it would
         // be printed into the start line and split it.
-        if (line.find_first_of("\r\n") != std::string_view::npos) throw SipParseException("line break in start line");
+        if (kLineBreak.anyIn(line)) throw SipParseException("line break in start line");
         if (line.size() >= 4 && kel_util::equalsIgnoreCase(line.substr(0, 4), "SIP/")) {
             parseStatusLine(line);
         } else {
@@ -97,8 +100,8 @@ void SipMessage::Parser::parseRequestLine(std::string_view line) {
     if (sipSwitch(SipSwitch::UnEscapeRequestURI)) message_.requestUri.unescape();
 }
 
-void SipMessage::Parser::parseHeader(std::string_view line) {
-    line = unfoldLine(line, scratch_);
+void SipMessage::Parser::parseHeader(std::string_view line, bool folded) {
+    if (folded) line = unfoldLine(line, scratch_);
     std::string_view name;
     std::string_view value;
     if (!kel_util::splitHeaderLine(line.data(), static_cast<int>(line.size()), name, value)) return;
@@ -213,11 +216,13 @@ void SipMessage::Parser::parseVias(std::string_view value) {
     SipTokenizer tokenizer(value);
     int length = 0;
     while (const char* element = tokenizer.nextTrimmedToken(',', length)) {
-        SipVia via;
+        // Parsed in its place in the list: a Via is large, and moving a finished one in costs
+        // as much as parsing it.
+        SipVia& via = message_.vias.emplace_back();
         try {
-            via.parse(element, length, true);
-            message_.vias.push_back(std::move(via));
+            via.parse(element, length, false);
         } catch (const SipParseException& error) {
+            message_.vias.pop_back();
             fail(wrapped("invalid Via", error));
         }
     }
@@ -229,12 +234,12 @@ void SipMessage::Parser::parseRoutes(std::vector<SipRoute>& list, std::string_vi
     int length = 0;
     while (const char* element = tokenizer.nextAddress(length)) {
         if (length == 0) continue;
-        SipRoute route;
+        SipRoute& route = list.emplace_back();  // in place, as for Via
         try {
-            route.parse(element, length, true);
+            route.parse(element, length, false);
             if (unescape) route.unescape();
-            list.push_back(std::move(route));
         } catch (const SipParseException& error) {
+            list.pop_back();
             fail(wrapped(what, error));
         }
     }

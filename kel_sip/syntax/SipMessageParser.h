@@ -18,7 +18,8 @@ public:
     bool parseStartLine(std::string_view line);
     // One logical header line (folded line ends inside). A line without a colon is skipped; a
     // bad value marks the message bad with its reason, and the other headers are still read.
-    void parseHeader(std::string_view line);
+    // folded false promises the line holds no line end, which spares unfolding it.
+    void parseHeader(std::string_view line, bool folded = true);
 
     bool bad() const { return bad_; }
     const std::string& reason() const { return reason_; }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "kel_util/CharSet.h"
+
 namespace kel_sip {
 namespace {
 
@@ -101,7 +103,8 @@ bool SipTokenizer::lwsAround(std::string_view text, size_t pos) {
 
 size_t SipTokenizer::userPartEnd(std::string_view text, size_t separator) {
     constexpr size_t npos = std::string_view::npos;
-    for (size_t i = text.find_first_of("@;?", separator + 1); i != npos; i = text.find_first_of("@;?", i + 1)) {
+    constexpr kel_util::CharSet kSeparators("@;?");
+    for (size_t i = kSeparators.findIn(text, separator + 1); i != npos; i = kSeparators.findIn(text, i + 1)) {
         if (text[i] == '@') return i;
         if (text[i] == ';' && lwsAround(text, i)) return npos;
     }

@@ -9,6 +9,7 @@
 #include "kel_sip/syntax/SipParseGuard.h"
 #include "kel_sip/syntax/SipTokenizer.h"
 #include "kel_sip/syntax/SipTransportType.h"
+#include "kel_util/CharSet.h"
 #include "kel_util/HeaderField.h"
 
 namespace kel_sip {
@@ -16,6 +17,10 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 constexpr int kMaxTtl = 255;  // RFC 3261 section 25.1: ttl = 1*3DIGIT ; 0 to 255
+// The bytes that delimit an address never stand unescaped in a SIP URI (RFC 3261 25.1).
+constexpr kel_util::CharSet kAddressDelimiters("<>\"");
+constexpr kel_util::CharSet kUserEnd("@;?");  // after the user, or after the host without one
+constexpr kel_util::CharSet kHostEnd(";?");   // after the host and after each parameter
 
 // RFC 3986 section 3.1: scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ).
 bool isScheme(std::string_view text) {
@@ -122,10 +127,9 @@ void SipURI::parseText(std::string_view text) {
 
 void SipURI::parseSipPart(std::string_view text) {
     if (text.empty()) throw SipParseException("no hostport");
-    // The bytes that delimit an address never stand unescaped in a SIP URI (RFC 3261 25.1).
-    if (text.find_first_of("<>\"") != npos) throw SipParseException("invalid uri char");
+    if (kAddressDelimiters.anyIn(text)) throw SipParseException("invalid uri char");
     size_t at = npos;
-    const size_t hit = text.find_first_of("@;?");
+    const size_t hit = kUserEnd.findIn(text);
     if (hit != npos) {
         if (text[hit] == '@') {
             at = hit;
@@ -142,11 +146,11 @@ void SipURI::parseSipPart(std::string_view text) {
         hostStart = at + 1;
         if (hostStart >= text.size()) throw SipParseException("no hostport");
     }
-    size_t pos = text.find_first_of(";?", hostStart);
+    size_t pos = kHostEnd.findIn(text, hostStart);
     const std::string_view host = text.substr(hostStart, pos == npos ? npos : pos - hostStart);
     hostPort.parse(host.data(), static_cast<int>(host.size()), true);
     while (pos != npos && text[pos] == ';') {
-        const size_t next = text.find_first_of(";?", pos + 1);
+        const size_t next = kHostEnd.findIn(text, pos + 1);
         const std::string_view parameter = text.substr(pos + 1, next == npos ? npos : next - pos - 1);
         // An "@" is no parameter byte (RFC 3261 section 25.1); taking it would make the printed
         // URI read back with a user part. A ";" at the very end carries no parameter.

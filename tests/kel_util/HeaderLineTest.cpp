@@ -95,6 +95,20 @@ TEST(HeaderLine, EndOfRangeAssumesNoContinuation) {
     EXPECT_EQ(next, nullptr);
 }
 
+TEST(HeaderLine, FoldedTellsWhetherTheLineHoldsLineEnds) {
+    const std::string block = "A: 1\r\nB: 2\r\n 3\rC: 4\r\tx\nD";
+    const char* next = nullptr;
+    bool folded = true;
+    EXPECT_EQ(findHeaderLine(block.data(), size(block), next, &folded), 4);
+    EXPECT_FALSE(folded);
+    const char* const second = next;
+    EXPECT_EQ(findHeaderLine(second, size(block) - static_cast<int>(second - block.data()), next, &folded), 8);
+    EXPECT_TRUE(folded);
+    const char* const third = next;
+    EXPECT_EQ(findHeaderLine(third, size(block) - static_cast<int>(third - block.data()), next, &folded), 7);
+    EXPECT_TRUE(folded);
+}
+
 TEST(HeaderLine, CompleteLineWaitsForTheBytesThatDecideIt) {
     const char* next = nullptr;
     // A CR at the end may be followed by its LF.
