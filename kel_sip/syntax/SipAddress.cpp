@@ -5,6 +5,41 @@
 #include "kel_util/CharSet.h"
 
 namespace kel_sip {
+namespace {
+
+// True when text is one quoted-string: it opens with a quote whose closing quote (one not
+// preceded by an odd number of backslashes) is its last byte.
+bool isOneQuotedString(std::string_view text) {
+    if (text.size() < 2 || text.front() != '"') return false;
+    int backslashes = 0;
+    for (size_t i = 1; i < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (text[i] == '"' && backslashes % 2 == 0) return i + 1 == text.size();
+        backslashes = 0;
+    }
+    return false;
+}
+
+// Appends a display name. One received unquoted with a comma (RFC 3261 allows only tokens
+// there, but peers send "Bell, Alexander") is quoted on output: bare, the comma would split the
+// address list when the header is read again.
+void printDisplayName(std::string& out, std::string_view name) {
+    if (name.find(',') == std::string_view::npos || isOneQuotedString(name)) {
+        out += name;
+        return;
+    }
+    out += '"';
+    for (char c : name) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
 
 void SipAddress::clear() {
     displayName.clear();
@@ -47,7 +82,7 @@ void SipAddress::print(std::string& out, bool escape, bool forceBrackets) const 
     const bool needsBrackets = brackets || forceBrackets || !displayName.empty() || uri.hasParametersOrHeaders() ||
                                kUserDelimiters.anyIn(uri.userInfo.user);
     if (!displayName.empty()) {
-        out += displayName;
+        printDisplayName(out, displayName);
         out += ' ';
     }
     if (needsBrackets) out += '<';

@@ -163,3 +163,20 @@ TEST(SipFuzzRegression, UnquotedAngleBracketInAParameterValueFails) {
     expectMessageRoundTrip("O p:n <\nRoute:<s:r>;ta=<\nRoute:g:s;ta");
     expectValueRoundTrip<SipFromTo>("<sip:a@b>;x=\"<y>\"");
 }
+
+TEST(SipFuzzRegression, AnUnquotedDisplayNameWithACommaIsQuotedSoTheListSplitsTheSameWhenReadAgain) {
+    SipAddress address;
+    const std::string bell = "Bell, Alexander <sip:a.g.bell@bell-tel.com>";
+    address.parse(bell.data(), static_cast<int>(bell.size()), true);
+    EXPECT_EQ(address.toString(), "\"Bell, Alexander\" <sip:a.g.bell@bell-tel.com>");
+    expectValueRoundTrip<SipAddress>(R"(a "b\c", d <sip:x@example.com>)");
+    expectValueRoundTrip<SipAddress>(R"("already, quoted" <sip:x@example.com>)");
+    // Two Route elements whose display names begin with commas: the second one lost a comma to
+    // the ", " separator on every print and read.
+    expectMessageRoundTrip(
+        "MESSAGE sip:kumiko@example.org SIP/2.0\r\nVia: SIP/2.0/UDP h.example.com;branch=z9hG4bKa\r\n"
+        "Route: ,,,,827629AGE sip:kumiko@example.org x <sip:proxy1.example.com;lr>\r\n"
+        "Route: ,,827629AGE sip:k@example.org y <sip:proxy2.example.com;lr>\r\n"
+        "From: <sip:a@example.com>;tag=1\r\nTo: <sip:kumiko@example.org>\r\nCall-ID: c1\r\n"
+        "CSeq: 1 MESSAGE\r\nContent-Length: 0\r\n\r\n");
+}
