@@ -47,12 +47,13 @@ void SipGenericField::parseParameters(SipTokenizer& tokenizer) {
 
 namespace {
 
+constexpr kel_util::CharSet kQuoteAndBrackets("\"<>");
+
 // True when value holds no quote and no angle bracket, or is one quoted-string whose inner
 // quotes are escaped.
 bool quotesBalanced(std::string_view value) {
-    constexpr kel_util::CharSet kAngleBrackets("<>");
     const size_t quote = value.find('"');
-    if (quote == std::string_view::npos) return !kAngleBrackets.anyIn(value);
+    if (quote == std::string_view::npos) return !kQuoteAndBrackets.anyIn(value);
     if (quote != 0 || value.size() < 2 || value.back() != '"') return false;
     bool escaped = false;
     for (size_t i = 1; i + 1 < value.size(); ++i) {
@@ -82,8 +83,9 @@ void SipGenericField::parseParameter(const char* data, int length) {
     // A quote may only open and close a whole quoted-string value (RFC 3261 section 25.1): a
     // stray one would pair with another parameter's quote once the parameters are printed in
     // a different order, and the printed field would read differently. An unquoted "<" or ">"
-    // would likewise pair with the brackets of the next address of a printed list.
-    if (trimmedName.find('"') != std::string_view::npos || !quotesBalanced(value)) {
+    // (in the name or the value) would likewise pair with the brackets of the next address of
+    // a printed list.
+    if (kQuoteAndBrackets.anyIn(trimmedName) || !quotesBalanced(value)) {
         throw SipParseException("invalid param quote");
     }
     if (takeParameter(trimmedName, value)) return;

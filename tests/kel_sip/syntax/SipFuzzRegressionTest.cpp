@@ -10,6 +10,7 @@
 #include "kel_sip/syntax/SipFromTo.h"
 #include "kel_sip/syntax/SipHostPort.h"
 #include "kel_sip/syntax/SipMessage.h"
+#include "kel_sip/syntax/SipRoute.h"
 #include "kel_sip/syntax/SipURI.h"
 #include "kel_sip/syntax/SipVia.h"
 
@@ -179,4 +180,20 @@ TEST(SipFuzzRegression, AnUnquotedDisplayNameWithACommaIsQuotedSoTheListSplitsTh
         "Route: ,,827629AGE sip:k@example.org y <sip:proxy2.example.com;lr>\r\n"
         "From: <sip:a@example.com>;tag=1\r\nTo: <sip:kumiko@example.org>\r\nCall-ID: c1\r\n"
         "CSeq: 1 MESSAGE\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST(SipFuzzRegression, BracketInAParameterNameFailsInsteadOfSwallowingTheNextRouteWhenJoined) {
+    for (const std::string element : {"<sip:a@b>;tag=1;bran <sip:c@d SIP/2.0", "<sip:a@b>;x>y=1", "<sip:a@b>;<"}) {
+        SipRoute route;
+        EXPECT_THROW(route.parse(element.data(), static_cast<int>(element.size()), true), SipParseException) << element;
+    }
+    // The message the fuzzer found: the element of the first Route line, printed on one line
+    // with those of the second, took the next element's "tag" as its own.
+    const std::string bytes =
+        "OPTIONS sip:user@example.com SIP/2.0\r\nRoute: <sip:a@b>;tag=1;bran <sip:c@d SIP/2.0\r\n"
+        "Route: <sip:e@f>;tag=2;branch=z, <sip:g@h>;x>\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n"
+        "From: <sip:a@b>;tag=1\r\nTo: <sip:a@b>\r\nCall-ID: 1\r\nCSeq: 1 OPTIONS\r\n\r\n";
+    SipMessage message;
+    std::string reason;
+    EXPECT_FALSE(message.parse(bytes.data(), static_cast<int>(bytes.size()), reason));
 }
