@@ -56,7 +56,15 @@ int SipTransactionList::clear() {
     std::vector<SipTransactionListData*> all;
     all.reserve(byKey_.size());
     for (const auto& entry : byKey_) all.push_back(entry.second);
-    for (SipTransactionListData* record : all) erase(record);
+    for (SipTransactionListData* record : all) {
+        // A user's thread may still be sending on a transaction it holds: that one is only
+        // marked, and its holder's release deletes it.
+        if (record->refCount > 0) {
+            record->removed = true;
+        } else {
+            erase(record);
+        }
+    }
     return static_cast<int>(all.size());
 }
 

@@ -48,8 +48,8 @@ public:
     // with the list locked.
     void release(SipTransactionListData* data, bool remove);
 
-    // With the list locked: erases every entry; returns how many there were. Only when no
-    // thread holds an entry (the controller's workers have stopped).
+    // With the list locked: erases every entry no thread holds and marks the held ones
+    // removed, so that their last release erases them; returns how many there were.
     int clear();
 
     void erase(kel_util::IndividualLockData* data) override;
