@@ -58,8 +58,10 @@ std::optional<std::uint64_t> SDPTime::getSecondValue(std::string_view text) {
     } else {
         multiplier = 1;
     }
-    // At most 32 bits before the unit, so the product cannot overflow.
-    const auto value = kel_util::parseDecimal(text, 0, UINT32_MAX);
+    // Up to 2^32-1 days, in whichever unit: a typed time is printed back in seconds, and that
+    // form must parse again.
+    constexpr std::int64_t kMaxSeconds = static_cast<std::int64_t>(UINT32_MAX) * 86400;
+    const auto value = kel_util::parseDecimal(text, 0, kMaxSeconds / static_cast<std::int64_t>(multiplier));
     if (!value) return std::nullopt;
     return static_cast<std::uint64_t>(*value) * multiplier;
 }

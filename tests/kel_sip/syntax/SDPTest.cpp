@@ -353,7 +353,10 @@ TEST(SDPTime, SecondValueUnits) {
     EXPECT_EQ(SDPTime::getSecondValue("7d"), 604800u);
     EXPECT_EQ(SDPTime::getSecondValue("4294967295d"), 4294967295ull * 86400);
     EXPECT_EQ(SDPTime::getSecondValue(""), 0u);
-    for (const char* bad : {"d", "1s", "-1h", "4294967296", "1 h", "h1"}) {
+    // "96178339h" is printed as 346242020400 seconds, which must read back.
+    EXPECT_EQ(SDPTime::getSecondValue("346242020400"), 96178339ull * 3600);
+    EXPECT_EQ(SDPTime::getSecondValue("371085174288000"), 4294967295ull * 86400);
+    for (const char* bad : {"d", "1s", "-1h", "4294967296d", "371085174288001", "103079215081h", "1 h", "h1"}) {
         EXPECT_FALSE(SDPTime::getSecondValue(bad)) << bad;
     }
 }
