@@ -7,6 +7,7 @@
 #include "kel_sip/syntax/SipTransportType.h"
 #include "kel_sip/transaction/ClientTransactionID.h"
 #include "kel_sip/transaction/ControllerTransactionContext.h"
+#include "kel_sip/transaction/ServerTransactionID.h"
 #include "kel_sip/transaction/INVITEServerTransaction.h"
 #include "kel_sip/transaction/NonINVITEServerTransaction.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
@@ -40,7 +41,7 @@ bool SipTransactionControllerImpl::onReceiveRequest(SipMessageSlot& request) {
              method.c_str());
     const SipMessageExt& received = *request;
     SipTransactionListData* record = servers_.getAndLockMatching(
-        received.callId, [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
+        ServerTransactionID::keyOf(received), [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
     if (record == nullptr) {
         logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. No transaction found.\n");
         if (received.methodKind == SipMethod::Ack) {

@@ -8,6 +8,8 @@
 
 #include "TransactionTestKit.h"
 #include "kel_sip/transaction/NonINVITEServerTransaction.h"
+#include "kel_sip/transaction/ServerTransaction.h"
+#include "kel_sip/transaction/ServerTransactionID.h"
 #include "kel_sip/transaction/SipTransactionList.h"
 
 namespace kel_sip::test {
@@ -75,6 +77,31 @@ TEST(SipTransactionList, ClearKeepsAHeldTransactionUntilItsHolderReleasesIt) {
     list.lock();
     EXPECT_EQ(list.size(), 0u);  // the holder's release erased it
     list.unlock();
+}
+
+TEST(SipTransactionList, RequestsOfOneCallTryOnlyTheTransactionOfTheirBranch) {
+    // A peer that keeps its Call-ID (all requests of a dialog, a flood from one client) must
+    // not make each lookup try every transaction of that call.
+    FakeWorld world;
+    SipTransactionList list;
+    constexpr int kLive = 200;
+    for (int i = 0; i < kLive; ++i) {
+        list.lock();
+        list.release(list.addAndHold(makeServer(world, "z9hG4bKsame" + std::to_string(i))), false);
+        list.unlock();
+    }
+    const auto retransmission = makeRequest("OPTIONS", "z9hG4bKsame7");
+    int tried = 0;
+    list.lock();
+    SipTransactionListData* found = list.getAndLockMatching(
+        ServerTransactionID::keyOf(*retransmission), [&](SipTransaction& transaction) {
+            ++tried;
+            return static_cast<ServerTransaction&>(transaction).isRequestMatching(*retransmission);
+        });
+    ASSERT_NE(found, nullptr);
+    list.release(found, false);
+    list.unlock();
+    EXPECT_EQ(tried, 1);
 }
 
 }  // namespace
