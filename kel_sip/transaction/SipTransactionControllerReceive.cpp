@@ -41,7 +41,8 @@ bool SipTransactionControllerImpl::onReceiveRequest(SipMessageSlot& request) {
              method.c_str());
     const SipMessageExt& received = *request;
     SipTransactionListData* record = servers_.getAndLockMatching(
-        ServerTransactionID::keyOf(received), [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
+        ServerTransactionID::keyOf(received),
+        [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
     if (record == nullptr) {
         logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. No transaction found.\n");
         if (received.methodKind == SipMethod::Ack) {
