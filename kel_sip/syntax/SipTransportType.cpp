@@ -27,4 +27,8 @@ bool portsEqual(int a, int b, int transportType) {
     return (a == 0 && b == port) || (b == 0 && a == port);
 }
 
+bool isReliableTransport(int transportType) {
+    return transportType == kTransportTCP || transportType == kTransportTLS || transportType == kTransportSCTP;
+}
+
 }  // namespace kel_sip

@@ -15,5 +15,8 @@ const char* transportName(int type);
 int defaultPort(int transportType);
 // Equal when the same number, or when one is 0 (absent) and the other is the transport's default.
 bool portsEqual(int a, int b, int transportType);
+// TCP, TLS and SCTP: no retransmissions, and responses go back on the request's connection
+// (RFC 3261 sections 17 and 18.2.2).
+bool isReliableTransport(int transportType);
 
 }  // namespace kel_sip

@@ -3,6 +3,7 @@
 #include "kel_sip/syntax/SipDigestResponse.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipParseException.h"
+#include "kel_util/HeaderField.h"
 #include "kel_util/Log.h"
 
 namespace kel_sip {
@@ -23,18 +24,36 @@ struct ChallengeKind {
 constexpr ChallengeKind kWww{&AuthenticateData::www, SipHeader::WwwAuthenticate, SipHeader::Authorization};
 constexpr ChallengeKind kProxy{&AuthenticateData::proxy, SipHeader::ProxyAuthenticate, SipHeader::ProxyAuthorization};
 
-// Parses the first value of kind into challenge; false when there is none or it does not parse.
-bool parseFirst(const SipMessage& message, int kind, SipDigestChallenge& challenge) {
+// The digests SipDigestResponse computes: MD5 and MD5-sess (RFC 2617; MD5 when absent).
+bool isComputable(const SipDigestChallenge& challenge) {
+    return challenge.algorithm.empty() || kel_util::equalsIgnoreCase(challenge.algorithm, "MD5") ||
+           kel_util::equalsIgnoreCase(challenge.algorithm, "MD5-sess");
+}
+
+// Parses the values of kind into challenge: the first Digest challenge whose algorithm this
+// side computes, for a server offers one challenge per algorithm, its preferred (say SHA-256,
+// RFC 8760 section 2.4) first; else the first one that parses. False when none parses.
+bool parseChallenge(const SipMessage& message, int kind, SipDigestChallenge& challenge) {
     const kel_util::RFC822ValueList* values = message.typedHeaders.find(kind);
-    if (values == nullptr || values->empty()) return false;
-    const std::string& raw = values->getValues().front();
-    try {
-        challenge.parse(raw.data(), static_cast<int>(raw.size()), true);
-        return true;
-    } catch (const SipParseException& error) {
-        logPrint(MIN, "AuthenticateData::captureChallenge. SipParseException: [%s].\n", error.toString().c_str());
-        return false;
+    if (values == nullptr) return false;
+    bool parsedOne = false;
+    for (const std::string& raw : values->getValues()) {
+        SipDigestChallenge candidate;
+        try {
+            candidate.parse(raw.data(), static_cast<int>(raw.size()), true);
+        } catch (const SipParseException& error) {
+            logPrint(MIN, "AuthenticateData::captureChallenge. SipParseException: [%s].\n", error.toString().c_str());
+            continue;
+        }
+        if (candidate.empty()) continue;
+        if (isComputable(candidate)) {
+            challenge = std::move(candidate);
+            return true;
+        }
+        if (!parsedOne) challenge = std::move(candidate);
+        parsedOne = true;
     }
+    return parsedOne;
 }
 
 }  // namespace
@@ -48,7 +67,7 @@ bool AuthenticateData::captureChallenge(const SipMessage& response) {
     Challenge& held = this->*kind->slot;
     ++held.retryCount;
     SipDigestChallenge parsed;
-    if (!parseFirst(response, kind->challengeHeader, parsed) || parsed.empty()) {
+    if (!parseChallenge(response, kind->challengeHeader, parsed)) {
         logPrint(MIN, "AuthenticateData::captureChallenge. No valid challenge, StatusCode=%d.\n", response.statusCode);
         held.challenge.reset();
         held.nonceCount = 0;

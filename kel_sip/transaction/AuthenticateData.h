@@ -34,9 +34,10 @@ public:
     bool isUsable() const { return !username.empty() || !password.empty(); }
 
     // Takes the challenge of a 401 (WWW-Authenticate) or 407 (Proxy-Authenticate) response
-    // and counts the retry. The nonce count restarts only for a new nonce: a server that
-    // challenges again with the nonce it gave before would take a repeated nc for a replay
-    // (RFC 2617 section 3.2.2). A missing, empty or unparsable header, or another status,
+    // and counts the retry. Of several challenges the first whose algorithm can be computed
+    // (MD5, MD5-sess) is taken, else the first that parses. The nonce count restarts only for
+    // a new nonce: a server that challenges again with the nonce it gave before would take a
+    // repeated nc for a replay (RFC 2617 section 3.2.2). A missing, empty or unparsable header, or another status,
     // clears that challenge and returns false.
     bool captureChallenge(const SipMessage& response);
 

@@ -15,8 +15,7 @@ bool ControllerTransactionContext::sendResponse(SipMessageExt& response, int tra
 }
 
 bool ControllerTransactionContext::isReliable() const {
-    const int type = transport_.getTransportType();
-    return type == kTransportTCP || type == kTransportTLS || type == kTransportSCTP;
+    return isReliableTransport(transport_.getTransportType());
 }
 
 bool ControllerTransactionContext::startTimer(int transactionId, int timer, int milliseconds) {

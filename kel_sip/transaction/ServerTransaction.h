@@ -15,7 +15,7 @@ class ServerTransaction : public SipTransaction {
 public:
     using SipTransaction::SipTransaction;
 
-    const std::string& key() const override { return match_.callId(); }
+    const std::string& key() const override { return match_.key(); }
     // False without a Via.
     bool setRequest(const SipMessageExt& request) override;
 

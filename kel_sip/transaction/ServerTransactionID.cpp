@@ -5,8 +5,16 @@
 
 namespace kel_sip {
 
+std::string ServerTransactionID::keyOf(const SipMessage& message) {
+    if (!message.vias.empty() && message.vias.front().getBranch().starts_with(kBranchMagicCookie)) {
+        return message.vias.front().getBranch();
+    }
+    return message.callId;
+}
+
 bool ServerTransactionID::set(const SipMessage& request) {
     if (request.vias.empty()) return false;
+    key_ = keyOf(request);
     topVia_ = request.vias.front();
     requestUri_ = request.requestUri;
     toTag_ = request.to.tag;

@@ -31,7 +31,7 @@ public:
     SipTransaction& operator=(const SipTransaction&) = delete;
 
     // The key of the controller's index: the client's branch without the magic cookie, the
-    // server's Call-ID.
+    // server's ServerTransactionID::keyOf (its branch, or its Call-ID for an RFC 2543 peer).
     virtual const std::string& key() const = 0;
     // Takes the matching data from the request that creates the transaction; false when the
     // request cannot be matched (no Via; for a client, a branch of seven characters or fewer).

@@ -1,9 +1,10 @@
 // The transaction layer (RFC 3261 section 17): one worker pool with its own timer thread
 // between the transports and the transaction users. It keeps the client transactions keyed by
-// branch and the server transactions keyed by Call-ID, matches every received message to its
-// transaction (RFC 3261 sections 17.1.3 and 17.2.3) or creates one, answers a request that no
-// transaction takes with 500, runs the machines' timers, and reports to the transaction user
-// registered for the method. As the SipTransportUser it picks the transport of each message.
+// branch and the server transactions keyed by branch (or Call-ID), matches every received
+// message to its transaction (RFC 3261 sections 17.1.3 and 17.2.3) or creates one, answers a
+// request that no transaction takes with 500, runs the machines' timers, and reports to the
+// transaction user registered for the method. As the SipTransportUser it picks the transport
+// of each message.
 //
 // Several controllers may live in one process, each with its own transports and users.
 //

@@ -4,8 +4,10 @@
 
 #include "kel_sip/syntax/SipIdentifier.h"
 #include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/syntax/SipTransportType.h"
 #include "kel_sip/transaction/ClientTransactionID.h"
 #include "kel_sip/transaction/ControllerTransactionContext.h"
+#include "kel_sip/transaction/ServerTransactionID.h"
 #include "kel_sip/transaction/INVITEServerTransaction.h"
 #include "kel_sip/transaction/NonINVITEServerTransaction.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
@@ -39,7 +41,8 @@ bool SipTransactionControllerImpl::onReceiveRequest(SipMessageSlot& request) {
              method.c_str());
     const SipMessageExt& received = *request;
     SipTransactionListData* record = servers_.getAndLockMatching(
-        received.callId, [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
+        ServerTransactionID::keyOf(received),
+        [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
     if (record == nullptr) {
         logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. No transaction found.\n");
         if (received.methodKind == SipMethod::Ack) {
@@ -106,6 +109,9 @@ bool SipTransactionControllerImpl::answerUntaken(SipMessageSlot& request) {
              kStatus, method.c_str());
     request->setResponse(kStatus);
     if (request->to.tag.empty()) request->to.tag = makeTag();
+    // Over UDP the answer goes where the top Via says (RFC 3261 section 18.2.2, RFC 3581),
+    // which need not be the port the request came from; a connection answers on itself.
+    if (!isReliableTransport(request->transportType)) request->peer = {};
     const bool sent = sendResponseByTransport(*request, 0);
     logPrint(sent ? DBG : MIN,
              "SipTransactionControllerImpl::onReceiveRequest. %s sendResponse, Method=[%s], StatusCode=%d.\n",

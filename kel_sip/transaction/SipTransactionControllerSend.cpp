@@ -5,6 +5,7 @@
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/transaction/ClientTransactionID.h"
 #include "kel_sip/transaction/ControllerTransactionContext.h"
+#include "kel_sip/transaction/ServerTransactionID.h"
 #include "kel_sip/transaction/INVITEClientTransaction.h"
 #include "kel_sip/transaction/NonINVITEClientTransaction.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
@@ -121,7 +122,8 @@ bool SipTransactionControllerImpl::sendResponse(const SipMessageExt& response, i
     logPrint(DBG, "SipTransactionControllerImpl::sendResponse. Searching ServerTransaction, StatusCode=%d, Method=[%s].\n",
              response.statusCode, std::string(response.getMethodName()).c_str());
     SipTransactionListData* record = servers_.getAndLockMatching(
-        response.callId, [&response](SipTransaction& t) { return asServer(t).isResponseMatching(response); });
+        ServerTransactionID::keyOf(response),
+        [&response](SipTransaction& t) { return asServer(t).isResponseMatching(response); });
     return _sendResponse(record, response, parameter, notifyFailureAck);
 }
 
@@ -156,7 +158,8 @@ int SipTransactionControllerImpl::findTrancsactionToCancel(const SipMessageExt& 
     logPrint(DBG, "SipTransactionControllerImpl::findTrancsactionToCancel. Searching ServerTransaction to Cancel.\n");
     servers_.lock();
     SipTransactionListData* record = servers_.getAndLockMatching(
-        cancel.callId, [&cancel](SipTransaction& t) { return asServer(t).isCancelMatching(cancel); });
+        ServerTransactionID::keyOf(cancel),
+        [&cancel](SipTransaction& t) { return asServer(t).isCancelMatching(cancel); });
     if (record == nullptr) {
         servers_.unlock();
         logPrint(DBG, "SipTransactionControllerImpl::findTrancsactionToCancel.  ServerTransaction not found to Cancel.\n");

@@ -1,7 +1,8 @@
 // The controller's list of client or server transactions: a per-entry locking list (see
 // kel_util/IndividualLockData.h) with a second index from transaction key to entries. The
-// client key is the top Via branch without the magic cookie, the server key the Call-ID;
-// several transactions may share a key, and a search tries each of them.
+// client key is the top Via branch without the magic cookie, the server key its branch (or
+// Call-ID, see ServerTransactionID::keyOf); several transactions may share a key, and a
+// search tries each of them.
 //
 // Threads: every operation is called with the list locked, as IndividualLockDataList says.
 // A transaction's key and method are fixed before it is added, so they may be read under the

@@ -154,6 +154,18 @@ TEST_F(AuthenticateDataTest, EmptyUserNameAndPasswordAddNothing) {
     EXPECT_TRUE(signedRequest()->hasHeader(SipHeader::Authorization));
 }
 
+TEST_F(AuthenticateDataTest, AnswersTheFirstChallengeOfAnAlgorithmItComputes) {
+    // A server lists one challenge per algorithm, its preferred first (RFC 8760 section 2.4).
+    auto response = challenge(*original, 401, "Basic realm=\"example.com\"");
+    response->addHeader(SipHeader::WwwAuthenticate,
+                        "Digest realm=\"example.com\", nonce=\"s1\", algorithm=SHA-256, qop=\"auth\"");
+    response->addHeader(SipHeader::WwwAuthenticate, digestChallenge("example.com", "m1"));
+    ASSERT_TRUE(data.captureChallenge(*response));
+    auto request = signedRequest();
+    expectCredentials(*request, SipHeader::Authorization, "m1", 1);
+    EXPECT_EQ(credentialsOf(*request, SipHeader::Authorization).algorithm, "MD5");
+}
+
 TEST_F(AuthenticateDataTest, BrokenOrMissingChallengeClearsTheOneHeld) {
     ASSERT_TRUE(data.captureChallenge(*challenge(*original, 401, digestChallenge("example.com", "n1"))));
     EXPECT_FALSE(data.captureChallenge(*challenge(*original, 401, "Digest realm=\"example.com")));

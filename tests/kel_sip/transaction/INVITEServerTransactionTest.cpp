@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TransactionTestKit.h"
+#include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/transaction/INVITEServerTransaction.h"
 
 namespace kel_sip::test {
@@ -10,6 +11,7 @@ struct InviteServer : Harness<INVITEServerTransaction> {
     explicit InviteServer(bool reliable = false) : Harness(reliable) {
         request->peer = {"192.0.2.7", 40001};
         request->connectionId = 5;
+        request->addHeader(SipHeader::Timestamp, "54.21");
         auto first = std::make_unique<SipMessageExt>(*request);
         EXPECT_TRUE(transaction.onReceiveRequest(first));
         EXPECT_EQ(first, nullptr);
@@ -33,6 +35,10 @@ TEST(INVITEServerTransaction, AnswersTryingAndPassesTheInviteOn) {
     EXPECT_EQ(trying.statusCode, 100);
     EXPECT_EQ(trying.callId, h.request->callId);
     EXPECT_EQ(trying.vias.front().getBranch(), h.request->vias.front().getBranch());
+    // RFC 3261 section 8.2.6.1: the client measures the round trip with it.
+    std::string text;
+    trying.print(text);
+    EXPECT_NE(text.find("\r\nTimestamp: 54.21\r\n"), std::string::npos) << text;
     ASSERT_EQ(h.world.notificationTypes(), std::vector<int>{SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST});
     EXPECT_EQ(h.world.notifications[0].message->getMethodName(), "INVITE");
     EXPECT_EQ(h.world.notifications[0].transactionId, 7);

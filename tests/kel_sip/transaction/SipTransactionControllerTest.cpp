@@ -151,6 +151,19 @@ TEST(SipTransactionControllerTest, RequestWithNoUserIsAnswered500WithoutTrying) 
     }
 }
 
+TEST(SipTransactionControllerTest, RequestNobodyTakesIsAnsweredWhereItsViaSays) {
+    Stack b(false);
+    // Sent from one port, with a Via naming another and no rport: the 500 goes to the Via's
+    // port (RFC 3261 section 18.2.2), not back to the source.
+    RawPeer sender;
+    RawPeer viaPort;
+    sender.send(rawRequest("MESSAGE", viaPort, b.port, "z9hG4bKnouservia"), b.port);
+    auto answer = viaPort.receive();
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer->statusCode, 500);
+    EXPECT_EQ(sender.receive(std::chrono::milliseconds(200)), nullptr);
+}
+
 TEST(SipTransactionControllerTest, CancelFindsItsInviteOnlyWhileProceeding) {
     Stack a;
     Stack b;

@@ -80,7 +80,7 @@ TEST(TransactionMatching, ServerMatchesCookieBranchesByBranchAndSentBy) {
         {"From tag differs", [](SipMessageExt& m) { m.from.tag = "other"; }, true},
     };
     InviteServer h("z9hG4bK74bf9aa1");
-    EXPECT_EQ(h.transaction.key(), h.request->callId);
+    EXPECT_EQ(h.transaction.key(), "z9hG4bK74bf9aa1");
     for (const MatchCase& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(h.transaction.isRequestMatching(*changed(makeRequest("INVITE"), c.change)), c.matches);
@@ -105,6 +105,7 @@ TEST(TransactionMatching, ServerMatchesOtherBranchesByTheRequestFields) {
     for (const char* branch : {"1234abcd", ""}) {
         SCOPED_TRACE(branch);
         InviteServer h(branch);
+        EXPECT_EQ(h.transaction.key(), h.request->callId);
         for (const MatchCase& c : cases) {
             SCOPED_TRACE(c.name);
             EXPECT_EQ(h.transaction.isRequestMatching(*changed(makeRequest("INVITE", branch), c.change)), c.matches);
