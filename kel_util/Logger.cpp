@@ -67,7 +67,8 @@ bool Logger::init(const LogSettings& settings) {
             failure = error;
         }
     }
-    if (settings.bufferThreshold != 0 && settings.flushMilliseconds > 0) start();
+    // A negative threshold would size the buffer below one line: it means no buffering, as 0.
+    if (settings.bufferThreshold > 0 && settings.flushMilliseconds > 0) start();
     logBanner();
     if (failure) throw *failure;
     return true;

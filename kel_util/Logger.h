@@ -24,7 +24,7 @@ namespace kel_util {
 
 struct LogSettings {
     int level = 4;               // 0 (CRI) to 7 (DEV)
-    int bufferThreshold = 0;     // bytes; 0 writes every line straight to the file
+    int bufferThreshold = 0;     // bytes; 0 or less writes every line straight to the file
     int flushMilliseconds = 0;   // period of the buffer flush; 0: no buffering
     std::string directory;       // empty: file names without a directory
     std::string prefix;          // prefix and extension both empty: no file at all

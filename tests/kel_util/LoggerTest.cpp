@@ -227,6 +227,20 @@ TEST_F(LoggerTest, ThresholdWithoutIntervalWritesStraightThrough) {
     logger.close();
 }
 
+// A negative threshold from a hand-edited settings file once sized the buffer below one line,
+// and the first long line overran it.
+TEST_F(LoggerTest, NegativeThresholdWritesStraightThrough) {
+    Logger logger;
+    LogSettings s = settings();
+    s.bufferThreshold = -1000;
+    s.flushMilliseconds = 20;
+    ASSERT_TRUE(logger.init(s));
+    EXPECT_FALSE(logger.isRunning());
+    logger.print(kel_util::INF, "Test::run. Direct %s.\n", std::string(900, 'x').c_str());
+    EXPECT_NE(read(0).find("Direct xxx"), std::string::npos);
+    logger.close();
+}
+
 TEST_F(LoggerTest, ManyThreadsProduceWholeLines) {
     Logger logger;
     LogSettings s = settings();
