@@ -29,14 +29,14 @@ public:
     void section(const char* name) { section_ = name; }
 
     void value(const std::string& key, std::string& field) {
-        if (auto text = ini_.get(section_, key)) field = std::move(*text);
+        if (auto text = ini_.get(section_, key)) field = unquoteSettingText(*text);
     }
     void value(const std::string& key, bool& field) { parsed(key, field, parseSettingBool); }
     void value(const std::string& key, int& field) { parsed(key, field, parseSettingInt); }
     void value(const std::string& key, double& field) { parsed(key, field, parseSettingReal); }
 
     void escaped(const std::string& key, std::string& field) {
-        if (auto text = ini_.get(section_, key)) field = unescapeLineBreaks(*text);
+        if (auto text = ini_.get(section_, key)) field = unescapeLineBreaks(unquoteSettingText(*text));
     }
 
     template <class T>
@@ -49,8 +49,8 @@ public:
     void history(const std::string& name, std::vector<std::string>& list, int count, bool) {
         list.clear();
         for (int i = 0; i < historyCount(count); ++i) {
-            auto entry = ini_.get(section_, name + std::to_string(i));
-            if (entry && !entry->empty()) list.push_back(std::move(*entry));
+            const auto entry = ini_.get(section_, name + std::to_string(i));
+            if (entry && !entry->empty()) list.push_back(unquoteSettingText(*entry));
         }
     }
 
@@ -94,12 +94,14 @@ public:
 
     void section(const char* name) { section_ = name; }
 
-    void value(const std::string& key, const std::string& field) { ini_.set(section_, key, field); }
+    void value(const std::string& key, const std::string& field) { ini_.set(section_, key, quoteSettingText(field)); }
     void value(const std::string& key, bool field) { ini_.set(section_, key, field ? "1" : "0"); }
     void value(const std::string& key, int field) { ini_.set(section_, key, std::to_string(field)); }
     void value(const std::string& key, double field) { ini_.set(section_, key, formatSettingReal(field)); }
 
-    void escaped(const std::string& key, const std::string& field) { ini_.set(section_, key, escapeLineBreaks(field)); }
+    void escaped(const std::string& key, const std::string& field) {
+        ini_.set(section_, key, quoteSettingText(escapeLineBreaks(field)));
+    }
 
     template <class T>
     void sparse(const std::string& key, const T& field, const T& defaultValue) {

@@ -122,6 +122,24 @@ TEST(SettingsFile, SaveThenLoadGivesBackEveryField) {
     EXPECT_EQ(loaded, original);
 }
 
+// The file drops blanks at the ends of a value and quotes around it; such texts once came back
+// changed (a password " pw " as "pw").
+TEST(SettingsFile, TextsKeepBlanksAtTheirEndsAndEnclosingQuotes) {
+    TempDir dir;
+    Settings s;
+    s.basic.password = " pw\t";
+    s.other.title = "\"quoted\"";
+    s.response.rejectResponseReasonPhrase = "'single'";
+    s.sendReq.sendReqContent = "  indented\r\nlast ";
+    s.local.inviteToHistory = {" <sip:a@b>"};
+    s.presence.buddies = {{"\"", "\"\""}};
+    EXPECT_EQ(saveAndLoad(s, dir), s);
+    // Quotes that a hand-written file puts around a value are not part of it.
+    const Settings hand = SettingsFile::read(IniFile("[Basic]\nPassword = \" a b \"\nUser='u'\n"));
+    EXPECT_EQ(hand.basic.password, " a b ");
+    EXPECT_EQ(hand.basic.user, "u");
+}
+
 TEST(SettingsFile, WritesTheKeyNamesOtherToolsExpect) {
     IniFile ini;
     SettingsFile::write(scrambled(), ini, false);
