@@ -16,6 +16,7 @@ namespace kel_util {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool isComment(std::string_view trimmed) noexcept {
     return !trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#');
@@ -51,6 +52,8 @@ void writeAll(int fd, const std::string& data, const std::string& path) {
 }  // namespace
 
 IniFile::IniFile(std::string_view text) {
+    byteOrderMark_ = text.starts_with(kByteOrderMark);
+    if (byteOrderMark_) text.remove_prefix(kByteOrderMark.size());
     std::size_t start = 0;
     while (start < text.size()) {
         const auto end = text.find_first_of("\r\n", start);
@@ -189,7 +192,7 @@ bool IniFile::remove(std::string_view section, std::string_view key) {
 }
 
 std::string IniFile::text() const {
-    std::string out;
+    std::string out(byteOrderMark_ ? kByteOrderMark : std::string_view());
     for (const Line& line : lines_) {
         out += line.text;
         out += '\n';

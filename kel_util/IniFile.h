@@ -16,7 +16,8 @@ namespace kel_util {
 class IniFile {
 public:
     IniFile() = default;
-    // Splits text into lines (LF, CR LF or CR).
+    // Splits text into lines (LF, CR LF or CR). A leading UTF-8 byte order mark is set apart
+    // and written back by text().
     explicit IniFile(std::string_view text);
 
     // The file's content; a missing file gives an empty IniFile. Throws FileException for any
@@ -55,6 +56,7 @@ private:
     std::size_t sectionEnd(std::size_t sectionLine) const;
 
     std::vector<Line> lines_;
+    bool byteOrderMark_ = false;
 };
 
 }  // namespace kel_util

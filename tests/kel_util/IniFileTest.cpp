@@ -23,6 +23,15 @@ TEST(IniFile, FindsSectionsAndKeysWhateverTheirCaseAndSpacing) {
     EXPECT_FALSE(ini.get("Other", "User"));
 }
 
+// Editors on Windows start a UTF-8 file with a byte order mark; it once hid the first section,
+// whose keys were then read as absent and written again in a second section of that name.
+TEST(IniFile, ByteOrderMarkDoesNotHideTheFirstSectionAndIsKept) {
+    IniFile ini("\xEF\xBB\xBF[Basic]\r\nUser=alice\r\n");
+    EXPECT_EQ(ini.get("Basic", "User"), "alice");
+    ini.set("Basic", "User", "bob");
+    EXPECT_EQ(ini.text(), "\xEF\xBB\xBF[Basic]\nUser=bob\n");
+}
+
 TEST(IniFile, FirstOfRepeatedKeysCountsAndEmptyValueIsPresent) {
     const IniFile ini("[A]\nk=1\nk=2\nempty=\n");
     EXPECT_EQ(ini.get("A", "k"), "1");
