@@ -29,7 +29,7 @@ struct LogSettings {
     std::string directory;       // empty: file names without a directory
     std::string prefix;          // prefix and extension both empty: no file at all
     std::string extension;       // dot included
-    int indexMax = 0;            // highest file index kept
+    int indexMax = 0;            // highest file index kept; below 0 counts as 0
     long fileSizeThreshold = 0;  // rotate when the active file grows beyond this many bytes
     bool append = false;         // keep the existing active file instead of rotating at start
     bool echo = false;           // also write every line to standard output

@@ -161,6 +161,20 @@ TEST_F(LoggerTest, RotationKeepsIndexMaxPlusOneFilesWithTheNewestAtIndexZero) {
     EXPECT_NE(lines(0).front().find("File Opened."), std::string::npos);
 }
 
+// A negative index maximum once kept the active file at rotation, so it grew without bound.
+TEST_F(LoggerTest, NegativeIndexMaxRotatesLikeZero) {
+    Logger logger;
+    LogSettings s = settings();
+    s.indexMax = -1;
+    s.fileSizeThreshold = 1000;
+    ASSERT_TRUE(logger.init(s));
+    for (int i = 0; i < 200; ++i) logger.print(kel_util::INF, "Test::run. Line %d.\n", i);
+    logger.close();
+    EXPECT_EQ(files(), (std::vector<std::string>{"app0.log"}));
+    EXPECT_LT(read(0).size(), 2000u);
+    EXPECT_NE(read(0).find("Line 199."), std::string::npos);
+}
+
 TEST_F(LoggerTest, EveryStartRotatesTheActiveFileUnlessAppending) {
     Logger logger;
     ASSERT_TRUE(logger.init(settings()));
