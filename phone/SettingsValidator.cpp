@@ -150,6 +150,7 @@ std::optional<SettingsFault> checkLog(const Settings& s) {
         .require(inRange(s.log.logLevel, 0, 7), "LogLevel")
         .require(s.log.logDir.empty() || SettingsApplier::logDirectory(s.log.logDir) == s.log.logDir, "LogDir")
         .require(inRange(s.log.logIndexMax, 0, 100), "LogIndexMax", "Please set from 0 to 100 to 'Max Index'")
+        .require(s.log.logFileSizeThreshold >= 1000, "LogFileSizeThreshold")
         .result();
 }
 

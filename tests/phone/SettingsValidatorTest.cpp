@@ -76,6 +76,9 @@ const std::vector<RuleCase>& ruleCases() {
          [](Settings& s) { s.log.logDir = ""; }},
         {SettingsPage::Log, "LogIndexMax", "Please set from 0 to 100 to 'Max Index'",
          [](Settings& s) { s.log.logIndexMax = 101; }, [](Settings& s) { s.log.logIndexMax = 100; }},
+        // Below 1000 bytes nearly every line would rotate and the older files, the log, be lost.
+        {SettingsPage::Log, "LogFileSizeThreshold", "", [](Settings& s) { s.log.logFileSizeThreshold = 999; },
+         [](Settings& s) { s.log.logFileSizeThreshold = 1000; }},
         {SettingsPage::CallPark, "SubscribeURI", "Invalid subscribe URI!",
          [](Settings& s) { s.callPark.subscribeURI = "sip:park@"; },
          [](Settings& s) { s.callPark.subscribeURI = "sip:park@pbx.example.com"; }},
