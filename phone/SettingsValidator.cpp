@@ -83,7 +83,7 @@ bool isAttribute(std::string_view line) {
     for (unsigned char c : name) {
         if (!std::isalnum(c) && std::strchr(tokenMarks, c) == nullptr) return false;
     }
-    return line.find('\0') == std::string_view::npos;
+    return line.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
 bool isRtpMap(std::string_view line) {

@@ -129,6 +129,10 @@ const std::vector<RuleCase>& ruleCases() {
         {SettingsPage::Sdp, "183AdditionalAttributes", "Invalid attribute.",
          [](Settings& s) { s.sdp.profiles[5].additionalAttributes = "ptime:20\r\n:novalue"; },
          [](Settings& s) { s.sdp.profiles[5].additionalAttributes = "ptime:20\r\nsendrecv\r\nfmtp:101 0-15"; }},
+        // A lone CR inside a line would end the attribute line early at a peer.
+        {SettingsPage::Sdp, "PrAckAdditionalAttributes", "Invalid attribute.",
+         [](Settings& s) { s.sdp.profiles[8].additionalAttributes = "ptime:20\rsendrecv"; },
+         [](Settings& s) { s.sdp.profiles[8].additionalAttributes = "ptime:20\r\nsendrecv\n"; }},
         {SettingsPage::Sdp, "200ConnectionCODEC", "Invalid CODEC.",
          [](Settings& s) { s.sdp.profiles[6].connectionCODEC = -1; },
          [](Settings& s) { s.sdp.profiles[6].connectionCODEC = 127; }},
