@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <unistd.h>
 
 using kel_util::IniFile;
@@ -16,6 +17,16 @@ using kel_util::logPrint;
 namespace {
 
 constexpr int maxHistoryLength = 100;
+
+// Settings are read before logging starts (its own settings are among them): a value that is
+// not taken is reported on standard error while nothing is logged, so that it is seen.
+void reportIgnored(const std::string& text) {
+    if (kel_util::isLogged(kel_util::MIN)) {
+        logPrint(kel_util::MIN, "%s", text.c_str());
+    } else {
+        std::fputs(text.c_str(), stderr);
+    }
+}
 
 int historyCount(int numOfHistory) {
     return numOfHistory < 0 ? 0 : std::min(numOfHistory, maxHistoryLength);
@@ -58,7 +69,8 @@ public:
         int size = 0;
         value("BuddyListSize", size);
         if (size < 0 || size > PresenceSettings::maxBuddies) {
-            logPrint(kel_util::MIN, "SettingsFile::read. Invalid BuddyListSize=%d, buddy list left empty.\n", size);
+            reportIgnored("SettingsFile::read. Invalid BuddyListSize=" + std::to_string(size) +
+                          ", buddy list left empty.\n");
             size = 0;
         }
         list.assign(static_cast<std::size_t>(size), Buddy{});
@@ -76,9 +88,8 @@ private:
         if (const auto result = parse(*text)) {
             field = *result;
         } else {
-            logPrint(kel_util::MIN,
-                     "SettingsFile::read. Invalid value kept default, section=[%s], key=[%s], value=[%s].\n", section_,
-                     key.c_str(), text->c_str());
+            reportIgnored(std::string("SettingsFile::read. Invalid value kept default, section=[") + section_ +
+                          "], key=[" + key + "], value=[" + *text + "].\n");
         }
     }
 

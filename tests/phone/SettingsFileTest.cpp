@@ -1,6 +1,7 @@
 #include "phone/SettingsFile.h"
 
 #include "kel_util/IniFile.h"
+#include "kel_util/Log.h"
 #include "phone/SettingsFields.h"
 
 #include "tests/support/TempDir.h"
@@ -196,6 +197,18 @@ TEST(SettingsFile, ValueThatDoesNotParseKeepsItsDefault) {
                 "[Option]\nMinSE=99999999999\nTermSessionExpires=4294967296\n[Local]\nBackgroundColor=red\n"
                 "[Presence]\nBuddyListSize=2000000000\n"));
     EXPECT_EQ(s, Settings());
+}
+
+// The file is read before logging starts, so a value not taken was once reported nowhere.
+TEST(SettingsFile, ValueNotTakenBeforeLoggingStartsIsReportedOnStandardError) {
+    const int level = kel_util::logLevel();
+    kel_util::setLogLevel(-1);
+    ::testing::internal::CaptureStderr();
+    const Settings s = SettingsFile::read(IniFile("[Sip]\nSipUDPPort=50x0\n"));
+    const std::string reported = ::testing::internal::GetCapturedStderr();
+    kel_util::setLogLevel(level);
+    EXPECT_EQ(s.sip.sipUDPPort, 5060);
+    EXPECT_NE(reported.find("section=[Sip], key=[SipUDPPort], value=[50x0]"), std::string::npos) << reported;
 }
 
 TEST(SettingsFile, HistoryListsHoldAtMostNumOfHistoryEntries) {
