@@ -212,6 +212,13 @@ TEST_F(LoggerTest, BufferIsFlushedWhenItReachesItsThreshold) {
     s.bufferThreshold = 2000;
     s.flushMilliseconds = 600000;  // the interval never comes within the test
     ASSERT_TRUE(logger.init(s));
+    // Until the flush thread has taken its buffer, lines go straight to the file; a line that
+    // does not show up at once tells that buffering has begun.
+    int probe = 0;
+    ASSERT_TRUE(kel_test::eventually([&] {
+        logger.print(kel_util::INF, "Test::run. Probe %d.\n", ++probe);
+        return read(0).find("Probe " + std::to_string(probe) + ".") == std::string::npos;
+    }));
     for (int i = 0; i < 40; ++i) logger.print(kel_util::INF, "Test::run. Buffered line %d.\n", i);
     EXPECT_TRUE(kel_test::eventually([&] { return read(0).find("Buffered line 30.") != std::string::npos; }));
     logger.close();
