@@ -185,10 +185,13 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
 bool IniFile::remove(std::string_view section, std::string_view key) {
     const auto sectionLine = findSection(section);
     if (sectionLine == npos) return false;
-    const auto keyLine = findKey(sectionLine, key);
-    if (keyLine == npos) return false;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(keyLine));
-    return true;
+    bool removed = false;
+    // Every line of the key goes: a repeated one left behind would count from then on.
+    for (auto keyLine = findKey(sectionLine, key); keyLine != npos; keyLine = findKey(sectionLine, key)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(keyLine));
+        removed = true;
+    }
+    return removed;
 }
 
 std::string IniFile::text() const {

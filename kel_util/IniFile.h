@@ -33,7 +33,7 @@ public:
     // or adds the section at the end of the file. A line break in value would split the line and
     // corrupt the file, so each CR and LF becomes a blank.
     void set(std::string_view section, std::string_view key, std::string_view value);
-    // Removes the key's line; false when there was none.
+    // Removes the key's lines (all of them when it is repeated); false when there was none.
     bool remove(std::string_view section, std::string_view key);
 
     // The text of the file, every line ended by LF.

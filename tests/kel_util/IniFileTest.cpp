@@ -73,6 +73,15 @@ TEST(IniFile, RemoveDeletesOnlyThatKey) {
     EXPECT_EQ(ini.text(), "[A]\nj=2\n[B]\nk=3\n");
 }
 
+// With a repeated key, removing only the first line let the next one count from then on: a
+// setting removed at its default came back with the older value.
+TEST(IniFile, RemoveDeletesEveryLineOfARepeatedKey) {
+    IniFile ini("[A]\nk=1\nj=2\nK = 3\n");
+    EXPECT_TRUE(ini.remove("A", "k"));
+    EXPECT_FALSE(ini.get("A", "k"));
+    EXPECT_EQ(ini.text(), "[A]\nj=2\n");
+}
+
 TEST(IniFile, MissingFileReadsAsEmpty) {
     TempDir dir;
     EXPECT_EQ(IniFile::read(dir.file("none.ini")).text(), "");
