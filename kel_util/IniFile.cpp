@@ -176,6 +176,10 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
     const auto keyLine = findKey(sectionLine, key);
     if (keyLine != npos) {
         lines_[keyLine] = parseLine(std::move(line));
+        // Later lines of a repeated key go: readers that take the last one would see them.
+        for (auto repeat = findKey(keyLine, key); repeat != npos; repeat = findKey(keyLine, key)) {
+            lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(repeat));
+        }
     } else {
         const auto at = static_cast<std::ptrdiff_t>(sectionEnd(sectionLine));
         lines_.insert(lines_.begin() + at, parseLine(std::move(line)));

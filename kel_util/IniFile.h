@@ -29,9 +29,10 @@ public:
     void write(const std::string& path) const;
 
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
-    // Replaces the value of an existing key in place, or adds the key at the end of its section,
-    // or adds the section at the end of the file. A line break in value would split the line and
-    // corrupt the file, so each CR and LF becomes a blank.
+    // Replaces the value of an existing key in place (dropping any repeated lines of it that
+    // follow in the section), or adds the key at the end of its section, or adds the section at
+    // the end of the file. A line break in value would split the line and corrupt the file, so
+    // each CR and LF becomes a blank.
     void set(std::string_view section, std::string_view key, std::string_view value);
     // Removes the key's lines (all of them when it is repeated); false when there was none.
     bool remove(std::string_view section, std::string_view key);
@@ -50,7 +51,7 @@ private:
     static Line parseLine(std::string text);
     // Index of the line that opens the section, or npos.
     std::size_t findSection(std::string_view section) const;
-    // Index of the key's line inside the section that starts at sectionLine, or npos.
+    // Index of the key's first line after sectionLine and before the next section, or npos.
     std::size_t findKey(std::size_t sectionLine, std::string_view key) const;
     // Index one past the last non-blank line of the section that starts at sectionLine.
     std::size_t sectionEnd(std::size_t sectionLine) const;

@@ -51,6 +51,13 @@ TEST(IniFile, SetReplacesInPlaceAndKeepsEverythingElse) {
     EXPECT_EQ(ini.text(), "; head\n[A]\nunknown=1\nk=new\n; inside\n\n[B]\nx=y\n");
 }
 
+// Readers that take the last of repeated keys (Python's configparser) once saw the old value.
+TEST(IniFile, SetLeavesOneLineOfARepeatedKey) {
+    IniFile ini("[A]\nk=1\nj=2\nK=2\n[B]\nk=4\n");
+    ini.set("A", "k", "3");
+    EXPECT_EQ(ini.text(), "[A]\nk=3\nj=2\n[B]\nk=4\n");
+}
+
 TEST(IniFile, SetAddsKeyAtEndOfItsSectionAndNewSectionsAtEndOfFile) {
     IniFile ini("[A]\na=1\n\n[B]\nb=2\n");
     ini.set("A", "c", "3");
