@@ -51,6 +51,16 @@ protected:
         for (std::string line; std::getline(text, line);) result.push_back(line);
         return result;
     }
+    // 200 lines "Line <n>." through a logger that rotates beyond 1000 bytes.
+    void writeRotating(int indexMax) const {
+        Logger logger;
+        LogSettings s = settings();
+        s.indexMax = indexMax;
+        s.fileSizeThreshold = 1000;
+        ASSERT_TRUE(logger.init(s));
+        for (int i = 0; i < 200; ++i) logger.print(kel_util::INF, "Test::run. Line %d.\n", i);
+        logger.close();
+    }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
@@ -149,12 +159,7 @@ TEST_F(LoggerTest, DumpSplitsLinesReplacesZeroBytesAndCutsLongLines) {
 }
 
 TEST_F(LoggerTest, RotationKeepsIndexMaxPlusOneFilesWithTheNewestAtIndexZero) {
-    Logger logger;
-    LogSettings s = settings();
-    s.fileSizeThreshold = 1000;
-    ASSERT_TRUE(logger.init(s));
-    for (int i = 0; i < 200; ++i) logger.print(kel_util::INF, "Test::run. Line %d.\n", i);
-    logger.close();
+    writeRotating(2);
     EXPECT_EQ(files(), (std::vector<std::string>{"app0.log", "app1.log", "app2.log"}));
     EXPECT_NE(read(0).find("Line 199."), std::string::npos);
     EXPECT_EQ(read(1).find("Line 199."), std::string::npos);
@@ -163,13 +168,7 @@ TEST_F(LoggerTest, RotationKeepsIndexMaxPlusOneFilesWithTheNewestAtIndexZero) {
 
 // A negative index maximum once kept the active file at rotation, so it grew without bound.
 TEST_F(LoggerTest, NegativeIndexMaxRotatesLikeZero) {
-    Logger logger;
-    LogSettings s = settings();
-    s.indexMax = -1;
-    s.fileSizeThreshold = 1000;
-    ASSERT_TRUE(logger.init(s));
-    for (int i = 0; i < 200; ++i) logger.print(kel_util::INF, "Test::run. Line %d.\n", i);
-    logger.close();
+    writeRotating(-1);
     EXPECT_EQ(files(), (std::vector<std::string>{"app0.log"}));
     EXPECT_LT(read(0).size(), 2000u);
     EXPECT_NE(read(0).find("Line 199."), std::string::npos);
