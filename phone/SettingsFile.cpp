@@ -61,7 +61,9 @@ public:
         list.clear();
         for (int i = 0; i < historyCount(count); ++i) {
             const auto entry = ini_.get(section_, name + std::to_string(i));
-            if (entry && !entry->empty()) list.push_back(unquoteSettingText(*entry));
+            if (!entry) continue;
+            std::string text = unquoteSettingText(*entry);
+            if (!text.empty()) list.push_back(std::move(text));
         }
     }
 

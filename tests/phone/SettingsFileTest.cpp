@@ -179,6 +179,7 @@ TEST(SettingsFile, HandWrittenFileWithOddSpacingAndCaseLoads) {
                                    "InviteTo0=\"A\" <sip:a@b>\n"
                                    "InviteTo1=\n"
                                    "InviteTo2 = <sip:c@d>\n"
+                                   "InviteTo3=\"\"\n"
                                    "[sendreq]\n"
                                    "SendReqHeaders = X-A: 1\\r\\nX-B: 2\n"));
     EXPECT_EQ(s.basic.user, "alice");
