@@ -16,6 +16,7 @@ namespace kel_util {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool isComment(std::string_view trimmed) noexcept {
     return !trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#');
@@ -51,6 +52,8 @@ void writeAll(int fd, const std::string& data, const std::string& path) {
 }  // namespace
 
 IniFile::IniFile(std::string_view text) {
+    byteOrderMark_ = text.starts_with(kByteOrderMark);
+    if (byteOrderMark_) text.remove_prefix(kByteOrderMark.size());
     std::size_t start = 0;
     while (start < text.size()) {
         const auto end = text.find_first_of("\r\n", start);
@@ -173,6 +176,10 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
     const auto keyLine = findKey(sectionLine, key);
     if (keyLine != npos) {
         lines_[keyLine] = parseLine(std::move(line));
+        // Later lines of a repeated key go: readers that take the last one would see them.
+        for (auto repeat = findKey(keyLine, key); repeat != npos; repeat = findKey(keyLine, key)) {
+            lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(repeat));
+        }
     } else {
         const auto at = static_cast<std::ptrdiff_t>(sectionEnd(sectionLine));
         lines_.insert(lines_.begin() + at, parseLine(std::move(line)));
@@ -182,14 +189,17 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
 bool IniFile::remove(std::string_view section, std::string_view key) {
     const auto sectionLine = findSection(section);
     if (sectionLine == npos) return false;
-    const auto keyLine = findKey(sectionLine, key);
-    if (keyLine == npos) return false;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(keyLine));
-    return true;
+    bool removed = false;
+    // Every line of the key goes: a repeated one left behind would count from then on.
+    for (auto keyLine = findKey(sectionLine, key); keyLine != npos; keyLine = findKey(sectionLine, key)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(keyLine));
+        removed = true;
+    }
+    return removed;
 }
 
 std::string IniFile::text() const {
-    std::string out;
+    std::string out(byteOrderMark_ ? kByteOrderMark : std::string_view());
     for (const Line& line : lines_) {
         out += line.text;
         out += '\n';

@@ -16,7 +16,8 @@ namespace kel_util {
 class IniFile {
 public:
     IniFile() = default;
-    // Splits text into lines (LF, CR LF or CR).
+    // Splits text into lines (LF, CR LF or CR). A leading UTF-8 byte order mark is set apart
+    // and written back by text().
     explicit IniFile(std::string_view text);
 
     // The file's content; a missing file gives an empty IniFile. Throws FileException for any
@@ -28,11 +29,12 @@ public:
     void write(const std::string& path) const;
 
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
-    // Replaces the value of an existing key in place, or adds the key at the end of its section,
-    // or adds the section at the end of the file. A line break in value would split the line and
-    // corrupt the file, so each CR and LF becomes a blank.
+    // Replaces the value of an existing key in place (dropping any repeated lines of it that
+    // follow in the section), or adds the key at the end of its section, or adds the section at
+    // the end of the file. A line break in value would split the line and corrupt the file, so
+    // each CR and LF becomes a blank.
     void set(std::string_view section, std::string_view key, std::string_view value);
-    // Removes the key's line; false when there was none.
+    // Removes the key's lines (all of them when it is repeated); false when there was none.
     bool remove(std::string_view section, std::string_view key);
 
     // The text of the file, every line ended by LF.
@@ -49,12 +51,13 @@ private:
     static Line parseLine(std::string text);
     // Index of the line that opens the section, or npos.
     std::size_t findSection(std::string_view section) const;
-    // Index of the key's line inside the section that starts at sectionLine, or npos.
+    // Index of the key's first line after sectionLine and before the next section, or npos.
     std::size_t findKey(std::size_t sectionLine, std::string_view key) const;
     // Index one past the last non-blank line of the section that starts at sectionLine.
     std::size_t sectionEnd(std::size_t sectionLine) const;
 
     std::vector<Line> lines_;
+    bool byteOrderMark_ = false;
 };
 
 }  // namespace kel_util

@@ -54,6 +54,8 @@ bool Logger::init(const LogSettings& settings) {
     ScopedLock guard(cond_);
     if (file_ != nullptr || !buffer_.empty() || isRunning()) return false;
     settings_ = settings;
+    // Below 0 no rotation would ever move the active file away, and it would grow without bound.
+    if (settings_.indexMax < 0) settings_.indexMax = 0;
     setLevel(settings.level);
     fileWanted_ = !settings.prefix.empty() || !settings.extension.empty();
     written_ = 0;
@@ -67,7 +69,8 @@ bool Logger::init(const LogSettings& settings) {
             failure = error;
         }
     }
-    if (settings.bufferThreshold != 0 && settings.flushMilliseconds > 0) start();
+    // A negative threshold would size the buffer below one line: it means no buffering, as 0.
+    if (settings.bufferThreshold > 0 && settings.flushMilliseconds > 0) start();
     logBanner();
     if (failure) throw *failure;
     return true;

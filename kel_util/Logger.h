@@ -24,12 +24,12 @@ namespace kel_util {
 
 struct LogSettings {
     int level = 4;               // 0 (CRI) to 7 (DEV)
-    int bufferThreshold = 0;     // bytes; 0 writes every line straight to the file
+    int bufferThreshold = 0;     // bytes; 0 or less writes every line straight to the file
     int flushMilliseconds = 0;   // period of the buffer flush; 0: no buffering
     std::string directory;       // empty: file names without a directory
     std::string prefix;          // prefix and extension both empty: no file at all
     std::string extension;       // dot included
-    int indexMax = 0;            // highest file index kept
+    int indexMax = 0;            // highest file index kept; below 0 counts as 0
     long fileSizeThreshold = 0;  // rotate when the active file grows beyond this many bytes
     bool append = false;         // keep the existing active file instead of rotating at start
     bool echo = false;           // also write every line to standard output

@@ -39,11 +39,18 @@ public:
         timer_.setName(name + ".Timer");
     }
 
-    // Starts the timer thread, then the workers with locked dispatch.
+    // Starts the timer thread, then the workers with locked dispatch. False, leaving a running
+    // handler and its timer as they are, when it was initialised already.
     bool init(int workerCount) {
+        // A timer that is started already belongs to a live handler: stopping it below would
+        // throw away that handler's pending tasks.
+        bool started;
         try {
-            timer_.start();
+            started = timer_.start();
         } catch (const SystemException&) {
+            started = false;
+        }
+        if (!started) {
             logPrint(MIN, "%s::init. Failed to start %s.\n", names_.self, names_.timer);
             return false;
         }

@@ -43,6 +43,25 @@ std::string unescapeLineBreaks(std::string_view text) {
     return out;
 }
 
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool isQuoted(std::string_view text) {
+    return text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front();
+}
+
+}  // namespace
+
+std::string quoteSettingText(std::string_view text) {
+    const bool needsQuotes = !text.empty() && (isBlank(text.front()) || isBlank(text.back()) || isQuoted(text));
+    return needsQuotes ? "\"" + std::string(text) + "\"" : std::string(text);
+}
+
+std::string unquoteSettingText(std::string_view text) {
+    return std::string(isQuoted(text) ? text.substr(1, text.size() - 2) : text);
+}
+
 std::optional<int> parseSettingInt(std::string_view text) {
     const bool negative = !text.empty() && text.front() == '-';
     if (negative) text.remove_prefix(1);

@@ -13,6 +13,12 @@ std::string escapeLineBreaks(std::string_view text);
 // never doubled their backslashes expect.
 std::string unescapeLineBreaks(std::string_view text);
 
+// A text value as it stands in the file. The file drops blanks at both ends of a value, and a
+// reader takes off one pair of quotes (double or single) around a whole value, as Windows INI
+// readers do; a text that would lose either is written inside double quotes.
+std::string quoteSettingText(std::string_view text);
+std::string unquoteSettingText(std::string_view text);
+
 // A decimal int with an optional "-": digits only, no overflow.
 std::optional<int> parseSettingInt(std::string_view text);
 // 0 is false, any other int is true.

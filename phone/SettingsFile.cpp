@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <unistd.h>
 
 using kel_util::IniFile;
@@ -16,6 +17,16 @@ using kel_util::logPrint;
 namespace {
 
 constexpr int maxHistoryLength = 100;
+
+// Settings are read before logging starts (its own settings are among them): a value that is
+// not taken is reported on standard error while nothing is logged, so that it is seen.
+void reportIgnored(const std::string& text) {
+    if (kel_util::isLogged(kel_util::MIN)) {
+        logPrint(kel_util::MIN, "%s", text.c_str());
+    } else {
+        std::fputs(text.c_str(), stderr);
+    }
+}
 
 int historyCount(int numOfHistory) {
     return numOfHistory < 0 ? 0 : std::min(numOfHistory, maxHistoryLength);
@@ -29,14 +40,14 @@ public:
     void section(const char* name) { section_ = name; }
 
     void value(const std::string& key, std::string& field) {
-        if (auto text = ini_.get(section_, key)) field = std::move(*text);
+        if (auto text = ini_.get(section_, key)) field = unquoteSettingText(*text);
     }
     void value(const std::string& key, bool& field) { parsed(key, field, parseSettingBool); }
     void value(const std::string& key, int& field) { parsed(key, field, parseSettingInt); }
     void value(const std::string& key, double& field) { parsed(key, field, parseSettingReal); }
 
     void escaped(const std::string& key, std::string& field) {
-        if (auto text = ini_.get(section_, key)) field = unescapeLineBreaks(*text);
+        if (auto text = ini_.get(section_, key)) field = unescapeLineBreaks(unquoteSettingText(*text));
     }
 
     template <class T>
@@ -49,8 +60,10 @@ public:
     void history(const std::string& name, std::vector<std::string>& list, int count, bool) {
         list.clear();
         for (int i = 0; i < historyCount(count); ++i) {
-            auto entry = ini_.get(section_, name + std::to_string(i));
-            if (entry && !entry->empty()) list.push_back(std::move(*entry));
+            const auto entry = ini_.get(section_, name + std::to_string(i));
+            if (!entry) continue;
+            std::string text = unquoteSettingText(*entry);
+            if (!text.empty()) list.push_back(std::move(text));
         }
     }
 
@@ -58,7 +71,8 @@ public:
         int size = 0;
         value("BuddyListSize", size);
         if (size < 0 || size > PresenceSettings::maxBuddies) {
-            logPrint(kel_util::MIN, "SettingsFile::read. Invalid BuddyListSize=%d, buddy list left empty.\n", size);
+            reportIgnored("SettingsFile::read. Invalid BuddyListSize=" + std::to_string(size) +
+                          ", buddy list left empty.\n");
             size = 0;
         }
         list.assign(static_cast<std::size_t>(size), Buddy{});
@@ -76,9 +90,8 @@ private:
         if (const auto result = parse(*text)) {
             field = *result;
         } else {
-            logPrint(kel_util::MIN,
-                     "SettingsFile::read. Invalid value kept default, section=[%s], key=[%s], value=[%s].\n", section_,
-                     key.c_str(), text->c_str());
+            reportIgnored(std::string("SettingsFile::read. Invalid value kept default, section=[") + section_ +
+                          "], key=[" + key + "], value=[" + *text + "].\n");
         }
     }
 
@@ -94,12 +107,14 @@ public:
 
     void section(const char* name) { section_ = name; }
 
-    void value(const std::string& key, const std::string& field) { ini_.set(section_, key, field); }
+    void value(const std::string& key, const std::string& field) { ini_.set(section_, key, quoteSettingText(field)); }
     void value(const std::string& key, bool field) { ini_.set(section_, key, field ? "1" : "0"); }
     void value(const std::string& key, int field) { ini_.set(section_, key, std::to_string(field)); }
     void value(const std::string& key, double field) { ini_.set(section_, key, formatSettingReal(field)); }
 
-    void escaped(const std::string& key, const std::string& field) { ini_.set(section_, key, escapeLineBreaks(field)); }
+    void escaped(const std::string& key, const std::string& field) {
+        ini_.set(section_, key, quoteSettingText(escapeLineBreaks(field)));
+    }
 
     template <class T>
     void sparse(const std::string& key, const T& field, const T& defaultValue) {

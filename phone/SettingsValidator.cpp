@@ -83,7 +83,7 @@ bool isAttribute(std::string_view line) {
     for (unsigned char c : name) {
         if (!std::isalnum(c) && std::strchr(tokenMarks, c) == nullptr) return false;
     }
-    return line.find('\0') == std::string_view::npos;
+    return line.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
 bool isRtpMap(std::string_view line) {
@@ -150,6 +150,7 @@ std::optional<SettingsFault> checkLog(const Settings& s) {
         .require(inRange(s.log.logLevel, 0, 7), "LogLevel")
         .require(s.log.logDir.empty() || SettingsApplier::logDirectory(s.log.logDir) == s.log.logDir, "LogDir")
         .require(inRange(s.log.logIndexMax, 0, 100), "LogIndexMax", "Please set from 0 to 100 to 'Max Index'")
+        .require(s.log.logFileSizeThreshold >= 1000, "LogFileSizeThreshold")
         .result();
 }
 

@@ -23,6 +23,15 @@ TEST(IniFile, FindsSectionsAndKeysWhateverTheirCaseAndSpacing) {
     EXPECT_FALSE(ini.get("Other", "User"));
 }
 
+// Editors on Windows start a UTF-8 file with a byte order mark; it once hid the first section,
+// whose keys were then read as absent and written again in a second section of that name.
+TEST(IniFile, ByteOrderMarkDoesNotHideTheFirstSectionAndIsKept) {
+    IniFile ini("\xEF\xBB\xBF[Basic]\r\nUser=alice\r\n");
+    EXPECT_EQ(ini.get("Basic", "User"), "alice");
+    ini.set("Basic", "User", "bob");
+    EXPECT_EQ(ini.text(), "\xEF\xBB\xBF[Basic]\nUser=bob\n");
+}
+
 TEST(IniFile, FirstOfRepeatedKeysCountsAndEmptyValueIsPresent) {
     const IniFile ini("[A]\nk=1\nk=2\nempty=\n");
     EXPECT_EQ(ini.get("A", "k"), "1");
@@ -40,6 +49,13 @@ TEST(IniFile, SetReplacesInPlaceAndKeepsEverythingElse) {
     IniFile ini("; head\n[A]\nunknown=1\nK = old\n; inside\n\n[B]\nx=y\n");
     ini.set("a", "k", "new");
     EXPECT_EQ(ini.text(), "; head\n[A]\nunknown=1\nk=new\n; inside\n\n[B]\nx=y\n");
+}
+
+// Readers that take the last of repeated keys (Python's configparser) once saw the old value.
+TEST(IniFile, SetLeavesOneLineOfARepeatedKey) {
+    IniFile ini("[A]\nk=1\nj=2\nK=2\n[B]\nk=4\n");
+    ini.set("A", "k", "3");
+    EXPECT_EQ(ini.text(), "[A]\nk=3\nj=2\n[B]\nk=4\n");
 }
 
 TEST(IniFile, SetAddsKeyAtEndOfItsSectionAndNewSectionsAtEndOfFile) {
@@ -62,6 +78,15 @@ TEST(IniFile, RemoveDeletesOnlyThatKey) {
     EXPECT_FALSE(ini.remove("A", "k"));
     EXPECT_FALSE(ini.remove("C", "k"));
     EXPECT_EQ(ini.text(), "[A]\nj=2\n[B]\nk=3\n");
+}
+
+// With a repeated key, removing only the first line let the next one count from then on: a
+// setting removed at its default came back with the older value.
+TEST(IniFile, RemoveDeletesEveryLineOfARepeatedKey) {
+    IniFile ini("[A]\nk=1\nj=2\nK = 3\n");
+    EXPECT_TRUE(ini.remove("A", "k"));
+    EXPECT_FALSE(ini.get("A", "k"));
+    EXPECT_EQ(ini.text(), "[A]\nj=2\n");
 }
 
 TEST(IniFile, MissingFileReadsAsEmpty) {

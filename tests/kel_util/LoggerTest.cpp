@@ -51,6 +51,16 @@ protected:
         for (std::string line; std::getline(text, line);) result.push_back(line);
         return result;
     }
+    // 200 lines "Line <n>." through a logger that rotates beyond 1000 bytes.
+    void writeRotating(int indexMax) const {
+        Logger logger;
+        LogSettings s = settings();
+        s.indexMax = indexMax;
+        s.fileSizeThreshold = 1000;
+        ASSERT_TRUE(logger.init(s));
+        for (int i = 0; i < 200; ++i) logger.print(kel_util::INF, "Test::run. Line %d.\n", i);
+        logger.close();
+    }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
@@ -149,16 +159,19 @@ TEST_F(LoggerTest, DumpSplitsLinesReplacesZeroBytesAndCutsLongLines) {
 }
 
 TEST_F(LoggerTest, RotationKeepsIndexMaxPlusOneFilesWithTheNewestAtIndexZero) {
-    Logger logger;
-    LogSettings s = settings();
-    s.fileSizeThreshold = 1000;
-    ASSERT_TRUE(logger.init(s));
-    for (int i = 0; i < 200; ++i) logger.print(kel_util::INF, "Test::run. Line %d.\n", i);
-    logger.close();
+    writeRotating(2);
     EXPECT_EQ(files(), (std::vector<std::string>{"app0.log", "app1.log", "app2.log"}));
     EXPECT_NE(read(0).find("Line 199."), std::string::npos);
     EXPECT_EQ(read(1).find("Line 199."), std::string::npos);
     EXPECT_NE(lines(0).front().find("File Opened."), std::string::npos);
+}
+
+// A negative index maximum once kept the active file at rotation, so it grew without bound.
+TEST_F(LoggerTest, NegativeIndexMaxRotatesLikeZero) {
+    writeRotating(-1);
+    EXPECT_EQ(files(), (std::vector<std::string>{"app0.log"}));
+    EXPECT_LT(read(0).size(), 2000u);
+    EXPECT_NE(read(0).find("Line 199."), std::string::npos);
 }
 
 TEST_F(LoggerTest, EveryStartRotatesTheActiveFileUnlessAppending) {
@@ -198,6 +211,13 @@ TEST_F(LoggerTest, BufferIsFlushedWhenItReachesItsThreshold) {
     s.bufferThreshold = 2000;
     s.flushMilliseconds = 600000;  // the interval never comes within the test
     ASSERT_TRUE(logger.init(s));
+    // Until the flush thread has taken its buffer, lines go straight to the file; a line that
+    // does not show up at once tells that buffering has begun.
+    int probe = 0;
+    ASSERT_TRUE(kel_test::eventually([&] {
+        logger.print(kel_util::INF, "Test::run. Probe %d.\n", ++probe);
+        return read(0).find("Probe " + std::to_string(probe) + ".") == std::string::npos;
+    }));
     for (int i = 0; i < 40; ++i) logger.print(kel_util::INF, "Test::run. Buffered line %d.\n", i);
     EXPECT_TRUE(kel_test::eventually([&] { return read(0).find("Buffered line 30.") != std::string::npos; }));
     logger.close();
@@ -224,6 +244,20 @@ TEST_F(LoggerTest, ThresholdWithoutIntervalWritesStraightThrough) {
     logger.print(kel_util::INF, "Test::run. Direct.\n");
     EXPECT_NE(read(0).find("Direct."), std::string::npos);
     EXPECT_FALSE(logger.isRunning());
+    logger.close();
+}
+
+// A negative threshold from a hand-edited settings file once sized the buffer below one line,
+// and the first long line overran it.
+TEST_F(LoggerTest, NegativeThresholdWritesStraightThrough) {
+    Logger logger;
+    LogSettings s = settings();
+    s.bufferThreshold = -1000;
+    s.flushMilliseconds = 20;
+    ASSERT_TRUE(logger.init(s));
+    EXPECT_FALSE(logger.isRunning());
+    logger.print(kel_util::INF, "Test::run. Direct %s.\n", std::string(900, 'x').c_str());
+    EXPECT_NE(read(0).find("Direct xxx"), std::string::npos);
     logger.close();
 }
 

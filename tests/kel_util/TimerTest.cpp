@@ -155,6 +155,17 @@ TEST(Timer, AtCleanPendingTasksAndQueuedExpiriesNeverReachOnTimeout) {
     EXPECT_FALSE(handler.setTimer(10, 3, 0)) << "set after clean";
 }
 
+// A refused second init once stopped the running timer thread, losing every pending task.
+TEST(Timer, ASecondInitIsRefusedAndLeavesTheRunningTimerAlone) {
+    ManualClock clock;
+    TimeoutHandler handler(clock);
+    ASSERT_TRUE(handler.setTimer(10, 1, 0));
+    EXPECT_FALSE(handler.init(1));
+    ASSERT_TRUE(clock.advance(Ms(10)));
+    ASSERT_TRUE(handler.fence());
+    EXPECT_EQ(handler.timeouts(), (Fired{{1, 0}}));
+}
+
 namespace {
 
 class RecordingTimer : public kel_util::SimpleTimer {

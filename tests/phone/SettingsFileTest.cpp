@@ -1,6 +1,7 @@
 #include "phone/SettingsFile.h"
 
 #include "kel_util/IniFile.h"
+#include "kel_util/Log.h"
 #include "phone/SettingsFields.h"
 
 #include "tests/support/TempDir.h"
@@ -122,6 +123,24 @@ TEST(SettingsFile, SaveThenLoadGivesBackEveryField) {
     EXPECT_EQ(loaded, original);
 }
 
+// The file drops blanks at the ends of a value and quotes around it; such texts once came back
+// changed (a password " pw " as "pw").
+TEST(SettingsFile, TextsKeepBlanksAtTheirEndsAndEnclosingQuotes) {
+    TempDir dir;
+    Settings s;
+    s.basic.password = " pw\t";
+    s.other.title = "\"quoted\"";
+    s.response.rejectResponseReasonPhrase = "'single'";
+    s.sendReq.sendReqContent = "  indented\r\nlast ";
+    s.local.inviteToHistory = {" <sip:a@b>"};
+    s.presence.buddies = {{"\"", "\"\""}};
+    EXPECT_EQ(saveAndLoad(s, dir), s);
+    // Quotes that a hand-written file puts around a value are not part of it.
+    const Settings hand = SettingsFile::read(IniFile("[Basic]\nPassword = \" a b \"\nUser='u'\n"));
+    EXPECT_EQ(hand.basic.password, " a b ");
+    EXPECT_EQ(hand.basic.user, "u");
+}
+
 TEST(SettingsFile, WritesTheKeyNamesOtherToolsExpect) {
     IniFile ini;
     SettingsFile::write(scrambled(), ini, false);
@@ -160,6 +179,7 @@ TEST(SettingsFile, HandWrittenFileWithOddSpacingAndCaseLoads) {
                                    "InviteTo0=\"A\" <sip:a@b>\n"
                                    "InviteTo1=\n"
                                    "InviteTo2 = <sip:c@d>\n"
+                                   "InviteTo3=\"\"\n"
                                    "[sendreq]\n"
                                    "SendReqHeaders = X-A: 1\\r\\nX-B: 2\n"));
     EXPECT_EQ(s.basic.user, "alice");
@@ -178,6 +198,18 @@ TEST(SettingsFile, ValueThatDoesNotParseKeepsItsDefault) {
                 "[Option]\nMinSE=99999999999\nTermSessionExpires=4294967296\n[Local]\nBackgroundColor=red\n"
                 "[Presence]\nBuddyListSize=2000000000\n"));
     EXPECT_EQ(s, Settings());
+}
+
+// The file is read before logging starts, so a value not taken was once reported nowhere.
+TEST(SettingsFile, ValueNotTakenBeforeLoggingStartsIsReportedOnStandardError) {
+    const int level = kel_util::logLevel();
+    kel_util::setLogLevel(-1);
+    ::testing::internal::CaptureStderr();
+    const Settings s = SettingsFile::read(IniFile("[Sip]\nSipUDPPort=50x0\n"));
+    const std::string reported = ::testing::internal::GetCapturedStderr();
+    kel_util::setLogLevel(level);
+    EXPECT_EQ(s.sip.sipUDPPort, 5060);
+    EXPECT_NE(reported.find("section=[Sip], key=[SipUDPPort], value=[50x0]"), std::string::npos) << reported;
 }
 
 TEST(SettingsFile, HistoryListsHoldAtMostNumOfHistoryEntries) {

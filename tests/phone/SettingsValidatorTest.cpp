@@ -76,6 +76,9 @@ const std::vector<RuleCase>& ruleCases() {
          [](Settings& s) { s.log.logDir = ""; }},
         {SettingsPage::Log, "LogIndexMax", "Please set from 0 to 100 to 'Max Index'",
          [](Settings& s) { s.log.logIndexMax = 101; }, [](Settings& s) { s.log.logIndexMax = 100; }},
+        // Below 1000 bytes nearly every line would rotate and the older files, the log, be lost.
+        {SettingsPage::Log, "LogFileSizeThreshold", "", [](Settings& s) { s.log.logFileSizeThreshold = 999; },
+         [](Settings& s) { s.log.logFileSizeThreshold = 1000; }},
         {SettingsPage::CallPark, "SubscribeURI", "Invalid subscribe URI!",
          [](Settings& s) { s.callPark.subscribeURI = "sip:park@"; },
          [](Settings& s) { s.callPark.subscribeURI = "sip:park@pbx.example.com"; }},
@@ -126,6 +129,10 @@ const std::vector<RuleCase>& ruleCases() {
         {SettingsPage::Sdp, "183AdditionalAttributes", "Invalid attribute.",
          [](Settings& s) { s.sdp.profiles[5].additionalAttributes = "ptime:20\r\n:novalue"; },
          [](Settings& s) { s.sdp.profiles[5].additionalAttributes = "ptime:20\r\nsendrecv\r\nfmtp:101 0-15"; }},
+        // A lone CR inside a line would end the attribute line early at a peer.
+        {SettingsPage::Sdp, "PrAckAdditionalAttributes", "Invalid attribute.",
+         [](Settings& s) { s.sdp.profiles[8].additionalAttributes = "ptime:20\rsendrecv"; },
+         [](Settings& s) { s.sdp.profiles[8].additionalAttributes = "ptime:20\r\nsendrecv\n"; }},
         {SettingsPage::Sdp, "200ConnectionCODEC", "Invalid CODEC.",
          [](Settings& s) { s.sdp.profiles[6].connectionCODEC = -1; },
          [](Settings& s) { s.sdp.profiles[6].connectionCODEC = 127; }},
