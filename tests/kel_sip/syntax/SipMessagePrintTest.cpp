@@ -99,10 +99,10 @@ TEST(SipMessagePrint, EscapeSwitchesEscapeTheirHeadersOnly) {
 TEST(SipMessagePrint, EscapedContactThatDoesNotParseIsKeptAsReceived) {
     SwitchScope scope;
     scope.set(SipSwitch::EscapeContact);
-    SipMessageExt message = parsed(wire({"OPTIONS sip:b@y SIP/2.0", "Contact: <sip:a%4ab@h>", "Contact: <broken",
+    SipMessageExt message = parsed(wire({"OPTIONS sip:b@y SIP/2.0", "Contact: <sip:a b@h>", "Contact: <broken",
                                          "Content-Length: 0"}));
     const std::string out = message.toString();
-    EXPECT_NE(out.find("Contact: <sip:a%254ab@h>\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Contact: <sip:a%20b@h>\r\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Contact: <broken\r\n"), std::string::npos) << out;
 }
 
