@@ -81,4 +81,10 @@ void unescape(std::string& text) {
     text.resize(to);
 }
 
+std::string unescaped(std::string_view text) {
+    std::string copy(text);
+    unescape(copy);
+    return copy;
+}
+
 }  // namespace kel_sip

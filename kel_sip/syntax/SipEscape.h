@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kel_sip {
 
@@ -24,5 +25,9 @@ void escape(std::string& text, SipEscapeSet set);
 // Rewrites text in place: each "%" followed by two hexadecimal digits (either case) becomes the
 // byte it encodes (NUL included); any other "%" is left as it is.
 void unescape(std::string& text);
+
+// The text with its escapes decoded, for comparison: a byte and its escape are the same
+// (RFC 3261 section 19.1.4), so "%61lice" names "alice".
+std::string unescaped(std::string_view text);
 
 }  // namespace kel_sip

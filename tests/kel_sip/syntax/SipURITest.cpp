@@ -185,6 +185,20 @@ TEST(SipURI, EqualityFollowsRfc3261Comparison) {
     EXPECT_FALSE(equal("tel:+123", "tel:+124"));
 }
 
+TEST(SipURI, EqualityDecodesEscapesAndIgnoresHeaderOrder) {
+    // The equivalent pairs of RFC 3261 section 19.1.4.
+    const auto equal = [](const std::string& a, const std::string& b) { return parsed<SipURI>(a).equals(parsed<SipURI>(b)); };
+    EXPECT_TRUE(equal("sip:%61lice@atlanta.com;transport=TCP", "sip:alice@AtLanTa.CoM;Transport=tcp"));
+    EXPECT_TRUE(equal("sip:alice@atlanta.com?subject=project%20x&priority=urgent",
+                      "sip:alice@atlanta.com?priority=urgent&subject=project%20x"));
+    EXPECT_TRUE(equal("sip:biloxi.com;transport=tcp;method=REGISTER?to=sip:bob%40biloxi.com",
+                      "sip:biloxi.com;method=REGISTER;transport=tcp?to=sip:bob%40biloxi.com"));
+    EXPECT_TRUE(equal("sip:a:p%77@h?%53ubject=x%2fy", "sip:a:pw@h?subject=x%2Fy"));
+    EXPECT_FALSE(equal("sip:carol@chicago.com", "sip:carol@chicago.com?Subject=next%20meeting"));
+    EXPECT_FALSE(equal("sip:a@h?x=1&y=2", "sip:a@h?x=2&y=1"));
+    EXPECT_FALSE(equal("sip:a@h?x=1&x=1", "sip:a@h?x=1&y=1"));
+}
+
 TEST(SipURI, TargetPrefersMaddrAndTheTransportDefaultPort) {
     const SipURI::Target plain = parsed<SipURI>("sip:a@example.com").target();
     EXPECT_EQ(plain.host, "example.com");
