@@ -148,6 +148,10 @@ void SipMessage::fillResponse(SipMessage& response, int code, const char* phrase
     response.sipVersion = "SIP/2.0";
     response.vias = vias;
     copyDialogFields(response);
+    // RFC 3261 section 8.2.6.1: a 100 (Trying) carries the request's Timestamp, from which the
+    // client measures the round trip.
+    const kel_util::RFC822ValueList* stamps = code == 100 ? typedHeaders.find(SipHeader::Timestamp) : nullptr;
+    if (stamps != nullptr) response.typedHeaders.addAll(SipHeader::Timestamp, *stamps);
 }
 
 void SipMessage::fillResponse(SipMessage& response, int code, const char* phrase, const char* value) const {

@@ -184,6 +184,17 @@ TEST(SipMessageBuilder, ResponseCopiesViasDialogFieldsAndTransportIds) {
     EXPECT_EQ(request.createResponse(180, "Ringing", false)->transportId, 0);
 }
 
+TEST(SipMessageBuilder, TryingCarriesTheTimestampOfTheRequest) {
+    // RFC 3261 section 8.2.6.1.
+    SipMessageExt request = parsed(inviteWithRoutes());
+    request.addHeader("Timestamp", "54.2 0.1");
+    auto trying = request.createResponse(100, nullptr, false);
+    const std::string* stamp = trying->getHeader(SipHeader::Timestamp, Position::First);
+    ASSERT_NE(stamp, nullptr);
+    EXPECT_EQ(*stamp, "54.2 0.1");
+    EXPECT_FALSE(request.createResponse(180, nullptr, false)->hasHeader(SipHeader::Timestamp));
+}
+
 TEST(SipMessageBuilder, CreateRequestSetsFieldsAndContact) {
     SipRequestFields fields;
     fields.methodKind = SipMethod::Options;
