@@ -4,6 +4,27 @@
 #include "kel_util/HeaderField.h"
 
 namespace kel_sip {
+namespace {
+
+// RFC 4566 section 9: token-char, printable ASCII but for the separators.
+bool isToken(std::string_view text) {
+    constexpr std::string_view kSeparators = "\"(),/:;<=>?@[\\]";
+    if (text.empty()) return false;
+    for (const unsigned char c : text) {
+        if (c <= ' ' || c >= 0x7f || kSeparators.find(static_cast<char>(c)) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+// The profiles whose formats are RTP payload types: RTP/AVP, RTP/SAVP, UDP/TLS/RTP/SAVPF...
+bool isRtpProtocol(std::string_view protocol) {
+    for (size_t i = 0; i + 4 <= protocol.size(); ++i) {
+        if (kel_util::equalsIgnoreCase(protocol.substr(i, 4), "RTP/")) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 bool SDPMedia::parse(std::string_view text) {
     clear();
@@ -30,12 +51,19 @@ bool SDPMedia::readFields(std::string_view text) {
     const auto proto = sdp_text::nextField(fields);
     if (!proto) return false;
     protocol = *proto;
+    const bool rtp = isRtpProtocol(protocol);
     while (!fields.atEnd()) {
+        const auto field = sdp_text::nextField(fields);
         int format = 0;
-        if (!sdp_text::parseNumber(sdp_text::nextField(fields), 0, 127, format)) return false;
-        formats.push_back(format);
+        if (rtp && sdp_text::parseNumber(field, 0, 127, format)) {
+            formats.push_back(format);
+        } else if (!rtp && field && isToken(*field)) {
+            formatTokens.emplace_back(*field);
+        } else {
+            return false;
+        }
     }
-    return !formats.empty();
+    return !formats.empty() || !formatTokens.empty();
 }
 
 void SDPMedia::print(std::string& out) const {
@@ -51,6 +79,10 @@ void SDPMedia::print(std::string& out) const {
     for (const int format : formats) {
         out += ' ';
         out += std::to_string(format);
+    }
+    for (const std::string& format : formatTokens) {
+        out += ' ';
+        out += format;
     }
 }
 
