@@ -14,7 +14,7 @@ void SipContact::clear() {
     SipAddressField::clear();
     wildcard = false;
     expires = -1;
-    q = 0;
+    q = -1;
 }
 
 void SipContact::parse(const char* data, int length, bool clearFirst) {
@@ -51,7 +51,7 @@ void SipContact::printFields(std::string& out) const {
         out += ";expires=";
         out += std::to_string(expires);
     }
-    if (q != 0) {
+    if (q >= 0) {
         out += ";q=";
         const long thousandths = std::lround(q * 1000.0f);
         printQValue(out, static_cast<int>(thousandths < 0 ? 0 : thousandths > 1000 ? 1000 : thousandths));

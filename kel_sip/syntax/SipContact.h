@@ -8,7 +8,7 @@ namespace kel_sip {
 
 class SipContact : public SipAddressField {
 public:
-    bool empty() const override { return SipAddressField::empty() && !wildcard && expires < 0 && q == 0; }
+    bool empty() const override { return SipAddressField::empty() && !wildcard && expires < 0 && q < 0; }
     void clear() override;
     // A value of exactly "*" is the wildcard and sets nothing else.
     void parse(const char* data, int length, bool clearFirst) override;
@@ -21,7 +21,7 @@ public:
 
     bool wildcard = false;
     int expires = -1;  // -1 = none
-    float q = 0;       // 0 = none
+    float q = -1;      // -1 = none; "q=0" (least preferred) is a value and is printed
 
 protected:
     void printFields(std::string& out) const override;

@@ -115,6 +115,11 @@ TEST(SipAddressField, ContactTakesExpiresAndQ) {
     EXPECT_FLOAT_EQ(contact.q, 0.5f);
     EXPECT_TRUE(contact.getParameters().empty());
     EXPECT_EQ(contact.toString(), "<sip:a@b;transport=tcp>;expires=3600;q=0.5");
+    // q=0 is the lowest preference, not its absence, and is kept.
+    const SipContact last = parsed<SipContact>("<sip:a@b>;q=0.000");
+    EXPECT_FLOAT_EQ(last.q, 0.0f);
+    EXPECT_EQ(last.toString(), "<sip:a@b>;q=0");
+    EXPECT_LT(parsed<SipContact>("<sip:a@b>").q, 0.0f);
 }
 
 TEST(SipAddressField, WildcardContactIsExactlyAStar) {
