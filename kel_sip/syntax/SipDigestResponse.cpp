@@ -6,6 +6,7 @@
 
 #include "kel_sip/syntax/SipDigestHash.h"
 #include "kel_sip/syntax/SipDigestParams.h"
+#include "kel_sip/syntax/SipSwitches.h"
 #include "kel_util/Exception.h"
 #include "kel_util/HeaderField.h"
 #include "kel_util/Log.h"
@@ -159,7 +160,11 @@ void SipDigestResponse::authorize(const SipDigestChallenge& challenge, std::stri
         cnonce = makeCnonce();
         this->nonceCount = nonceCount;
     }
-    uri = requestUri.toString();
+    // The digest-uri is the Request-URI as it goes on the wire (RFC 2617 section 3.2.2.5), so
+    // it is escaped when the start line is.
+    uri.clear();
+    const bool escape = sipSwitch(SipSwitch::EscapeRequestURI);
+    requestUri.print(uri, escape, escape, escape);
     realm = challenge.realm;
     nonce = challenge.nonce;
     opaque = challenge.opaque;

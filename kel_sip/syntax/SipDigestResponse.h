@@ -42,7 +42,7 @@ public:
 
     // Fills every field to answer challenge for a request: a new cnonce when qop options are
     // offered, qop "auth" or "auth-int" chosen from the offered ones (preferAuthInt decides
-    // when both are), realm, nonce, opaque and algorithm copied, uri the printed requestUri,
+    // when both are), realm, nonce, opaque and algorithm copied, uri the requestUri as the start line prints it,
     // and the response digest. nonceCount is the caller's count of uses of this nonce.
     // Without an offered qop, qop and cnonce stay empty and the nonce count is 0.
     void authorize(const SipDigestChallenge& challenge, std::string_view username, std::string_view password,
