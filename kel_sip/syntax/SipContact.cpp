@@ -1,6 +1,6 @@
 #include "kel_sip/syntax/SipContact.h"
 
-#include <climits>
+#include <cstdint>
 #include <cmath>
 
 #include "kel_sip/syntax/SipNumber.h"
@@ -28,7 +28,8 @@ void SipContact::parse(const char* data, int length, bool clearFirst) {
 
 bool SipContact::takeParameter(std::string_view name, std::string_view value) {
     if (kel_util::equalsIgnoreCase(name, "expires")) {
-        if (!value.empty()) expires = parseInt(value, 0, INT_MAX, "invalid expires");
+        // RFC 3261 section 20.19: delta-seconds run up to 2**32-1.
+        if (!value.empty()) expires = parseNumber(value, 0, UINT32_MAX, "invalid expires");
         return true;
     }
     if (kel_util::equalsIgnoreCase(name, "q")) {

@@ -136,7 +136,10 @@ TEST(SipAddressField, OutOfRangeContactNumbersFail) {
     EXPECT_EQ(parseFailure("<sip:a@b>;expires=-1", filled), "(0) invalid address field, invalid expires");
     EXPECT_EQ(parseFailure("<sip:a@b>;q=1.5", filled), "(0) invalid address field, invalid q value");
     EXPECT_EQ(parseFailure("<sip:a@b>;q=0.1234", filled), "(0) invalid address field, invalid q value");
-    EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires=2147483647").expires, 2147483647);
+    // Delta-seconds reach 2**32-1 (RFC 3261 section 20.19), beyond a signed 32-bit value.
+    EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires=4294967295").expires, 4294967295);
+    EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires=4294967295").toString(), "<sip:a@b>;expires=4294967295");
+    EXPECT_EQ(parseFailure("<sip:a@b>;expires=4294967296", filled), "(0) invalid address field, invalid expires");
     EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires;q").expires, -1);
 }
 
