@@ -79,6 +79,17 @@ TEST(SipMessageBuilder, NonSuccessAckKeepsTheRoutesOfTheInvite) {
     copy.recordRoutes = copy.routes;
     ASSERT_TRUE(copy.makeAck());
     EXPECT_EQ(copy.toString(), expected);
+
+    // Route values held as raw text stay too, as makeRequestFrom copies them.
+    SipMessageExt raw = invite;
+    raw.routes.clear();
+    raw.addHeader("Route", "<sip:proxy1.example.com;lr>");
+    raw.addHeader("Supported", "timer");
+    ASSERT_TRUE(raw.makeAck());
+    const std::string* route = raw.getHeader(SipHeader::Route, Position::First);
+    ASSERT_NE(route, nullptr);
+    EXPECT_EQ(*route, "<sip:proxy1.example.com;lr>");
+    EXPECT_FALSE(raw.hasHeader(SipHeader::Supported));
 }
 
 TEST(SipMessageBuilder, MakeAckAndMakeRequestFromRefuseResponses) {
