@@ -19,7 +19,8 @@ struct SipDigestInput {
     std::string_view method;  // the request method as sent, extension methods included
     std::string_view uri;
     std::string_view realm;
-    std::string_view algorithm;  // "MD5-sess" (without case) hashes A1 once more
+    std::string_view algorithm;  // "MD5", "SHA-256", "SHA-512-256" (without case; another name is MD5);
+                                 // a "-sess" variant hashes A1 once more
     std::string_view qop;        // "auth", "auth-int" (without case) or empty
     std::string_view nonce;
     std::uint32_t nonceCount = 0;
@@ -49,7 +50,7 @@ public:
                    std::string_view method, const SipURI& requestUri, std::uint32_t nonceCount, std::string_view body,
                    bool preferAuthInt);
 
-    // The request digest as 32 lower-case hexadecimal digits:
+    // The request digest in lower-case hexadecimal digits, with the hash the algorithm names:
     // H(H(A1) ":" nonce ":" nc ":" cnonce ":" qop ":" H(A2)) with qop "auth" or "auth-int",
     // else H(H(A1) ":" nonce ":" H(A2)); nc is written "%08x".
     static std::string digest(const SipDigestInput& input);
