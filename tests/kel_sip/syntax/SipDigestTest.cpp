@@ -248,14 +248,10 @@ TEST(SipDigestResponse, DigestUriIsTheRequestUriAsSent) {
     SipDigestResponse response;
     response.authorize(challenge, "alice", "secret", "INVITE", uriOf("sip:bob smith@example.com"), 1, "", false);
     EXPECT_EQ(response.uri, "sip:bob%20smith@example.com");
-    SipDigestInput input;
-    input.username = "alice";
-    input.password = "secret";
-    input.method = "INVITE";
-    input.uri = "sip:bob%20smith@example.com";
-    input.realm = "example.com";
-    input.nonce = "3d2f0d8c";
-    EXPECT_EQ(response.response, SipDigestResponse::digest(input));
+    // The same credentials as for the URI received already escaped: the hash covers the escape.
+    SipDigestResponse escaped;
+    escaped.authorize(challenge, "alice", "secret", "INVITE", uriOf("sip:bob%20smith@example.com"), 1, "", false);
+    EXPECT_EQ(response.response, escaped.response);
 }
 
 TEST(SipDigestResponse, AuthorizeWithoutQopUsesTheTwoPartDigest) {
