@@ -51,19 +51,24 @@ bool SDPMedia::readFields(std::string_view text) {
     const auto proto = sdp_text::nextField(fields);
     if (!proto) return false;
     protocol = *proto;
-    const bool rtp = isRtpProtocol(protocol);
+    std::vector<std::string_view> list;
     while (!fields.atEnd()) {
         const auto field = sdp_text::nextField(fields);
-        int format = 0;
-        if (rtp && sdp_text::parseNumber(field, 0, 127, format)) {
-            formats.push_back(format);
-        } else if (!rtp && field && isToken(*field)) {
-            formatTokens.emplace_back(*field);
-        } else {
-            return false;
-        }
+        if (!field || !isToken(*field)) return false;
+        list.push_back(*field);
     }
-    return !formats.empty() || !formatTokens.empty();
+    // Payload type numbers when every format is one; otherwise tokens, which only a protocol
+    // other than an RTP profile takes.
+    for (const std::string_view field : list) {
+        int format = 0;
+        if (!sdp_text::parseNumber(field, 0, 127, format)) break;
+        formats.push_back(format);
+    }
+    if (formats.size() == list.size()) return !formats.empty();
+    formats.clear();
+    if (isRtpProtocol(protocol)) return false;
+    formatTokens.assign(list.begin(), list.end());
+    return true;
 }
 
 void SDPMedia::print(std::string& out) const {

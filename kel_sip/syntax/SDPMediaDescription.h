@@ -14,8 +14,8 @@
 namespace kel_sip {
 
 // "m=" media SP port ["/" number-of-ports] SP proto 1*(SP fmt). Over an RTP profile the
-// formats are payload type numbers (0..127); over any other protocol they are tokens
-// ("udptl t38", "TCP/MSRP *") and are kept as text in formatTokens.
+// formats are payload type numbers (0..127); over any other protocol, formats that are not all
+// such numbers are tokens ("udptl t38", "TCP/MSRP *") and are kept as text in formatTokens.
 class SDPMedia {
 public:
     // Fails when a part is missing, a number is out of range, a token holds a byte outside
@@ -32,7 +32,7 @@ public:
     int numberOfPorts = 1;
     std::string protocol;
     std::vector<int> formats;
-    std::vector<std::string> formatTokens;  // the formats of a protocol that is no RTP profile
+    std::vector<std::string> formatTokens;  // formats of a protocol other than RTP, when not all numbers
 
 private:
     bool readFields(std::string_view text);

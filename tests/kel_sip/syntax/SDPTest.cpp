@@ -165,6 +165,9 @@ TEST(SDPParse, FormatsOfOtherProtocolsThanRtpAreTokens) {
     EXPECT_TRUE(sdp.media[1].media.formats.empty());
     EXPECT_EQ(sdp.media[2].media.formatTokens, std::vector<std::string>{"*"});
     EXPECT_EQ(sdp.toString(), text);
+    // Numbers alone stay payload types whatever the protocol.
+    ASSERT_TRUE(parse(sdp, minimalHead + "m=audio 6000 udp 0 8\r\n"));
+    EXPECT_EQ(sdp.media[0].media.formats, (std::vector<int>{0, 8}));
     // An RTP profile still takes payload type numbers only, and a token stays a token.
     for (const char* line : {"m=audio 6000 RTP/SAVP t38\r\n", "m=image 6002 udptl t:38\r\n", "m=image 6002 udptl\r\n"}) {
         EXPECT_FALSE(parse(sdp, minimalHead + line)) << line;
