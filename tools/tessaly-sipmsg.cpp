@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "kel_sip/syntax/SipMessageExt.h"
+#include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipSwitches.h"
 #include "kel_sip/syntax/SipViaAddressing.h"
 #include "kel_util/Decimal.h"
@@ -99,9 +100,12 @@ bool readInput(const std::string& name, std::string& bytes, int& status) {
     return false;
 }
 
-// A request can be answered only when its top Via names where the answer goes.
+// A request can be answered only when its top Via names where the answer goes; an ACK, or a
+// request whose CSeq names ACK, is never answered (RFC 3261 section 17.1.1.3).
 bool answerable(const SipMessageExt& message) {
-    return message.isRequest && !message.vias.empty() && !kel_sip::responseDestination(message.vias.front()).empty();
+    const bool ack = message.methodKind == kel_sip::SipMethod::Ack || message.cseq.getMethodKind() == kel_sip::SipMethod::Ack;
+    return message.isRequest && !ack && !message.vias.empty() &&
+           !kel_sip::responseDestination(message.vias.front()).empty();
 }
 
 // What the UDP transport does with the datagram: answers an unparsable request with 400, an

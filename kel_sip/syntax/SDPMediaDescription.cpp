@@ -4,6 +4,27 @@
 #include "kel_util/HeaderField.h"
 
 namespace kel_sip {
+namespace {
+
+// RFC 4566 section 9: token-char, printable ASCII but for the separators.
+bool isToken(std::string_view text) {
+    constexpr std::string_view kSeparators = "\"(),/:;<=>?@[\\]";
+    if (text.empty()) return false;
+    for (const unsigned char c : text) {
+        if (c <= ' ' || c >= 0x7f || kSeparators.find(static_cast<char>(c)) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+// The profiles whose formats are RTP payload types: RTP/AVP, RTP/SAVP, UDP/TLS/RTP/SAVPF...
+bool isRtpProtocol(std::string_view protocol) {
+    for (size_t i = 0; i + 4 <= protocol.size(); ++i) {
+        if (kel_util::equalsIgnoreCase(protocol.substr(i, 4), "RTP/")) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 bool SDPMedia::parse(std::string_view text) {
     clear();
@@ -30,12 +51,24 @@ bool SDPMedia::readFields(std::string_view text) {
     const auto proto = sdp_text::nextField(fields);
     if (!proto) return false;
     protocol = *proto;
+    std::vector<std::string_view> list;
     while (!fields.atEnd()) {
+        const auto field = sdp_text::nextField(fields);
+        if (!field || !isToken(*field)) return false;
+        list.push_back(*field);
+    }
+    // Payload type numbers when every format is one; otherwise tokens, which only a protocol
+    // other than an RTP profile takes.
+    for (const std::string_view field : list) {
         int format = 0;
-        if (!sdp_text::parseNumber(sdp_text::nextField(fields), 0, 127, format)) return false;
+        if (!sdp_text::parseNumber(field, 0, 127, format)) break;
         formats.push_back(format);
     }
-    return !formats.empty();
+    if (formats.size() == list.size()) return !formats.empty();
+    formats.clear();
+    if (isRtpProtocol(protocol)) return false;
+    formatTokens.assign(list.begin(), list.end());
+    return true;
 }
 
 void SDPMedia::print(std::string& out) const {
@@ -51,6 +84,10 @@ void SDPMedia::print(std::string& out) const {
     for (const int format : formats) {
         out += ' ';
         out += std::to_string(format);
+    }
+    for (const std::string& format : formatTokens) {
+        out += ' ';
+        out += format;
     }
 }
 

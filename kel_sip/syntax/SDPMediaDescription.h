@@ -13,11 +13,13 @@
 
 namespace kel_sip {
 
-// "m=" media SP port ["/" number-of-ports] SP proto 1*(SP fmt). Formats are RTP payload
-// type numbers (0..127).
+// "m=" media SP port ["/" number-of-ports] SP proto 1*(SP fmt). Over an RTP profile the
+// formats are payload type numbers (0..127); over any other protocol, formats that are not all
+// such numbers are tokens ("udptl t38", "TCP/MSRP *") and are kept as text in formatTokens.
 class SDPMedia {
 public:
-    // Fails when a part is missing, a number is out of range or no format is given.
+    // Fails when a part is missing, a number is out of range, a token holds a byte outside
+    // the token set (RFC 4566 section 9) or no format is given.
     bool parse(std::string_view text);
     // The count of ports is written only when it is greater than 1.
     void print(std::string& out) const;
@@ -30,6 +32,7 @@ public:
     int numberOfPorts = 1;
     std::string protocol;
     std::vector<int> formats;
+    std::vector<std::string> formatTokens;  // formats of a protocol other than RTP, when not all numbers
 
 private:
     bool readFields(std::string_view text);

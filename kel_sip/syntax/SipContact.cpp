@@ -1,6 +1,6 @@
 #include "kel_sip/syntax/SipContact.h"
 
-#include <climits>
+#include <cstdint>
 #include <cmath>
 
 #include "kel_sip/syntax/SipNumber.h"
@@ -14,7 +14,7 @@ void SipContact::clear() {
     SipAddressField::clear();
     wildcard = false;
     expires = -1;
-    q = 0;
+    q = -1;
 }
 
 void SipContact::parse(const char* data, int length, bool clearFirst) {
@@ -28,7 +28,8 @@ void SipContact::parse(const char* data, int length, bool clearFirst) {
 
 bool SipContact::takeParameter(std::string_view name, std::string_view value) {
     if (kel_util::equalsIgnoreCase(name, "expires")) {
-        if (!value.empty()) expires = parseInt(value, 0, INT_MAX, "invalid expires");
+        // RFC 3261 section 20.19: delta-seconds run up to 2**32-1.
+        if (!value.empty()) expires = parseNumber(value, 0, UINT32_MAX, "invalid expires");
         return true;
     }
     if (kel_util::equalsIgnoreCase(name, "q")) {
@@ -51,7 +52,7 @@ void SipContact::printFields(std::string& out) const {
         out += ";expires=";
         out += std::to_string(expires);
     }
-    if (q != 0) {
+    if (q >= 0) {
         out += ";q=";
         const long thousandths = std::lround(q * 1000.0f);
         printQValue(out, static_cast<int>(thousandths < 0 ? 0 : thousandths > 1000 ? 1000 : thousandths));

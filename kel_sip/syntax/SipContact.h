@@ -2,17 +2,19 @@
 // expires and q parameters.
 #pragma once
 
+#include <cstdint>
+
 #include "kel_sip/syntax/SipAddressField.h"
 
 namespace kel_sip {
 
 class SipContact : public SipAddressField {
 public:
-    bool empty() const override { return SipAddressField::empty() && !wildcard && expires < 0 && q == 0; }
+    bool empty() const override { return SipAddressField::empty() && !wildcard && expires < 0 && q < 0; }
     void clear() override;
     // A value of exactly "*" is the wildcard and sets nothing else.
     void parse(const char* data, int length, bool clearFirst) override;
-    // Takes "expires" (0..2147483647) and "q" (0..1, at most three decimals) when their value
+    // Takes "expires" (delta-seconds, 0..4294967295) and "q" (0..1, at most three decimals) when their value
     // is not empty; other values fail the parse.
     bool takeParameter(std::string_view name, std::string_view value) override;
     using SipAddressField::print;
@@ -20,8 +22,8 @@ public:
     void print(std::string& out, bool escape) const override;
 
     bool wildcard = false;
-    int expires = -1;  // -1 = none
-    float q = 0;       // 0 = none
+    std::int64_t expires = -1;  // -1 = none
+    float q = -1;      // -1 = none; "q=0" (least preferred) is a value and is printed
 
 protected:
     void printFields(std::string& out) const override;

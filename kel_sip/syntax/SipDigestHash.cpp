@@ -6,12 +6,25 @@
 
 namespace kel_sip {
 
-std::string md5Hex(std::string_view data) {
+namespace {
+
+const EVP_MD* evpOf(SipDigestHashKind kind) {
+    switch (kind) {
+        case SipDigestHashKind::Sha256: return EVP_sha256();
+        case SipDigestHashKind::Sha512_256: return EVP_sha512_256();
+        case SipDigestHashKind::Md5: break;
+    }
+    return EVP_md5();
+}
+
+}  // namespace
+
+std::string hashHex(SipDigestHashKind kind, std::string_view data) {
     unsigned char hash[EVP_MAX_MD_SIZE];
     unsigned int hashLength = 0;
-    // Only fails when the provider lacks MD5 or memory runs out; neither can be answered here.
-    if (EVP_Digest(data.data(), data.size(), hash, &hashLength, EVP_md5(), nullptr) != 1) {
-        throw kel_util::BaseException("md5Hex. MD5 digest failed");
+    // Only fails when the provider lacks the hash or memory runs out; neither can be answered here.
+    if (EVP_Digest(data.data(), data.size(), hash, &hashLength, evpOf(kind), nullptr) != 1) {
+        throw kel_util::BaseException("hashHex. digest failed");
     }
     static const char digits[] = "0123456789abcdef";
     std::string hex;

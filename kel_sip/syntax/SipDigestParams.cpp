@@ -1,5 +1,6 @@
 #include "kel_sip/syntax/SipDigestParams.h"
 
+#include "kel_sip/syntax/SipFieldParse.h"
 #include "kel_sip/syntax/SipParam.h"
 #include "kel_sip/syntax/SipParseException.h"
 #include "kel_sip/syntax/SipTokenizer.h"
@@ -9,16 +10,6 @@ namespace kel_sip {
 namespace {
 
 std::string_view view(const char* data, int length) { return {data, static_cast<std::size_t>(length)}; }
-
-// RFC 3261 section 25.1 token.
-bool isToken(std::string_view text) {
-    if (text.empty()) return false;
-    for (const char c : text) {
-        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alphanumeric && std::string_view("-.!%*_+`'~").find(c) == std::string_view::npos) return false;
-    }
-    return true;
-}
 
 // The value at the tokenizer's position, which must not be at the end.
 std::string_view readValue(SipTokenizer& tokenizer) {
@@ -79,7 +70,7 @@ void DigestParameterWriter::add(std::string_view name, std::string_view value, b
     out_ += '=';
     // A value written as a token must be one: anything else (a comma, a space) would split or
     // end the parameter when read back, so such a value keeps its quotes.
-    if (!quoted && !isToken(value)) quoted = true;
+    if (!quoted && !isSipToken(value)) quoted = true;
     if (quoted) out_ += '"';
     out_ += value;
     if (quoted) out_ += '"';

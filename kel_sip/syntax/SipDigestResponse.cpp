@@ -6,6 +6,7 @@
 
 #include "kel_sip/syntax/SipDigestHash.h"
 #include "kel_sip/syntax/SipDigestParams.h"
+#include "kel_sip/syntax/SipSwitches.h"
 #include "kel_util/Exception.h"
 #include "kel_util/HeaderField.h"
 #include "kel_util/Log.h"
@@ -84,6 +85,29 @@ std::string chooseQop(const std::vector<std::string>& offered, bool preferAuthIn
     return {};
 }
 
+// The hash an algorithm name calls for and whether it is a session variant, which hashes A1
+// once more (RFC 7616 sections 3.4.2 and 6.1). A name outside those hashes with MD5, as an
+// absent one does.
+struct DigestAlgorithm {
+    SipDigestHashKind hash = SipDigestHashKind::Md5;
+    bool session = false;
+};
+
+DigestAlgorithm digestAlgorithm(std::string_view name) {
+    constexpr std::string_view kSession = "-sess";
+    DigestAlgorithm result;
+    result.session = name.size() > kSession.size() && equalsIgnoreCase(name.substr(name.size() - kSession.size()), kSession);
+    const std::string_view base = result.session ? name.substr(0, name.size() - kSession.size()) : name;
+    if (equalsIgnoreCase(base, "SHA-256")) {
+        result.hash = SipDigestHashKind::Sha256;
+    } else if (equalsIgnoreCase(base, "SHA-512-256")) {
+        result.hash = SipDigestHashKind::Sha512_256;
+    } else if (!equalsIgnoreCase(base, "MD5")) {
+        result.session = false;
+    }
+    return result;
+}
+
 // The parts separated by single colons; empty parts keep their place.
 std::string joined(std::initializer_list<std::string_view> parts) {
     std::string text;
@@ -159,7 +183,11 @@ void SipDigestResponse::authorize(const SipDigestChallenge& challenge, std::stri
         cnonce = makeCnonce();
         this->nonceCount = nonceCount;
     }
-    uri = requestUri.toString();
+    // The digest-uri is the Request-URI as it goes on the wire (RFC 2617 section 3.2.2.5), so
+    // it is escaped when the start line is.
+    uri.clear();
+    const bool escape = sipSwitch(SipSwitch::EscapeRequestURI);
+    requestUri.print(uri, escape, escape, escape);
     realm = challenge.realm;
     nonce = challenge.nonce;
     opaque = challenge.opaque;
@@ -181,16 +209,18 @@ void SipDigestResponse::authorize(const SipDigestChallenge& challenge, std::stri
 }
 
 std::string SipDigestResponse::digest(const SipDigestInput& input) {
-    std::string ha1 = md5Hex(joined({input.username, input.realm, input.password}));
-    if (equalsIgnoreCase(input.algorithm, "MD5-sess")) ha1 = md5Hex(joined({ha1, input.nonce, input.cnonce}));
+    const DigestAlgorithm algorithm = digestAlgorithm(input.algorithm);
+    const auto hash = [&algorithm](std::string_view data) { return hashHex(algorithm.hash, data); };
+    std::string ha1 = hash(joined({input.username, input.realm, input.password}));
+    if (algorithm.session) ha1 = hash(joined({ha1, input.nonce, input.cnonce}));
     std::string a2 = joined({input.method, input.uri});
     const bool authInt = equalsIgnoreCase(input.qop, "auth-int");
-    if (authInt) a2 = joined({a2, md5Hex(input.body)});
-    const std::string ha2 = md5Hex(a2);
+    if (authInt) a2 = joined({a2, hash(input.body)});
+    const std::string ha2 = hash(a2);
     if (authInt || equalsIgnoreCase(input.qop, "auth")) {
-        return md5Hex(joined({ha1, input.nonce, hexCount(input.nonceCount), input.cnonce, input.qop, ha2}));
+        return hash(joined({ha1, input.nonce, hexCount(input.nonceCount), input.cnonce, input.qop, ha2}));
     }
-    return md5Hex(joined({ha1, input.nonce, ha2}));
+    return hash(joined({ha1, input.nonce, ha2}));
 }
 
 }  // namespace kel_sip

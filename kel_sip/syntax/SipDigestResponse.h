@@ -19,7 +19,8 @@ struct SipDigestInput {
     std::string_view method;  // the request method as sent, extension methods included
     std::string_view uri;
     std::string_view realm;
-    std::string_view algorithm;  // "MD5-sess" (without case) hashes A1 once more
+    std::string_view algorithm;  // "MD5", "SHA-256", "SHA-512-256" (without case; another name is MD5);
+                                 // a "-sess" variant hashes A1 once more
     std::string_view qop;        // "auth", "auth-int" (without case) or empty
     std::string_view nonce;
     std::uint32_t nonceCount = 0;
@@ -42,14 +43,14 @@ public:
 
     // Fills every field to answer challenge for a request: a new cnonce when qop options are
     // offered, qop "auth" or "auth-int" chosen from the offered ones (preferAuthInt decides
-    // when both are), realm, nonce, opaque and algorithm copied, uri the printed requestUri,
+    // when both are), realm, nonce, opaque and algorithm copied, uri the requestUri as the start line prints it,
     // and the response digest. nonceCount is the caller's count of uses of this nonce.
     // Without an offered qop, qop and cnonce stay empty and the nonce count is 0.
     void authorize(const SipDigestChallenge& challenge, std::string_view username, std::string_view password,
                    std::string_view method, const SipURI& requestUri, std::uint32_t nonceCount, std::string_view body,
                    bool preferAuthInt);
 
-    // The request digest as 32 lower-case hexadecimal digits:
+    // The request digest in lower-case hexadecimal digits, with the hash the algorithm names:
     // H(H(A1) ":" nonce ":" nc ":" cnonce ":" qop ":" H(A2)) with qop "auth" or "auth-int",
     // else H(H(A1) ":" nonce ":" H(A2)); nc is written "%08x".
     static std::string digest(const SipDigestInput& input);

@@ -11,17 +11,18 @@ bool isAlphanumeric(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A
 
 bool isOneOf(unsigned char c, const char* set) { return c != 0 && std::strchr(set, c) != nullptr; }
 
-// Only upper-case digits count: escapes are written upper case, and a lower-case one is
-// treated as plain text.
-int upperHexValue(unsigned char c) {
+// Hexadecimal digits of either case (RFC 3986 section 2.1): "%3b" is the same escape as "%3B",
+// so it is neither escaped again nor left undecoded.
+int hexValue(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
 
 bool isEscapeAt(const std::string& text, size_t i) {
-    return text[i] == '%' && i + 2 < text.size() && upperHexValue(static_cast<unsigned char>(text[i + 1])) >= 0 &&
-           upperHexValue(static_cast<unsigned char>(text[i + 2])) >= 0;
+    return text[i] == '%' && i + 2 < text.size() && hexValue(static_cast<unsigned char>(text[i + 1])) >= 0 &&
+           hexValue(static_cast<unsigned char>(text[i + 2])) >= 0;
 }
 
 constexpr const char* kMark = "-_.!~*'()";
@@ -70,14 +71,20 @@ void unescape(std::string& text) {
     size_t to = 0;
     for (size_t from = 0; from < text.size(); ++from, ++to) {
         if (isEscapeAt(text, from)) {
-            text[to] = static_cast<char>(upperHexValue(static_cast<unsigned char>(text[from + 1])) * 16 +
-                                         upperHexValue(static_cast<unsigned char>(text[from + 2])));
+            text[to] = static_cast<char>(hexValue(static_cast<unsigned char>(text[from + 1])) * 16 +
+                                         hexValue(static_cast<unsigned char>(text[from + 2])));
             from += 2;
         } else {
             text[to] = text[from];
         }
     }
     text.resize(to);
+}
+
+std::string unescaped(std::string_view text) {
+    std::string copy(text);
+    unescape(copy);
+    return copy;
 }
 
 }  // namespace kel_sip

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kel_sip {
 
@@ -16,13 +17,17 @@ enum class SipEscapeSet {
 
 bool inEscapeSet(unsigned char c, SipEscapeSet set);
 
-// Rewrites text in place: a "%" followed by two upper-case hexadecimal digits is an escape
+// Rewrites text in place: a "%" followed by two hexadecimal digits (either case) is an escape
 // already and stays; a byte of the set stays; any other byte (above 127 and NUL included)
 // becomes "%" and two upper-case hexadecimal digits.
 void escape(std::string& text, SipEscapeSet set);
 
-// Rewrites text in place: each "%" followed by two upper-case hexadecimal digits becomes the
+// Rewrites text in place: each "%" followed by two hexadecimal digits (either case) becomes the
 // byte it encodes (NUL included); any other "%" is left as it is.
 void unescape(std::string& text);
+
+// The text with its escapes decoded, for comparison: a byte and its escape are the same
+// (RFC 3261 section 19.1.4), so "%61lice" names "alice".
+std::string unescaped(std::string_view text);
 
 }  // namespace kel_sip

@@ -2,6 +2,15 @@
 
 namespace kel_sip {
 
+bool isSipToken(std::string_view text) {
+    if (text.empty()) return false;
+    for (const char c : text) {
+        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alphanumeric && std::string_view("-.!%*_+`'~").find(c) == std::string_view::npos) return false;
+    }
+    return true;
+}
+
 std::string_view nextRequiredToken(SipTokenizer& tokenizer, char delimiter, const char* missing) {
     int len = 0;
     bool found = false;

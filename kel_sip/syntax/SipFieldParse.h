@@ -23,6 +23,9 @@ void parseWrapped(SipParam& value, bool clearFirst, const char* wrapper, ParseBo
     }
 }
 
+// RFC 3261 section 25.1 token: alphanumerics and - . ! % * _ + ` ' ~, at least one.
+bool isSipToken(std::string_view text);
+
 // The text up to delimiter without LWS around it, the position moved past the LWS that follows
 // the delimiter; throws SipParseException(missing) when the delimiter does not come.
 std::string_view nextRequiredToken(SipTokenizer& tokenizer, char delimiter, const char* missing);

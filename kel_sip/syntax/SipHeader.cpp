@@ -62,6 +62,19 @@ constexpr int kMaxNameLength = 20;
 // room for one more, and building the index below fails to compile when one overflows.
 constexpr int kSlotSize = 3;
 
+// Compact forms that peers send for kinds of the table but that are never printed: a NOTIFY
+// with "o: presence" names its Event all the same (IANA SIP header field registry).
+struct CompactAlias {
+    char letter;
+    signed char kind;
+};
+constexpr CompactAlias kReadOnlyCompactForms[] = {
+    {'o', SipHeader::Event},        // RFC 6665
+    {'u', SipHeader::AllowEvents},  // RFC 6665
+    {'r', SipHeader::ReferTo},      // RFC 3515
+    {'b', SipHeader::ReferredBy},   // RFC 3892
+};
+
 // Kinds grouped by the folded first letter and the length of their full name, so a lookup
 // compares the name with one candidate in most cases; -1 ends each group.
 struct Index {
@@ -81,6 +94,7 @@ struct Index {
             slot[used] = static_cast<signed char>(kind);
             if (kTable[kind].compact != nullptr) compactKind[kTable[kind].compact[0] - 'a'] = static_cast<signed char>(kind);
         }
+        for (const CompactAlias& alias : kReadOnlyCompactForms) compactKind[alias.letter - 'a'] = alias.kind;
     }
 };
 

@@ -77,7 +77,8 @@ struct SipHeader {
     static constexpr int Count = 65;
 
     // The kind of a header name (length bytes, no NUL needed), full or compact, compared
-    // without case; Unknown when the name is not in the table.
+    // without case; Unknown when the name is not in the table. Besides the printed compact
+    // forms, "o", "u", "r" and "b" are read as Event, Allow-Events, Refer-To and Referred-By.
     static int kindOf(const char* name, int length) noexcept;
     // The full name of a kind ("Call-ID"), or null outside 0..Count-1.
     static const char* name(int kind) noexcept;

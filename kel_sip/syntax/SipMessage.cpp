@@ -132,9 +132,13 @@ bool SipMessage::makeAck() {
     cseq.setMethod(SipMethod::Ack);
     if (vias.size() > 1) vias.resize(1);
     // RFC 3261 section 17.1.1.3: the ACK keeps the Route header fields of the INVITE, so it
-    // takes the INVITE's path through the proxies.
+    // takes the INVITE's path through the proxies; that holds for Route values added as raw
+    // text too, which makeRequestFrom copies as well.
     recordRoutes.clear();
+    const kel_util::RFC822ValueList* rawRoutes = typedHeaders.find(SipHeader::Route);
+    kel_util::RFC822ValueList keptRoutes = rawRoutes != nullptr ? *rawRoutes : kel_util::RFC822ValueList();
     typedHeaders.clear();
+    if (!keptRoutes.empty()) typedHeaders.addAll(SipHeader::Route, keptRoutes);
     headers.clear();
     contentType.clear();
     body.clear();
@@ -148,6 +152,10 @@ void SipMessage::fillResponse(SipMessage& response, int code, const char* phrase
     response.sipVersion = "SIP/2.0";
     response.vias = vias;
     copyDialogFields(response);
+    // RFC 3261 section 8.2.6.1: a 100 (Trying) carries the request's Timestamp, from which the
+    // client measures the round trip.
+    const kel_util::RFC822ValueList* stamps = code == 100 ? typedHeaders.find(SipHeader::Timestamp) : nullptr;
+    if (stamps != nullptr) response.typedHeaders.addAll(SipHeader::Timestamp, *stamps);
 }
 
 void SipMessage::fillResponse(SipMessage& response, int code, const char* phrase, const char* value) const {

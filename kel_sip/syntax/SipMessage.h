@@ -100,7 +100,7 @@ public:
     // Turns a request into the ACK for a non-2xx final response; false on a response.
     bool makeAck();
     // Makes response a response to this request: code, phrase, version, From, To, Call-ID, CSeq
-    // and all Vias.
+    // and all Vias; a 100 also gets the request's Timestamp.
     void fillResponse(SipMessage& response, int code, const char* phrase) const;
     // The same plus the header the code calls for, with value as its text: 400 Reason-Phrase,
     // 401 WWW-Authenticate, 407 Proxy-Authenticate, 420 Unsupported, 489 Allow-Events.

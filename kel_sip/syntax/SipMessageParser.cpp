@@ -215,7 +215,8 @@ void SipMessage::Parser::parseFromTo(SipFromTo& field, std::string_view value, c
 void SipMessage::Parser::parseVias(std::string_view value) {
     SipTokenizer tokenizer(value);
     int length = 0;
-    while (const char* element = tokenizer.nextTrimmedToken(',', length)) {
+    // A comma inside a quoted parameter value (RFC 3261 section 25.1 gen-value) separates nothing.
+    while (const char* element = tokenizer.nextQuotedTrimmedToken(',', length)) {
         // Parsed in its place in the list: a Via is large, and moving a finished one in costs
         // as much as parsing it.
         SipVia& via = message_.vias.emplace_back();

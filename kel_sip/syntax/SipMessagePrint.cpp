@@ -61,6 +61,13 @@ bool printEscapedContacts(std::string& out, const std::string& value) {
     return true;
 }
 
+// RFC 3261 section 7.3.1: the credentials and challenges do not follow the comma-list form,
+// so several values of these MUST NOT be combined into one header line.
+bool neverCombined(int kind) {
+    return kind == SipHeader::WwwAuthenticate || kind == SipHeader::Authorization ||
+           kind == SipHeader::ProxyAuthenticate || kind == SipHeader::ProxyAuthorization;
+}
+
 }  // namespace
 
 void SipMessage::printStartLine(std::string& out) const {
@@ -119,7 +126,8 @@ void SipMessage::printHeaders(std::string& out) const {
     const bool escapeContact = sipSwitch(SipSwitch::EscapeContact);
     for (const SipHeaderList::Entry& entry : typedHeaders.getEntries()) {
         const bool escape = escapeContact && entry.kind == SipHeader::Contact;
-        printList(out, entry.kind, compact, entry.values.getValues(), !oneLine,
+        const bool separateLines = !oneLine || neverCombined(entry.kind);
+        printList(out, entry.kind, compact, entry.values.getValues(), separateLines,
                   [escape](std::string& o, const std::string& value) {
                       if (!escape || !printEscapedContacts(o, value)) o += value;
                   },

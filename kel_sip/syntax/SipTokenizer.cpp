@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kel_util/CharSet.h"
+#include "kel_util/HeaderField.h"
 
 namespace kel_sip {
 namespace {
@@ -116,14 +117,23 @@ int SipTokenizer::pastClosingBracket(int open) const {
     return close == nullptr ? length_ : static_cast<int>(static_cast<const char*>(close) - data_) + 1;
 }
 
+bool SipTokenizer::nextUriFollows(int comma) const {
+    const std::string_view rest(data_ + comma + 1, static_cast<size_t>(length_ - comma - 1));
+    for (const std::string_view scheme : {"sip:", "sips:", "tel:"}) {
+        if (rest.size() >= scheme.size() && kel_util::equalsIgnoreCase(rest.substr(0, scheme.size()), scheme)) return true;
+    }
+    return false;
+}
+
 bool SipTokenizer::commaInUserPart(int comma, int colons) const {
+    if (nextUriFollows(comma)) return false;
     const LookAhead& last = lookAhead_;
     if (last.data == data_ && last.length == length_ && comma > last.from && comma < last.end) return last.inUserPart;
     int i = comma + 1;
     bool inUserPart = false;
     for (; i < length_; ++i) {
         const char c = data_[i];
-        if (c == '"' || c == '<' || (c == ',' && lwsAround(i))) break;
+        if (c == '"' || c == '<' || (c == ',' && (lwsAround(i) || nextUriFollows(i)))) break;
         if (c == '@') {
             inUserPart = true;
             break;

@@ -42,7 +42,8 @@ public:
     // The next element of a comma-separated list of addresses (Contact, Route, ...), without
     // surrounding LWS; null at the end. A comma splits the list unless it sits inside quotes or
     // angle brackets, or, written without LWS around it, inside the user part of a bare URI
-    // (an "@" follows before any other separator), as in "sip:a,b@host".
+    // (an "@" follows before any other separator), as in "sip:a,b@host"; a comma followed by
+    // a SIP or tel scheme always separates, as in "sip:192.0.2.1,sip:b@host".
     const char* nextAddress(int& len);
 
 private:
@@ -53,6 +54,9 @@ private:
     int addressEnd(int from) const;
     // Whether the comma at 'comma' lies in a user part: the look-ahead after it reaches "@".
     bool commaInUserPart(int comma, int colons) const;
+    // Whether a comma at 'comma' is followed directly by "sip:", "sips:" or "tel:": the start
+    // of the next URI, never the rest of a user part.
+    bool nextUriFollows(int comma) const;
     bool lwsAround(int pos) const { return lwsAround(std::string_view(data_, static_cast<size_t>(length_)), static_cast<size_t>(pos)); }
     // Offset just past the '>' closing the '<' at 'open', or length_.
     int pastClosingBracket(int open) const;

@@ -2,7 +2,9 @@
 
 #include <netdb.h>
 
+#include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "kel_sip/syntax/SipEscape.h"
 #include "kel_sip/syntax/SipNumber.h"
@@ -11,6 +13,7 @@
 #include "kel_sip/syntax/SipTransportType.h"
 #include "kel_util/CharSet.h"
 #include "kel_util/HeaderField.h"
+#include "kel_util/TextUtil.h"
 
 namespace kel_sip {
 namespace {
@@ -58,12 +61,25 @@ void SipURI::Headers::add(std::string name, std::string value, bool hasValue) {
 
 bool SipURI::Headers::equals(const Headers& other) const {
     if (list_.size() != other.list_.size()) return false;
-    for (size_t i = 0; i < list_.size(); ++i) {
-        const Header& a = list_[i];
-        const Header& b = other.list_[i];
-        if (!kel_util::equalsIgnoreCase(a.name, b.name) || a.value != b.value || a.hasValue != b.hasValue) return false;
-    }
-    return true;
+    // RFC 3261 section 19.1.4: the same headers in any order, escapes decoded. Sorted copies
+    // keep a hostile URI with thousands of headers from costing a quadratic comparison.
+    const auto normalised = [](const std::vector<Header>& list) {
+        std::vector<Header> copy;
+        copy.reserve(list.size());
+        for (const Header& header : list) {
+            copy.push_back(Header{kel_util::toLowerAscii(kel_sip::unescaped(header.name)), kel_sip::unescaped(header.value),
+                                  header.hasValue});
+        }
+        std::sort(copy.begin(), copy.end(), [](const Header& a, const Header& b) {
+            return std::tie(a.name, a.value, a.hasValue) < std::tie(b.name, b.value, b.hasValue);
+        });
+        return copy;
+    };
+    const std::vector<Header> mine = normalised(list_);
+    const std::vector<Header> theirs = normalised(other.list_);
+    return std::equal(mine.begin(), mine.end(), theirs.begin(), [](const Header& a, const Header& b) {
+        return a.name == b.name && a.value == b.value && a.hasValue == b.hasValue;
+    });
 }
 
 void SipURI::Headers::unescape() {

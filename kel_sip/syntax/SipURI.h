@@ -33,7 +33,7 @@ public:
         const Header& operator[](size_t i) const { return list_[i]; }
         std::vector<Header>::const_iterator begin() const { return list_.begin(); }
         std::vector<Header>::const_iterator end() const { return list_.end(); }
-        // Same order, names without case, values exactly.
+        // The same headers in any order, names without case, values exactly, escapes decoded.
         bool equals(const Headers& other) const;
         void unescape();
         // "name[=value]" joined by "&", escaped with the header set when asked.

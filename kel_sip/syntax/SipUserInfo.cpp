@@ -56,8 +56,9 @@ void SipUserInfo::unescape() {
 }
 
 bool SipUserInfo::equals(const SipUserInfo& other) const {
-    return kel_util::equalsIgnoreCase(user, other.user) && hasPassword == other.hasPassword &&
-           kel_util::equalsIgnoreCase(password, other.password);
+    using kel_util::equalsIgnoreCase;
+    return hasPassword == other.hasPassword && equalsIgnoreCase(kel_sip::unescaped(user), kel_sip::unescaped(other.user)) &&
+           equalsIgnoreCase(kel_sip::unescaped(password), kel_sip::unescaped(other.password));
 }
 
 }  // namespace kel_sip

@@ -20,7 +20,8 @@ public:
     void print(std::string& out, bool escape) const;
     void unescape();
 
-    // RFC 3261 section 19.1.4 as this stack applies it: user and password without case.
+    // RFC 3261 section 19.1.4 as this stack applies it: user and password with their escapes
+    // decoded, without case.
     bool equals(const SipUserInfo& other) const;
 
     std::string user;

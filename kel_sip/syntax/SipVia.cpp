@@ -38,6 +38,11 @@ void SipVia::parse(const char* data, int length, bool clearFirst) {
         if (protocol_.empty() || version_.empty() || transport_.empty()) {
             throw SipParseException("empty protocol, version or transport");
         }
+        // Tokens (RFC 3261 section 25.1): a quote here would pair with one of a later element
+        // when the Via list is split, and swallow the comma between them.
+        if (!isSipToken(protocol_) || !isSipToken(version_) || !isSipToken(transport_)) {
+            throw SipParseException("invalid protocol, version or transport");
+        }
         const std::string_view sentBy = nextLeadingToken(tokenizer, "no sentby");
         sentBy_.parse(sentBy.data(), static_cast<int>(sentBy.size()), true);
         parseParameters(tokenizer);

@@ -151,6 +151,29 @@ TEST(SDPParse, NumbersAtTheEdgeOfTheirRangeAreKept) {
     EXPECT_EQ(sdp.media.at(0).media.formats, std::vector<int>{127});
 }
 
+TEST(SDPParse, FormatsOfOtherProtocolsThanRtpAreTokens) {
+    // A gateway offering fax beside audio, and a chat session: the formats are no numbers.
+    const std::string text = minimalHead +
+                             "m=audio 6000 RTP/AVP 0 8\r\n"
+                             "m=image 6002 udptl t38\r\na=T38FaxVersion:0\r\n"
+                             "m=message 7654 TCP/MSRP *\r\n";
+    SDP sdp;
+    ASSERT_TRUE(parse(sdp, text));
+    ASSERT_EQ(sdp.media.size(), 3u);
+    EXPECT_EQ(sdp.media[0].media.formats, (std::vector<int>{0, 8}));
+    EXPECT_EQ(sdp.media[1].media.formatTokens, std::vector<std::string>{"t38"});
+    EXPECT_TRUE(sdp.media[1].media.formats.empty());
+    EXPECT_EQ(sdp.media[2].media.formatTokens, std::vector<std::string>{"*"});
+    EXPECT_EQ(sdp.toString(), text);
+    // Numbers alone stay payload types whatever the protocol.
+    ASSERT_TRUE(parse(sdp, minimalHead + "m=audio 6000 udp 0 8\r\n"));
+    EXPECT_EQ(sdp.media[0].media.formats, (std::vector<int>{0, 8}));
+    // An RTP profile still takes payload type numbers only, and a token stays a token.
+    for (const char* line : {"m=audio 6000 RTP/SAVP t38\r\n", "m=image 6002 udptl t:38\r\n", "m=image 6002 udptl\r\n"}) {
+        EXPECT_FALSE(parse(sdp, minimalHead + line)) << line;
+    }
+}
+
 TEST(SDPPrint, BandwidthAndAttributesPrintBackUnchanged) {
     const std::string text = minimalHead + "m=audio 6000 RTP/AVP 0\r\nb=AS:64\r\na=sendrecv\r\na=ptime:20\r\n";
     SDP sdp;

@@ -115,6 +115,11 @@ TEST(SipAddressField, ContactTakesExpiresAndQ) {
     EXPECT_FLOAT_EQ(contact.q, 0.5f);
     EXPECT_TRUE(contact.getParameters().empty());
     EXPECT_EQ(contact.toString(), "<sip:a@b;transport=tcp>;expires=3600;q=0.5");
+    // q=0 is the lowest preference, not its absence, and is kept.
+    const SipContact last = parsed<SipContact>("<sip:a@b>;q=0.000");
+    EXPECT_FLOAT_EQ(last.q, 0.0f);
+    EXPECT_EQ(last.toString(), "<sip:a@b>;q=0");
+    EXPECT_LT(parsed<SipContact>("<sip:a@b>").q, 0.0f);
 }
 
 TEST(SipAddressField, WildcardContactIsExactlyAStar) {
@@ -131,7 +136,10 @@ TEST(SipAddressField, OutOfRangeContactNumbersFail) {
     EXPECT_EQ(parseFailure("<sip:a@b>;expires=-1", filled), "(0) invalid address field, invalid expires");
     EXPECT_EQ(parseFailure("<sip:a@b>;q=1.5", filled), "(0) invalid address field, invalid q value");
     EXPECT_EQ(parseFailure("<sip:a@b>;q=0.1234", filled), "(0) invalid address field, invalid q value");
-    EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires=2147483647").expires, 2147483647);
+    // Delta-seconds reach 2**32-1 (RFC 3261 section 20.19), beyond a signed 32-bit value.
+    EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires=4294967295").expires, 4294967295);
+    EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires=4294967295").toString(), "<sip:a@b>;expires=4294967295");
+    EXPECT_EQ(parseFailure("<sip:a@b>;expires=4294967296", filled), "(0) invalid address field, invalid expires");
     EXPECT_EQ(parsed<SipContact>("<sip:a@b>;expires;q").expires, -1);
 }
 

@@ -37,6 +37,18 @@ TEST(SipContactList, QuotedCommasAndUserPartCommasDoNotSplit) {
     EXPECT_EQ(contacts[0].address.displayName, "\"Watson, Thomas\"");
 }
 
+TEST(SipContactList, CommaBeforeTheNextUriSplitsEvenWithoutLws) {
+    // The look-ahead from the first comma reaches the "@" of the next URI; the scheme after the
+    // comma shows that the comma separates two contacts.
+    const std::vector<std::string_view> values = {"sip:192.0.2.1,sip:bob@192.0.2.2,SIPS:c,d@h,tel:+1"};
+    std::vector<SipContact> contacts;
+    ASSERT_TRUE(readContacts(values, contacts, SipContactOptions{}));
+    ASSERT_EQ(contacts.size(), 4u);
+    EXPECT_EQ(contacts[0].address.uri.hostPort.host, "192.0.2.1");
+    EXPECT_EQ(users(contacts), (std::vector<std::string>{"", "bob", "c,d", ""}));
+    EXPECT_EQ(contacts[3].address.uri.opaque, "+1");
+}
+
 TEST(SipContactList, SipOnlySkipsOtherSchemesButTheyCountAsRead) {
     std::vector<SipContact> contacts;
     const std::vector<std::string> others = {"<mailto:a@b>, *"};

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "SipCorpus.h"
 #include "kel_sip/syntax/SipDigestChallenge.h"
 #include "kel_sip/syntax/SipDigestHash.h"
 #include "kel_sip/syntax/SipDigestResponse.h"
@@ -98,7 +99,7 @@ TEST(SipDigestResponse, DigestEqualsIndependentComputation) {
         EXPECT_EQ(SipDigestResponse::digest(input), f[12]) << f[0];
         ++count;
     }
-    EXPECT_EQ(count, 11);
+    EXPECT_EQ(count, 17);
 }
 
 TEST(SipDigestChallenge, ReadsEveryField) {
@@ -236,6 +237,21 @@ TEST(SipDigestResponse, AuthorizeWithQopSignsWithFreshCnonce) {
     SipDigestResponse second;
     second.authorize(challenge, "alice", "secret", "REGISTER", uri, 0x10, body, false);
     EXPECT_NE(second.cnonce, first.cnonce);
+}
+
+TEST(SipDigestResponse, DigestUriIsTheRequestUriAsSent) {
+    // With the start line escaped, the server compares the digest-uri with the escaped form.
+    kel_sip::test::SwitchScope scope;
+    scope.set(kel_sip::SipSwitch::EscapeRequestURI);
+    SipDigestChallenge challenge;
+    parseText(challenge, "Digest realm=\"example.com\", nonce=\"3d2f0d8c\"");
+    SipDigestResponse response;
+    response.authorize(challenge, "alice", "secret", "INVITE", uriOf("sip:bob smith@example.com"), 1, "", false);
+    EXPECT_EQ(response.uri, "sip:bob%20smith@example.com");
+    // The same credentials as for the URI received already escaped: the hash covers the escape.
+    SipDigestResponse escaped;
+    escaped.authorize(challenge, "alice", "secret", "INVITE", uriOf("sip:bob%20smith@example.com"), 1, "", false);
+    EXPECT_EQ(response.response, escaped.response);
 }
 
 TEST(SipDigestResponse, AuthorizeWithoutQopUsesTheTwoPartDigest) {

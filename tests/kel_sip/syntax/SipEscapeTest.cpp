@@ -29,9 +29,14 @@ TEST(SipEscape, NulAndHighBytesAreEscapedUpperCase) {
     EXPECT_EQ(escaped(std::string("a\0\xff\x7f", 4), SipEscapeSet::User), "a%00%FF%7F");
 }
 
-TEST(SipEscape, ExistingUpperCaseEscapesStayLowerCaseOnesAreEscapedAgain) {
-    EXPECT_EQ(escaped("%41%4a%", SipEscapeSet::User), "%41%254a%25");
+TEST(SipEscape, EscapesOfEitherCaseStayOnOutputAndAreDecodedOnInput) {
+    // "%3b" is the escape "%3B" (RFC 3986 section 2.1); escaping it again would name another user.
+    EXPECT_EQ(escaped("%41%4a%3b%", SipEscapeSet::User), "%41%4a%3b%25");
     EXPECT_EQ(escaped("%4", SipEscapeSet::User), "%254");
+    EXPECT_EQ(escaped("%4g", SipEscapeSet::User), "%254g");
+    std::string lower = "al%3bice%2F%4";
+    kel_sip::unescape(lower);
+    EXPECT_EQ(lower, "al;ice/%4");
 }
 
 TEST(SipEscape, UnescapeIsTheInverseForUpperCaseEscapes) {

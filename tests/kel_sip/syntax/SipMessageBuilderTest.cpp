@@ -79,6 +79,17 @@ TEST(SipMessageBuilder, NonSuccessAckKeepsTheRoutesOfTheInvite) {
     copy.recordRoutes = copy.routes;
     ASSERT_TRUE(copy.makeAck());
     EXPECT_EQ(copy.toString(), expected);
+
+    // Route values held as raw text stay too, as makeRequestFrom copies them.
+    SipMessageExt raw = invite;
+    raw.routes.clear();
+    raw.addHeader("Route", "<sip:proxy1.example.com;lr>");
+    raw.addHeader("Supported", "timer");
+    ASSERT_TRUE(raw.makeAck());
+    const std::string* route = raw.getHeader(SipHeader::Route, Position::First);
+    ASSERT_NE(route, nullptr);
+    EXPECT_EQ(*route, "<sip:proxy1.example.com;lr>");
+    EXPECT_FALSE(raw.hasHeader(SipHeader::Supported));
 }
 
 TEST(SipMessageBuilder, MakeAckAndMakeRequestFromRefuseResponses) {
@@ -182,6 +193,17 @@ TEST(SipMessageBuilder, ResponseCopiesViasDialogFieldsAndTransportIds) {
     EXPECT_EQ(response->connectionId, 4);
     EXPECT_TRUE(request.createResponse(180, "Ringing", false)->peer.empty());
     EXPECT_EQ(request.createResponse(180, "Ringing", false)->transportId, 0);
+}
+
+TEST(SipMessageBuilder, TryingCarriesTheTimestampOfTheRequest) {
+    // RFC 3261 section 8.2.6.1.
+    SipMessageExt request = parsed(inviteWithRoutes());
+    request.addHeader("Timestamp", "54.2 0.1");
+    auto trying = request.createResponse(100, nullptr, false);
+    const std::string* stamp = trying->getHeader(SipHeader::Timestamp, Position::First);
+    ASSERT_NE(stamp, nullptr);
+    EXPECT_EQ(*stamp, "54.2 0.1");
+    EXPECT_FALSE(request.createResponse(180, nullptr, false)->hasHeader(SipHeader::Timestamp));
 }
 
 TEST(SipMessageBuilder, CreateRequestSetsFieldsAndContact) {

@@ -107,6 +107,21 @@ TEST(SipMessageParse, BadViaElementIsLeftOutAndTheFirstKept) {
     EXPECT_EQ(message.callId, "c1");
 }
 
+TEST(SipMessageParse, QuotedCommaInAViaParameterSplitsNoVia) {
+    SipMessageExt message;
+    std::string reason;
+    const std::string text = withHead("OPTIONS sip:b@y SIP/2.0", {"Via: SIP/2.0/TCP h2;branch=z9hG4bK2;x=\"a, b\", SIP/2.0/UDP h3"});
+    ASSERT_TRUE(message.parse(text.data(), static_cast<int>(text.size()), reason)) << reason;
+    ASSERT_EQ(message.vias.size(), 3u);
+    ASSERT_NE(message.vias[1].findParameter("x"), nullptr);
+    EXPECT_EQ(message.vias[1].findParameter("x")->value, "\"a, b\"");
+    EXPECT_EQ(message.vias[2].getSentBy().host, "h3");
+    // A quote outside a parameter value is no token byte and fails the Via.
+    const std::string stray = withHead("OPTIONS sip:b@y SIP/2.0", {"Via: S\"IP/2.0/UDP h2;branch=z9hG4bK2, SIP/2.0/UDP h3"});
+    EXPECT_FALSE(message.parse(stray.data(), static_cast<int>(stray.size()), reason));
+    EXPECT_EQ(reason.rfind("invalid Via, (", 0), 0u) << reason;
+}
+
 TEST(SipMessageParse, HeaderErrorsCarryTheirWrappersAndLinesWithoutColonAreSkipped) {
     EXPECT_EQ(parseFailure(withHead("OPTIONS sip:b@y SIP/2.0", {"Route: <sip:p1;lr>, <nocolon>"})).rfind(
                   "invalid Route, (", 0),

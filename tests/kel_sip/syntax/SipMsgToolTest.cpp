@@ -104,6 +104,10 @@ TEST(SipMsgTool, VerdictPerFileFollowsWhatTheUdpTransportDoes) {
         {"scheme", "OPTIONS http://example.org/ SIP/2.0\r\n" + via + dialog + "CSeq: 1 OPTIONS\r\n\r\n",
          "\t416\tinvalid RequestURI"},
         {"noVia", "OPTIONS sip:b@y SIP/2.0\r\n" + dialog + "CSeq: x OPTIONS\r\n\r\n", "\tdrop\tinvalid CSeq"},
+        // An ACK is never answered, however broken.
+        {"badAck", "ACK sip:b@y SIP/3.0\r\n" + via + dialog + "CSeq: 1 ACK\r\n\r\n", "\tdrop\tinvalid SIP Version"},
+        {"unparsedAck", "ACK sip:b@y SIP/2.0\r\n" + via + dialog + "CSeq: 1 ACK\r\nMax-Forwards: x\r\n\r\n",
+         "\tdrop\tinvalid Max-Forwards"},
         {"response", "SIP/2.0 200 OK\r\n" + via + dialog + "CSeq: 1 OPTIONS\r\nContent-Length: 9\r\n\r\n",
          "\tdrop\tcontent data length too short"},
         {"junk", std::string("\x16\x03\x01\x02\x00\r\n\r\n", 9), "\tdrop\tinvalid first line"},

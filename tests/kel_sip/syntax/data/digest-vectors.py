@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes digest-vectors.txt: request digests (RFC 2617 section 3.2.2) computed with Python's
+"""Writes digest-vectors.txt: request digests (RFC 2617 section 3.2.2, RFC 7616) computed with Python's
 hashlib, independently of the C++ code they check. Run from this folder:
     python3 digest-vectors.py > digest-vectors.txt
 Columns, separated by tabs: name, username, password, method, uri, realm, algorithm, qop, nonce,
@@ -33,18 +33,41 @@ VECTORS = [
      "", "b5e4a9a6f0c2", 0, "", b""),
     ("extension-method-auth", "alice", "secret", "PING", "sip:bob@example.com", "example.com", "", "auth",
      "aa", 0xffffffff, "bb", b""),
+    # RFC 7616 section 3.9.1, whose responses are 8ca523f5... (MD5) and 753927fa... (SHA-256).
+    ("rfc7616-md5", "Mufasa", "Circle of Life", "GET", "/dir/index.html", "http-auth@example.org", "MD5",
+     "auth", "7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v", 1,
+     "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", b""),
+    ("rfc7616-sha256", "Mufasa", "Circle of Life", "GET", "/dir/index.html", "http-auth@example.org",
+     "SHA-256", "auth", "7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v", 1,
+     "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", b""),
+    ("register-sha256sess-authint", "alice", "secret", "REGISTER", "sip:example.com", "example.com",
+     "sha-256-sess", "auth-int", "0123456789abcdef", 2, "abcdef", SDP_BODY),
+    ("invite-sha512-256-auth", "alice", "secret", "INVITE", "sip:bob@example.com", "example.com",
+     "SHA-512-256", "auth", "b5e4a9a6f0c2", 1, "9d8c7b6a", b""),
+    ("invite-sha256-noqop", "alice", "secret", "INVITE", "sip:bob@example.com", "example.com", "SHA-256", "",
+     "3d2f0d8c", 0, "", b""),
+    ("unknown-algorithm-is-md5", "alice", "secret", "INVITE", "sip:bob@example.com", "example.com",
+     "AKAv1-MD5", "auth", "3d2f0d8c", 1, "c0ffee", b""),
 ]
 
-
-def h(data):
-    if isinstance(data, str):
-        data = data.encode()
-    return hashlib.md5(data).hexdigest()
+# RFC 7616 section 6.1; any other name hashes with MD5.
+HASHES = {"sha-256": "sha256", "sha-512-256": "sha512_256"}
 
 
 def response(user, password, method, uri, realm, algorithm, qop, nonce, nc, cnonce, body):
+    base = algorithm.lower()
+    session = base.endswith("-sess") and base[:-5] in ("md5", "sha-256", "sha-512-256")
+    if session:
+        base = base[:-5]
+    name = HASHES.get(base, "md5")
+
+    def h(data):
+        if isinstance(data, str):
+            data = data.encode()
+        return hashlib.new(name, data).hexdigest()
+
     ha1 = h(f"{user}:{realm}:{password}")
-    if algorithm.lower() == "md5-sess":
+    if session:
         ha1 = h(f"{ha1}:{nonce}:{cnonce}")
     a2 = f"{method}:{uri}"
     if qop.lower() == "auth-int":
