@@ -1,6 +1,5 @@
 #include "kel_sip/transaction/INVITEServerTransaction.h"
 
-#include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_util/Log.h"
 
@@ -44,13 +43,8 @@ bool INVITEServerTransaction::onReceiveRequest(SipMessageSlot& request) {
 
 bool INVITEServerTransaction::onFirstInvite(SipMessageSlot& request) {
     keepSource(*request);
-    // RFC 3261 section 17.2.1: 100 Trying at once, so that the client stops retransmitting;
-    // it carries the request's Timestamp back for the client's round-trip estimate (8.2.6.1).
-    SipMessageSlot trying = request->createResponse(100, nullptr, false);
-    if (const std::string* timestamp = request->getHeader(SipHeader::Timestamp, SipMessageExt::Position::First)) {
-        trying->addHeader(SipHeader::Timestamp, *timestamp);
-    }
-    if (!sendAndKeep(std::move(trying))) return false;
+    // RFC 3261 section 17.2.1: 100 Trying at once, so that the client stops retransmitting.
+    if (!sendAndKeep(request->createResponse(100, nullptr, false))) return false;
     state_ = kStateProceeding;
     return notifyTU(SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST, request);
 }

@@ -39,6 +39,7 @@ TEST(INVITEServerTransaction, AnswersTryingAndPassesTheInviteOn) {
     std::string text;
     trying.print(text);
     EXPECT_NE(text.find("\r\nTimestamp: 54.21\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Timestamp"), text.rfind("Timestamp")) << text;  // once, not twice
     ASSERT_EQ(h.world.notificationTypes(), std::vector<int>{SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST});
     EXPECT_EQ(h.world.notifications[0].message->getMethodName(), "INVITE");
     EXPECT_EQ(h.world.notifications[0].transactionId, 7);
