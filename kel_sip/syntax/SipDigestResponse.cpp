@@ -91,6 +91,7 @@ std::string chooseQop(const std::vector<std::string>& offered, bool preferAuthIn
 struct DigestAlgorithm {
     SipDigestHashKind hash = SipDigestHashKind::Md5;
     bool session = false;
+    bool known = true;
 };
 
 DigestAlgorithm digestAlgorithm(std::string_view name) {
@@ -102,8 +103,9 @@ DigestAlgorithm digestAlgorithm(std::string_view name) {
         result.hash = SipDigestHashKind::Sha256;
     } else if (equalsIgnoreCase(base, "SHA-512-256")) {
         result.hash = SipDigestHashKind::Sha512_256;
-    } else if (!equalsIgnoreCase(base, "MD5")) {
+    } else if (!name.empty() && !equalsIgnoreCase(base, "MD5")) {
         result.session = false;
+        result.known = false;
     }
     return result;
 }
@@ -121,6 +123,8 @@ std::string joined(std::initializer_list<std::string_view> parts) {
 }
 
 }  // namespace
+
+bool SipDigestResponse::computesAlgorithm(std::string_view name) { return digestAlgorithm(name).known; }
 
 bool SipDigestResponse::empty() const {
     return username.empty() && realm.empty() && nonce.empty() && uri.empty() && response.empty() &&

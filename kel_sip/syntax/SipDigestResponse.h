@@ -54,6 +54,10 @@ public:
     // H(H(A1) ":" nonce ":" nc ":" cnonce ":" qop ":" H(A2)) with qop "auth" or "auth-int",
     // else H(H(A1) ":" nonce ":" H(A2)); nc is written "%08x".
     static std::string digest(const SipDigestInput& input);
+    // Whether digest hashes with the algorithm of that name: none, MD5, SHA-256 or
+    // SHA-512-256, each also as "-sess" (RFC 7616 section 6.1). Other names are hashed with
+    // MD5, which the server can only refuse.
+    static bool computesAlgorithm(std::string_view name);
 
     std::string username;
     std::string realm;

@@ -24,12 +24,6 @@ struct ChallengeKind {
 constexpr ChallengeKind kWww{&AuthenticateData::www, SipHeader::WwwAuthenticate, SipHeader::Authorization};
 constexpr ChallengeKind kProxy{&AuthenticateData::proxy, SipHeader::ProxyAuthenticate, SipHeader::ProxyAuthorization};
 
-// The digests SipDigestResponse computes: MD5 and MD5-sess (RFC 2617; MD5 when absent).
-bool isComputable(const SipDigestChallenge& challenge) {
-    return challenge.algorithm.empty() || kel_util::equalsIgnoreCase(challenge.algorithm, "MD5") ||
-           kel_util::equalsIgnoreCase(challenge.algorithm, "MD5-sess");
-}
-
 // Parses the values of kind into challenge: the first Digest challenge whose algorithm this
 // side computes, for a server offers one challenge per algorithm, its preferred (say SHA-256,
 // RFC 8760 section 2.4) first; else the first one that parses. False when none parses.
@@ -46,7 +40,7 @@ bool parseChallenge(const SipMessage& message, int kind, SipDigestChallenge& cha
             continue;
         }
         if (candidate.empty()) continue;
-        if (isComputable(candidate)) {
+        if (SipDigestResponse::computesAlgorithm(candidate.algorithm)) {
             challenge = std::move(candidate);
             return true;
         }

@@ -37,7 +37,7 @@ std::string pythonDigest(const SipDigestResponse& credentials, std::string_view 
     command += " " + std::to_string(credentials.nonceCount);
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) return "popen failed";
-    char line[64] = {};
+    char line[160] = {};
     if (std::fgets(line, sizeof line, pipe.get()) == nullptr) return "no output";
     std::string digest(line);
     while (!digest.empty() && (digest.back() == '\n' || digest.back() == '\r')) digest.pop_back();
@@ -158,12 +158,14 @@ TEST_F(AuthenticateDataTest, AnswersTheFirstChallengeOfAnAlgorithmItComputes) {
     // A server lists one challenge per algorithm, its preferred first (RFC 8760 section 2.4).
     auto response = challenge(*original, 401, "Basic realm=\"example.com\"");
     response->addHeader(SipHeader::WwwAuthenticate,
+                        "Digest realm=\"example.com\", nonce=\"a1\", algorithm=AKAv1-MD5, qop=\"auth\"");
+    response->addHeader(SipHeader::WwwAuthenticate,
                         "Digest realm=\"example.com\", nonce=\"s1\", algorithm=SHA-256, qop=\"auth\"");
     response->addHeader(SipHeader::WwwAuthenticate, digestChallenge("example.com", "m1"));
     ASSERT_TRUE(data.captureChallenge(*response));
     auto request = signedRequest();
-    expectCredentials(*request, SipHeader::Authorization, "m1", 1);
-    EXPECT_EQ(credentialsOf(*request, SipHeader::Authorization).algorithm, "MD5");
+    expectCredentials(*request, SipHeader::Authorization, "s1", 1);
+    EXPECT_EQ(credentialsOf(*request, SipHeader::Authorization).algorithm, "SHA-256");
 }
 
 TEST_F(AuthenticateDataTest, BrokenOrMissingChallengeClearsTheOneHeld) {
