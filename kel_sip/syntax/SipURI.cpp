@@ -303,7 +303,7 @@ bool SipURI::equals(const SipURI& other) const {
 
 SipURI::Target SipURI::target() const {
     Target result;
-    result.host = maddr.empty() ? hostPort.host : maddr;
+    result.host = maddr.empty() ? hostPort.host : std::string(bareHost(maddr));
     result.transportType = transportType();
     result.port = hostPort.port > 0 ? hostPort.port : defaultPort(result.transportType);
     return result;

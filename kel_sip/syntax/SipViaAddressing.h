@@ -8,7 +8,7 @@
 namespace kel_sip {
 
 // The address a response to the request with this top Via goes to: the maddr host when
-// present, else the received host (or the sent-by host); the port is the rport value when
+// present, else the received host (or the sent-by host), an IPv6 one without brackets; the port is the rport value when
 // set, else the sent-by port, else the default port of the Via's transport (5060, 5061 for
 // TLS). With maddr, rport and received do not count (RFC 3261 section 18.2.2). Empty when the
 // Via names no host.

@@ -22,6 +22,9 @@ TEST(SipResponseDestination, FollowsMaddrReceivedRportAndDefaultPorts) {
         // maddr wins over received and rport (RFC 3261 section 18.2.2).
         {"SIP/2.0/UDP 10.0.0.1:5070;maddr=239.1.1.1;received=192.0.2.1;rport=4000", {"239.1.1.1", 5070}},
         {"SIP/2.0/TLS [2001:db8::1];received=2001:db8::2", {"2001:db8::2", 5061}},
+        // An IPv6 maddr is a bracketed reference; received is sent bracketed too.
+        {"SIP/2.0/UDP [2001:db8::1];received=[2001:db8::2];rport=7", {"2001:db8::2", 7}},
+        {"SIP/2.0/UDP [2001:db8::1];maddr=[ff02::1]", {"ff02::1", 5060}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(responseDestination(parsedValue<SipVia>(c.via)), c.expected) << c.via;
