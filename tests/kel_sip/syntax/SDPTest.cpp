@@ -119,6 +119,8 @@ TEST(SDPParse, MalformedFieldsFailTheParse) {
         "o=- 1 1 IN IP4\r\n",                        // no address
         "o=- 1x 1 IN IP4 10.0.0.1\r\n",              // session id not decimal
         "o=- 99999999999999999999 1 IN IP4 h\r\n",   // session id beyond 64 bits
+        "o=- 18446744073709551616 1 IN IP4 h\r\n",   // 2**64
+        "o=- 1 1+ IN IP4 h\r\n",                     // version not decimal
         "c=IN IP4\r\n",                              // no address
         "b=AS:\r\n",                                 // colon and nothing after it
         "a=sendrecv:\r\n",                           // likewise
@@ -149,6 +151,10 @@ TEST(SDPParse, NumbersAtTheEdgeOfTheirRangeAreKept) {
     EXPECT_EQ(sdp.media.at(0).media.port, 65535);
     EXPECT_EQ(sdp.media.at(0).media.numberOfPorts, 65535);
     EXPECT_EQ(sdp.media.at(0).media.formats, std::vector<int>{127});
+    // An NTP timestamp as session id and version uses all 64 bits.
+    ASSERT_TRUE(parse(sdp, "v=0\r\no=- 18446744073709551615 16045481011765428224 IN IP4 h\r\ns=-\r\n"));
+    EXPECT_EQ(sdp.origin.sessionId, UINT64_MAX);
+    EXPECT_EQ(sdp.toString(), "v=0\r\no=- 18446744073709551615 16045481011765428224 IN IP4 h\r\ns=-\r\n");
 }
 
 TEST(SDPParse, FormatsOfOtherProtocolsThanRtpAreTokens) {
