@@ -65,8 +65,9 @@ TEST(SDPCorpus, OfferFieldsAreRead) {
     const SDPMediaDescription& audio = sdp.media[0];
     EXPECT_EQ(audio.media.port, 10380);
     EXPECT_EQ(audio.media.formats, (std::vector<int>{96, 0, 8, 101}));
-    EXPECT_EQ(audio.bandwidth.name, "AS");
-    EXPECT_EQ(audio.bandwidth.value, "64");
+    ASSERT_EQ(audio.bandwidth.size(), 1u);
+    EXPECT_EQ(audio.bandwidth[0].name, "AS");
+    EXPECT_EQ(audio.bandwidth[0].value, "64");
     EXPECT_EQ(audio.attributes.size(), 11u);
     EXPECT_EQ(audio.telephoneEventPayload(), 101);
     EXPECT_EQ(sdp.media[1].telephoneEventPayload(), -1);
@@ -181,7 +182,9 @@ TEST(SDPParse, FormatsOfOtherProtocolsThanRtpAreTokens) {
 }
 
 TEST(SDPPrint, BandwidthAndAttributesPrintBackUnchanged) {
-    const std::string text = minimalHead + "m=audio 6000 RTP/AVP 0\r\nb=AS:64\r\na=sendrecv\r\na=ptime:20\r\n";
+    // Several b= lines are kept in their order: AS with the RTCP limits RS and RR.
+    const std::string text = minimalHead + "m=audio 6000 RTP/AVP 0\r\nb=AS:64\r\nb=RS:0\r\nb=RR:0\r\n"
+                                           "a=sendrecv\r\na=ptime:20\r\n";
     SDP sdp;
     ASSERT_TRUE(parse(sdp, text));
     const SDPMediaDescription& audio = sdp.media.at(0);
@@ -226,7 +229,7 @@ TEST(SDPPrint, SessionLinesFollowRfc4566Order) {
     sdp.timeZones.zones.push_back({2882844526u, -3600});
     sdp.timeZones.zones.push_back({2898848070u, 0});
     sdp.connection.networkType = "IN";
-    sdp.bandwidth = {"CT", "128"};
+    sdp.bandwidth = {{"CT", "128"}};
     EXPECT_EQ(sdp.toString(),
               "v=0\r\no=- 0 0 IN IP4 h\r\ns=\r\ni=info\r\nu=http://example.com/\r\ne=a@example.com\r\n"
               "p=+1 555\r\nc=IN  \r\nb=CT:128\r\nt=0 0\r\nz=2882844526 -3600 2898848070 0\r\n"
@@ -365,7 +368,7 @@ TEST(SDPMediaDescription, EqualityCoversEveryLineButTheOwnPreconditions) {
     other.connection.address = "10.0.0.2";
     EXPECT_NE(other, original);
     other = original;
-    other.bandwidth.value = "65";
+    other.bandwidth.emplace_back("TIAS", "64000");
     EXPECT_NE(other, original);
     other = original;
     other.key.name = "prompt";
