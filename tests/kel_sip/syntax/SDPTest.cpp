@@ -205,12 +205,18 @@ TEST(SDPPrint, PortCountIsPrintedOnlyAboveOne) {
 
 TEST(SDPPrint, RepeatTimesAreReadWithUnitsAndPrintedInSeconds) {
     SDP sdp;
-    ASSERT_TRUE(parse(sdp, "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=7d 1h 0 25h\r\n"));
-    const auto& repeat = sdp.times.at(0).repeatTime;
-    EXPECT_EQ(repeat.interval, 604800u);
-    EXPECT_EQ(repeat.duration, 3600u);
-    EXPECT_EQ(repeat.offsets, (std::vector<std::uint64_t>{0, 90000}));
-    EXPECT_EQ(sdp.toString(), "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=604800 3600 0 90000\r\n");
+    // A second r= line for the same t= line is a second repeat time, not dropped.
+    ASSERT_TRUE(parse(sdp, "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=7d 1h 0 25h\r\n"
+                           "r=7d 2h 3d\r\nt=0 0\r\n"));
+    const auto& repeats = sdp.times.at(0).repeatTimes;
+    ASSERT_EQ(repeats.size(), 2u);
+    EXPECT_EQ(repeats[0].interval, 604800u);
+    EXPECT_EQ(repeats[0].duration, 3600u);
+    EXPECT_EQ(repeats[0].offsets, (std::vector<std::uint64_t>{0, 90000}));
+    EXPECT_EQ(repeats[1].offsets, (std::vector<std::uint64_t>{259200}));
+    EXPECT_TRUE(sdp.times.at(1).repeatTimes.empty());
+    EXPECT_EQ(sdp.toString(), "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=604800 3600 0 90000\r\n"
+                              "r=604800 7200 259200\r\nt=0 0\r\n");
 }
 
 TEST(SDPPrint, SessionLinesFollowRfc4566Order) {
