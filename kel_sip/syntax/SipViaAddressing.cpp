@@ -26,7 +26,10 @@ bool stampReceived(SipVia& topVia, const SipPeerAddress& source) {
     // The source host is numeric, so a sent-by name never equals it and always gets one.
     const bool sameHost = topVia.getSentBy().equals(SipHostPort(source.host, topVia.getSentBy().port), kTransportUDP);
     if (rportRequested) topVia.setRport(source.port);
-    if (rportRequested || !sameHost) topVia.setReceived(source.host);
+    // A received the sender wrote itself would steer the response to any address it names; it
+    // is replaced by the source, as a proxy on the path would have done.
+    const bool foreignReceived = !topVia.getReceived().empty();
+    if (rportRequested || !sameHost || foreignReceived) topVia.setReceived(source.host);
     return true;
 }
 

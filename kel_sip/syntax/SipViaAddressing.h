@@ -17,7 +17,8 @@ SipPeerAddress responseDestination(const SipVia& topVia);
 // Records the source of a received request in its top Via: "received" is added when the
 // sent-by host is not the source address (a name, or another address), and always when the
 // Via asks for rport (the parameter without a value), whose value then becomes the source
-// port. False, with the Via unchanged, when the source is empty.
+// port; a received the sender wrote is replaced by the source. False, with the Via unchanged,
+// when the source is empty.
 bool stampReceived(SipVia& topVia, const SipPeerAddress& source);
 
 }  // namespace kel_sip

@@ -41,6 +41,11 @@ TEST(SipStampReceived, AddsReceivedWhenSourceDiffersAndFillsRequestedRport) {
     ASSERT_TRUE(stampReceived(same, {"192.0.2.1", 5060}));
     EXPECT_EQ(same.getReceived(), "");
 
+    // A received written by the sender itself must not choose where the response goes.
+    SipVia steered = parsedValue<SipVia>("SIP/2.0/UDP 192.0.2.1:5060;received=203.0.113.9;branch=z9hG4bK1");
+    ASSERT_TRUE(stampReceived(steered, {"192.0.2.1", 5060}));
+    EXPECT_EQ(responseDestination(steered), (SipPeerAddress{"192.0.2.1", 5060}));
+
     // The same address written another way is the same host.
     SipVia v6 = parsedValue<SipVia>("SIP/2.0/UDP [2001:db8:0::1]:5060;branch=z9hG4bK1");
     ASSERT_TRUE(stampReceived(v6, {"2001:db8::1", 5060}));
