@@ -96,12 +96,10 @@ bool SDP::readSessionLine(LineReader& reader) {
 bool SDP::readTimeDescription(LineReader& reader) {
     SDPTimeDescription description;
     if (!description.time.parse(reader.text())) return false;
-    const LineReader::Status status = reader.next();
-    if (status == LineReader::Status::Line && reader.type() == 'r') {
-        if (!description.repeatTime.parse(reader.text())) return false;
-    } else {
-        reader.unread();
+    while (reader.next() == LineReader::Status::Line && reader.type() == 'r') {
+        if (!description.repeatTimes.emplace_back().parse(reader.text())) return false;
     }
+    reader.unread();
     times.push_back(std::move(description));
     return true;
 }

@@ -18,9 +18,12 @@ SDPDescriptionFields::LineResult SDPDescriptionFields::parseLine(char type, std:
         case 'c':
             valid = connection.parse(text);
             break;
-        case 'b':
-            valid = bandwidth.parse(text);
+        case 'b': {
+            SDPAttribute line;
+            valid = line.parse(text);
+            if (valid) bandwidth.push_back(std::move(line));
             break;
+        }
         case 'k':
             valid = key.parse(text);
             break;
@@ -38,7 +41,9 @@ SDPDescriptionFields::LineResult SDPDescriptionFields::parseLine(char type, std:
 
 void SDPDescriptionFields::printConnectionAndBandwidth(std::string& out) const {
     if (connection.isSet()) sdp_text::appendPartLine(out, "c=", connection);
-    if (bandwidth.isSet()) sdp_text::appendPartLine(out, "b=", bandwidth);
+    for (const SDPAttribute& line : bandwidth) {
+        if (line.isSet()) sdp_text::appendPartLine(out, "b=", line);
+    }
 }
 
 void SDPDescriptionFields::printKeyAndAttributes(std::string& out, bool skipPreconditions) const {

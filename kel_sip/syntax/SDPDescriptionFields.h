@@ -15,13 +15,15 @@ public:
     enum class LineResult { Taken, Malformed, NotMine };
 
     // Reads an "i", "c", "b", "k" or "a" line (text is what follows "="); a repeated
-    // "i", "c", "b" or "k" line replaces the earlier one, attributes are appended.
+    // "i", "c" or "k" line replaces the earlier one, "b" lines and attributes are appended.
     // Any other type is NotMine.
     LineResult parseLine(char type, std::string_view text);
 
     std::string information;
     SDPConnection connection;
-    SDPAttribute bandwidth;
+    // One per "b=" line: a description may carry several (RFC 4566 section 5.8), such as
+    // AS beside the RTCP RS and RR limits of RFC 3556 or TIAS of RFC 3890.
+    std::vector<SDPAttribute> bandwidth;
     SDPAttribute key;
     std::vector<SDPAttribute> attributes;
 
@@ -35,7 +37,7 @@ protected:
 
     bool operator==(const SDPDescriptionFields&) const = default;
 
-    // "c=" and "b=" lines when set.
+    // The "c=" line when set, then the "b=" lines.
     void printConnectionAndBandwidth(std::string& out) const;
     // "k=" when set, then the attributes as "a=" lines; with skipPreconditions the RFC 3312
     // status attributes ("des", "curr", "conf") are left out.

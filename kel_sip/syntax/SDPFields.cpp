@@ -28,8 +28,8 @@ bool SDPOrigin::parse(std::string_view text) {
     clear();
     auto fields = sdp_text::tokenizerOf(text);
     const auto user = nextField(fields);
-    const bool numbers = user && parseNumber(nextField(fields), 0, INT64_MAX, sessionId) &&
-                         parseNumber(nextField(fields), 0, INT64_MAX, sessionVersion);
+    const bool numbers = user && sdp_text::parseUnsigned64(nextField(fields), sessionId) &&
+                         sdp_text::parseUnsigned64(nextField(fields), sessionVersion);
     // The rest is the same nettype, addrtype and address as a "c=" line.
     const auto rest = numbers ? restOf(fields) : std::nullopt;
     SDPConnection location;

@@ -36,6 +36,21 @@ bool parseNumber(std::optional<std::string_view> text, std::int64_t min, std::in
     return true;
 }
 
+// A decimal of up to 2**64-1 into out, as a session id or version may be: RFC 4566 section 5.2
+// suggests an NTP timestamp, whose 64 bits go beyond the signed range. All but the last digit
+// go through the checked conversion, the last digit is added with an overflow check.
+inline bool parseUnsigned64(std::optional<std::string_view> text, std::uint64_t& out) {
+    if (!text || text->empty()) return false;
+    const char last = text->back();
+    if (last < '0' || last > '9') return false;
+    const auto digit = static_cast<std::uint64_t>(last - '0');
+    std::uint64_t head = 0;
+    if (text->size() > 1 && !parseNumber(text->substr(0, text->size() - 1), 0, INT64_MAX, head)) return false;
+    if (head > (UINT64_MAX - digit) / 10) return false;
+    out = head * 10 + digit;
+    return true;
+}
+
 // Appends prefix ("i=", "a=", ...), text and CR LF.
 inline void appendLine(std::string& out, const char* prefix, std::string_view text) {
     out += prefix;

@@ -94,10 +94,9 @@ void SDPTimeDescription::print(std::string& out) const {
     out += "t=";
     time.print(out);
     out += "\r\n";
-    if (!repeatTime.isSet()) return;
-    out += "r=";
-    repeatTime.print(out);
-    out += "\r\n";
+    for (const SDPRepeatTime& repeatTime : repeatTimes) {
+        if (repeatTime.isSet()) sdp_text::appendPartLine(out, "r=", repeatTime);
+    }
 }
 
 void SDPTimeZoneList::print(std::string& out) const {

@@ -46,17 +46,18 @@ public:
     std::vector<std::uint64_t> offsets;
 };
 
-// One "t=" line with its optional "r=" line.
+// One "t=" line with its "r=" lines, of which there may be several (RFC 4566 section 5.10:
+// a weekly session at two times of the week needs two).
 class SDPTimeDescription {
 public:
-    // Appends the "t=" line and, when set, the "r=" line, each ended by CR LF.
+    // Appends the "t=" line and each set "r=" line, each ended by CR LF.
     void print(std::string& out) const;
     void clear() { *this = SDPTimeDescription(); }
 
     bool operator==(const SDPTimeDescription&) const = default;
 
     SDPTime time;
-    SDPRepeatTime repeatTime;
+    std::vector<SDPRepeatTime> repeatTimes;
 };
 
 // One adjustment of "z=": from adjustmentTime on, add offset (which may be negative).

@@ -125,4 +125,9 @@ bool SipHostPort::equals(const SipHostPort& other, int transportType) const {
     return literalAddress(host, mine) && literalAddress(other.host, theirs) && mine == theirs;
 }
 
+std::string_view bareHost(std::string_view host) {
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+    return host;
+}
+
 }  // namespace kel_sip

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "kel_sip/syntax/SipParam.h"
 
@@ -35,5 +36,10 @@ public:
 private:
     void parseText(std::string_view text);
 };
+
+// A host as the transport takes it: an IPv6 reference "[v6]" without its brackets, any other
+// text unchanged. maddr holds a host (RFC 3261 section 25.1), so an IPv6 maddr comes bracketed,
+// and peers send received bracketed too (RFC 5118 section 4.5).
+std::string_view bareHost(std::string_view host);
 
 }  // namespace kel_sip

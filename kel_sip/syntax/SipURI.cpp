@@ -101,7 +101,7 @@ void SipURI::Headers::print(std::string& out, bool escapeText) const {
 
 bool SipURI::empty() const {
     return scheme.empty() && userInfo.empty() && hostPort.empty() && transportParam.empty() && userParam.empty() &&
-           methodParam.empty() && ttl == 0 && maddr.empty() && !lr && parameters_.empty() && uriHeaders.empty() &&
+           methodParam.empty() && ttl < 0 && maddr.empty() && !lr && parameters_.empty() && uriHeaders.empty() &&
            opaque.empty();
 }
 
@@ -113,7 +113,7 @@ void SipURI::clear() {
     transportParam.clear();
     userParam.clear();
     methodParam.clear();
-    ttl = 0;
+    ttl = -1;
     maddr.clear();
     lr = false;
     uriHeaders.clear();
@@ -247,7 +247,7 @@ void SipURI::printParams(std::string& out, bool escapeParams) const {
         appendEscaped(out, userParam, escapeParams, SipEscapeSet::Token);
     }
     if (!methodParam.empty()) out += ";method=" + methodParam;
-    if (ttl > 0) out += ";ttl=" + std::to_string(ttl);
+    if (ttl >= 0) out += ";ttl=" + std::to_string(ttl);
     if (!maddr.empty()) out += ";maddr=" + maddr;
     if (lr) out += ";lr";
     for (const Parameter& parameter : parameters_) {
@@ -271,7 +271,7 @@ void SipURI::unescape() {
 }
 
 bool SipURI::hasParametersOrHeaders() const {
-    return !transportParam.empty() || !userParam.empty() || !methodParam.empty() || ttl > 0 || !maddr.empty() || lr ||
+    return !transportParam.empty() || !userParam.empty() || !methodParam.empty() || ttl >= 0 || !maddr.empty() || lr ||
            !parameters_.empty() || !uriHeaders.empty();
 }
 
@@ -303,7 +303,7 @@ bool SipURI::equals(const SipURI& other) const {
 
 SipURI::Target SipURI::target() const {
     Target result;
-    result.host = maddr.empty() ? hostPort.host : maddr;
+    result.host = maddr.empty() ? hostPort.host : std::string(bareHost(maddr));
     result.transportType = transportType();
     result.port = hostPort.port > 0 ? hostPort.port : defaultPort(result.transportType);
     return result;

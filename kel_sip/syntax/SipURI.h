@@ -94,7 +94,7 @@ public:
     std::string transportParam;
     std::string userParam;
     std::string methodParam;
-    int ttl = 0;  // printed only when greater than 0
+    int ttl = -1;  // -1 when absent; ttl=0 is legal and kept (RFC 3261 section 19.1.1)
     std::string maddr;
     bool lr = false;
     Headers uriHeaders;

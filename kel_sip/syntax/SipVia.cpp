@@ -19,7 +19,7 @@ void appendParameter(std::string& out, const char* prefix, const std::string& va
 }  // namespace
 
 bool SipVia::empty() const {
-    return transport_.empty() && sentBy_.empty() && ttl_ == 0 && maddr_.empty() && received_.empty() &&
+    return transport_.empty() && sentBy_.empty() && ttl_ < 0 && maddr_.empty() && received_.empty() &&
            branch_.empty() && rport_ < 0 && !alias_ && SipGenericField::empty();
 }
 
@@ -78,7 +78,7 @@ void SipVia::print(std::string& out) const {
     out += transport_;
     out += ' ';
     sentBy_.print(out);
-    if (ttl_ > 0) {
+    if (ttl_ >= 0) {
         out += ";ttl=";
         out += std::to_string(ttl_);
     }

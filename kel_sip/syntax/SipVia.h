@@ -22,8 +22,8 @@ public:
     // the sent-by is missing. ttl (0..255), maddr, received, branch, rport (0..65535; bare or
     // empty is 0) and alias are kept apart. Wrapper "invalid via".
     void parse(const char* data, int length, bool clearFirst) override;
-    // Nothing unless protocol, version, transport and sent-by are all set. ";ttl=" when above
-    // 0, ";rport" when 0, ";rport=" when above 0, ";alias" when flagged, then the parameters.
+    // Nothing unless protocol, version, transport and sent-by are all set. ";ttl=" when present
+    // (0 too), ";rport" when 0, ";rport=" when above 0, ";alias" when flagged, then the parameters.
     void print(std::string& out) const override;
     bool takeParameter(std::string_view name, std::string_view value) override;
 
@@ -43,7 +43,7 @@ public:
     const SipHostPort& getSentBy() const { return sentBy_; }
     SipHostPort& getSentBy() { return sentBy_; }
     void setSentBy(SipHostPort sentBy) { sentBy_ = std::move(sentBy); }
-    // 0 when absent.
+    // -1 when absent.
     int getTtl() const { return ttl_; }
     void setTtl(int ttl) { ttl_ = ttl; }
     const std::string& getMaddr() const { return maddr_; }
@@ -63,7 +63,7 @@ private:
     std::string version_ = "2.0";
     std::string transport_;
     SipHostPort sentBy_;
-    int ttl_ = 0;
+    int ttl_ = -1;
     std::string maddr_;
     std::string received_;
     std::string branch_;

@@ -8,7 +8,7 @@
 namespace kel_sip {
 
 // The address a response to the request with this top Via goes to: the maddr host when
-// present, else the received host (or the sent-by host); the port is the rport value when
+// present, else the received host (or the sent-by host), an IPv6 one without brackets; the port is the rport value when
 // set, else the sent-by port, else the default port of the Via's transport (5060, 5061 for
 // TLS). With maddr, rport and received do not count (RFC 3261 section 18.2.2). Empty when the
 // Via names no host.
@@ -17,7 +17,8 @@ SipPeerAddress responseDestination(const SipVia& topVia);
 // Records the source of a received request in its top Via: "received" is added when the
 // sent-by host is not the source address (a name, or another address), and always when the
 // Via asks for rport (the parameter without a value), whose value then becomes the source
-// port. False, with the Via unchanged, when the source is empty.
+// port; a received the sender wrote is replaced by the source. False, with the Via unchanged,
+// when the source is empty.
 bool stampReceived(SipVia& topVia, const SipPeerAddress& source);
 
 }  // namespace kel_sip

@@ -65,8 +65,9 @@ TEST(SDPCorpus, OfferFieldsAreRead) {
     const SDPMediaDescription& audio = sdp.media[0];
     EXPECT_EQ(audio.media.port, 10380);
     EXPECT_EQ(audio.media.formats, (std::vector<int>{96, 0, 8, 101}));
-    EXPECT_EQ(audio.bandwidth.name, "AS");
-    EXPECT_EQ(audio.bandwidth.value, "64");
+    ASSERT_EQ(audio.bandwidth.size(), 1u);
+    EXPECT_EQ(audio.bandwidth[0].name, "AS");
+    EXPECT_EQ(audio.bandwidth[0].value, "64");
     EXPECT_EQ(audio.attributes.size(), 11u);
     EXPECT_EQ(audio.telephoneEventPayload(), 101);
     EXPECT_EQ(sdp.media[1].telephoneEventPayload(), -1);
@@ -119,6 +120,8 @@ TEST(SDPParse, MalformedFieldsFailTheParse) {
         "o=- 1 1 IN IP4\r\n",                        // no address
         "o=- 1x 1 IN IP4 10.0.0.1\r\n",              // session id not decimal
         "o=- 99999999999999999999 1 IN IP4 h\r\n",   // session id beyond 64 bits
+        "o=- 18446744073709551616 1 IN IP4 h\r\n",   // 2**64
+        "o=- 1 1+ IN IP4 h\r\n",                     // version not decimal
         "c=IN IP4\r\n",                              // no address
         "b=AS:\r\n",                                 // colon and nothing after it
         "a=sendrecv:\r\n",                           // likewise
@@ -149,6 +152,10 @@ TEST(SDPParse, NumbersAtTheEdgeOfTheirRangeAreKept) {
     EXPECT_EQ(sdp.media.at(0).media.port, 65535);
     EXPECT_EQ(sdp.media.at(0).media.numberOfPorts, 65535);
     EXPECT_EQ(sdp.media.at(0).media.formats, std::vector<int>{127});
+    // An NTP timestamp as session id and version uses all 64 bits.
+    ASSERT_TRUE(parse(sdp, "v=0\r\no=- 18446744073709551615 16045481011765428224 IN IP4 h\r\ns=-\r\n"));
+    EXPECT_EQ(sdp.origin.sessionId, UINT64_MAX);
+    EXPECT_EQ(sdp.toString(), "v=0\r\no=- 18446744073709551615 16045481011765428224 IN IP4 h\r\ns=-\r\n");
 }
 
 TEST(SDPParse, FormatsOfOtherProtocolsThanRtpAreTokens) {
@@ -175,7 +182,9 @@ TEST(SDPParse, FormatsOfOtherProtocolsThanRtpAreTokens) {
 }
 
 TEST(SDPPrint, BandwidthAndAttributesPrintBackUnchanged) {
-    const std::string text = minimalHead + "m=audio 6000 RTP/AVP 0\r\nb=AS:64\r\na=sendrecv\r\na=ptime:20\r\n";
+    // Several b= lines are kept in their order: AS with the RTCP limits RS and RR.
+    const std::string text = minimalHead + "m=audio 6000 RTP/AVP 0\r\nb=AS:64\r\nb=RS:0\r\nb=RR:0\r\n"
+                                           "a=sendrecv\r\na=ptime:20\r\n";
     SDP sdp;
     ASSERT_TRUE(parse(sdp, text));
     const SDPMediaDescription& audio = sdp.media.at(0);
@@ -196,12 +205,18 @@ TEST(SDPPrint, PortCountIsPrintedOnlyAboveOne) {
 
 TEST(SDPPrint, RepeatTimesAreReadWithUnitsAndPrintedInSeconds) {
     SDP sdp;
-    ASSERT_TRUE(parse(sdp, "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=7d 1h 0 25h\r\n"));
-    const auto& repeat = sdp.times.at(0).repeatTime;
-    EXPECT_EQ(repeat.interval, 604800u);
-    EXPECT_EQ(repeat.duration, 3600u);
-    EXPECT_EQ(repeat.offsets, (std::vector<std::uint64_t>{0, 90000}));
-    EXPECT_EQ(sdp.toString(), "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=604800 3600 0 90000\r\n");
+    // A second r= line for the same t= line is a second repeat time, not dropped.
+    ASSERT_TRUE(parse(sdp, "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=7d 1h 0 25h\r\n"
+                           "r=7d 2h 3d\r\nt=0 0\r\n"));
+    const auto& repeats = sdp.times.at(0).repeatTimes;
+    ASSERT_EQ(repeats.size(), 2u);
+    EXPECT_EQ(repeats[0].interval, 604800u);
+    EXPECT_EQ(repeats[0].duration, 3600u);
+    EXPECT_EQ(repeats[0].offsets, (std::vector<std::uint64_t>{0, 90000}));
+    EXPECT_EQ(repeats[1].offsets, (std::vector<std::uint64_t>{259200}));
+    EXPECT_TRUE(sdp.times.at(1).repeatTimes.empty());
+    EXPECT_EQ(sdp.toString(), "v=0\r\no=- 1 1 IN IP4 h\r\ns=-\r\nt=3034423619 3042462419\r\nr=604800 3600 0 90000\r\n"
+                              "r=604800 7200 259200\r\nt=0 0\r\n");
 }
 
 TEST(SDPPrint, SessionLinesFollowRfc4566Order) {
@@ -220,7 +235,7 @@ TEST(SDPPrint, SessionLinesFollowRfc4566Order) {
     sdp.timeZones.zones.push_back({2882844526u, -3600});
     sdp.timeZones.zones.push_back({2898848070u, 0});
     sdp.connection.networkType = "IN";
-    sdp.bandwidth = {"CT", "128"};
+    sdp.bandwidth = {{"CT", "128"}};
     EXPECT_EQ(sdp.toString(),
               "v=0\r\no=- 0 0 IN IP4 h\r\ns=\r\ni=info\r\nu=http://example.com/\r\ne=a@example.com\r\n"
               "p=+1 555\r\nc=IN  \r\nb=CT:128\r\nt=0 0\r\nz=2882844526 -3600 2898848070 0\r\n"
@@ -359,7 +374,7 @@ TEST(SDPMediaDescription, EqualityCoversEveryLineButTheOwnPreconditions) {
     other.connection.address = "10.0.0.2";
     EXPECT_NE(other, original);
     other = original;
-    other.bandwidth.value = "65";
+    other.bandwidth.emplace_back("TIAS", "64000");
     EXPECT_NE(other, original);
     other = original;
     other.key.name = "prompt";

@@ -22,6 +22,9 @@ TEST(SipResponseDestination, FollowsMaddrReceivedRportAndDefaultPorts) {
         // maddr wins over received and rport (RFC 3261 section 18.2.2).
         {"SIP/2.0/UDP 10.0.0.1:5070;maddr=239.1.1.1;received=192.0.2.1;rport=4000", {"239.1.1.1", 5070}},
         {"SIP/2.0/TLS [2001:db8::1];received=2001:db8::2", {"2001:db8::2", 5061}},
+        // An IPv6 maddr is a bracketed reference; received is sent bracketed too.
+        {"SIP/2.0/UDP [2001:db8::1];received=[2001:db8::2];rport=7", {"2001:db8::2", 7}},
+        {"SIP/2.0/UDP [2001:db8::1];maddr=[ff02::1]", {"ff02::1", 5060}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(responseDestination(parsedValue<SipVia>(c.via)), c.expected) << c.via;
@@ -37,6 +40,11 @@ TEST(SipStampReceived, AddsReceivedWhenSourceDiffersAndFillsRequestedRport) {
     SipVia same = parsedValue<SipVia>("SIP/2.0/UDP 192.0.2.1:5060;branch=z9hG4bK1");
     ASSERT_TRUE(stampReceived(same, {"192.0.2.1", 5060}));
     EXPECT_EQ(same.getReceived(), "");
+
+    // A received written by the sender itself must not choose where the response goes.
+    SipVia steered = parsedValue<SipVia>("SIP/2.0/UDP 192.0.2.1:5060;received=203.0.113.9;branch=z9hG4bK1");
+    ASSERT_TRUE(stampReceived(steered, {"192.0.2.1", 5060}));
+    EXPECT_EQ(responseDestination(steered), (SipPeerAddress{"192.0.2.1", 5060}));
 
     // The same address written another way is the same host.
     SipVia v6 = parsedValue<SipVia>("SIP/2.0/UDP [2001:db8:0::1]:5060;branch=z9hG4bK1");

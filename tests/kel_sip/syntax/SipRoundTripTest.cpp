@@ -64,7 +64,7 @@ TEST(SipRoundTrip, Uris) {
         {"sip:user;par=u%40example.net@example.com", "sip:user;par=u%40example.net@example.com"},
         {"sip:a,b@h", "sip:a,b@h"},
         {"sip:h:0", "sip:h"},
-        {"sip:h;ttl=0", "sip:h"},
+        {"sip:h;maddr=ff02::1;ttl=0", "sip:h;ttl=0;maddr=ff02::1"},
         {"sip:h;x=1;x=2", "sip:h;x=2"},
         {"  sip:h ; p = v  ", "sip:h;p=v"},
         {"tel:+358-555-1234567;postd=pp22", "tel:+358-555-1234567;postd=pp22"},

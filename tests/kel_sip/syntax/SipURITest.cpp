@@ -208,6 +208,7 @@ TEST(SipURI, TargetPrefersMaddrAndTheTransportDefaultPort) {
     EXPECT_EQ(tls.port, 5061);
     EXPECT_EQ(tls.transportType, kel_sip::kTransportTLS);
     EXPECT_EQ(parsed<SipURI>("sip:a@h:5080;transport=tcp").target().port, 5080);
+    EXPECT_EQ(parsed<SipURI>("sip:a@h;maddr=[ff02::1]").target().host, "ff02::1");
 }
 
 TEST(SipURI, ResolveTargetGivesTheSocketAddressOfLiterals) {

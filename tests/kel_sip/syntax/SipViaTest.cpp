@@ -51,6 +51,13 @@ TEST(SipVia, BareOrEmptyRportIsZeroAndPrintsBare) {
     EXPECT_EQ(reprinted<SipVia>("SIP/2.0/UDP [2001:db8::1]:5060"), "SIP/2.0/UDP [2001:db8::1]:5060");
 }
 
+TEST(SipVia, ZeroTtlIsKeptAndDiffersFromNone) {
+    // A response must echo the request's Via values (RFC 3261 section 8.2.6.2).
+    EXPECT_EQ(reprinted<SipVia>("SIP/2.0/UDP h;ttl=0;maddr=224.0.0.1"), "SIP/2.0/UDP h;ttl=0;maddr=224.0.0.1");
+    EXPECT_EQ(parsed<SipVia>("SIP/2.0/UDP h").getTtl(), -1);
+    EXPECT_FALSE(viaEquals("SIP/2.0/UDP h;ttl=0", "SIP/2.0/UDP h"));
+}
+
 TEST(SipVia, MissingPartsFailWithTheirOwnReason) {
     EXPECT_EQ(viaError(""), "(0) invalid via, no via");
     EXPECT_EQ(viaError("SIP 2.0 UDP host"), "(0) invalid via, no via");
