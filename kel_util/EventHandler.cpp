@@ -1,5 +1,7 @@
 #include "kel_util/EventHandler.h"
 
+#include <algorithm>
+
 #include "kel_util/Exception.h"
 #include "kel_util/Log.h"
 
@@ -28,7 +30,7 @@ bool EventHandler::init(int workerCount, bool lockedDispatch) {
         destroyWorkers();
         return false;
     }
-    ScopedLock guard(queueMutex_);
+    std::lock_guard guard(queueMutex_);
     accepting_ = true;
     return true;
 }
@@ -38,35 +40,56 @@ bool EventHandler::postEvent(int type, intptr_t param1, intptr_t param2, const v
 }
 
 bool EventHandler::queueMessage(std::unique_ptr<EventMessage> message, bool front) {
-    {
-        // accepting_ is read under the queue mutex, so that no message slips in behind the
-        // workers' final drain.
-        ScopedLock guard(queueMutex_);
-        if (!accepting_) return false;
-        if (front) {
-            // Behind the earlier front messages: two timers due together are handled in the
-            // order they expired.
-            queue_.insert(queue_.begin() + static_cast<std::ptrdiff_t>(frontCount_), std::move(message));
-            ++frontCount_;
-        } else {
-            queue_.push_back(std::move(message));
-        }
+    // accepting_ is read under the queue mutex, so that no message slips in behind the
+    // workers' final drain.
+    QueueLock lock(queueMutex_);
+    if (!accepting_) return false;
+    if (front) {
+        // Behind the earlier front messages: two timers due together are handled in the
+        // order they expired.
+        queue_.insert(queue_.begin() + static_cast<std::ptrdiff_t>(frontCount_), std::move(message));
+        ++frontCount_;
+    } else if (queue_.size() - frontCount_ >= queueLimit_) {
+        reportDrop(lock);
+        return false;
+    } else {
+        queue_.push_back(std::move(message));
     }
-    eventLock_.notify();
+    wakeIfNeeded();
     return true;
 }
 
-std::unique_ptr<EventMessage> EventHandler::takeFront() {
-    ScopedLock guard(queueMutex_);
-    if (queue_.empty()) return nullptr;
+void EventHandler::reportDrop(QueueLock& lock) {
+    DropCounter::Report report;
+    if (!drops_.count(1, report)) return;
+    const std::size_t limit = queueLimit_;
+    lock.unlock();
+    logPrint(MIN, "EventHandler::postEvent. Queue of %s full at %zu events; dropped %llu since the last report, %llu in all.\n",
+             getName().c_str(), limit, static_cast<unsigned long long>(report.sinceLast),
+             static_cast<unsigned long long>(report.total));
+}
+
+bool EventHandler::canTake() const {
+    return !queue_.empty() && (!lockedDispatch_ || eventLockHolder_ == std::thread::id());
+}
+
+std::unique_ptr<EventMessage> EventHandler::take() {
     std::unique_ptr<EventMessage> message = std::move(queue_.front());
     queue_.pop_front();
     if (frontCount_ > 0) --frontCount_;
+    if (lockedDispatch_) eventLockHolder_ = std::this_thread::get_id();
     return message;
 }
 
+void EventHandler::wakeIfNeeded() {
+    // Nobody awake will look soon, a sleeper has not been woken yet, and it could take a message.
+    if (looking_ + wakesPending_ > 0 || sleeping_ == 0 || !canTake()) return;
+    ++wakesPending_;
+    wake_.notify_one();
+}
+
 int EventHandler::removeEvent(int type, intptr_t param1, intptr_t param2, const void* from) {
-    ScopedLock guard(queueMutex_);
+    std::lock_guard guard(queueMutex_);
     for (auto it = queue_.begin(); it != queue_.end(); ++it) {
         const EventMessage& message = **it;
         if (message.type == type && message.param1 == param1 && message.param2 == param2 && message.from == from) {
@@ -79,69 +102,106 @@ int EventHandler::removeEvent(int type, intptr_t param1, intptr_t param2, const 
 }
 
 bool EventHandler::isAccepting() const {
-    ScopedLock guard(const_cast<Mutex&>(queueMutex_));
+    std::lock_guard guard(queueMutex_);
     return accepting_;
+}
+
+void EventHandler::setQueueLimit(std::size_t limit) {
+    std::lock_guard guard(queueMutex_);
+    queueLimit_ = std::max<std::size_t>(limit, 1);
+}
+
+std::size_t EventHandler::getQueueLimit() const {
+    std::lock_guard guard(queueMutex_);
+    return queueLimit_;
 }
 
 bool EventHandler::workerProc(int workerId) {
     try {
-        eventLock_.lock();
-        // The running flag is read and cleared under the eventLock, so a worker that saw it set
-        // is registered as a waiter before stop can wake it.
-        while (isRunning()) {
-            std::unique_ptr<EventMessage> message = takeFront();
-            if (!message) {
-                eventLock_.wait();
-                continue;
-            }
-            if (!lockedDispatch_) eventLock_.unlock();
-            dispatchEvent(workerId, *message);
-            reclaimEventLock("EventHandler::workerProc");
-            message.reset();
-            eventLock_.lock();
-        }
+        while (std::unique_ptr<EventMessage> message = nextMessage()) dispatchEvent(workerId, *message);
         drain(workerId);
-        eventLock_.unlock();
     } catch (const std::exception& error) {
-        reclaimEventLock("EventHandler::workerProc");
+        {
+            std::lock_guard guard(queueMutex_);
+            reclaimEventLock("EventHandler::workerProc");
+        }
         logPrint(CRI, "EventHandler::workerProc. %p, SystemException: [%s].\n", static_cast<void*>(this),
                  describe(error).c_str());
     }
     return false;
 }
 
-void EventHandler::drain(int workerId) {
-    while (std::unique_ptr<EventMessage> message = takeFront()) {
-        if (!lockedDispatch_) eventLock_.unlock();
-        dispatchEventClean(workerId, *message);
-        reclaimEventLock("EventHandler::drain");
-        eventLock_.lock();
+std::unique_ptr<EventMessage> EventHandler::nextMessage() {
+    QueueLock lock(queueMutex_);
+    reclaimEventLock("EventHandler::workerProc");
+    ++looking_;
+    for (;;) {
+        // The running flag is cleared under the queue mutex (stop), so a worker that saw it set
+        // is asleep before stop wakes everyone.
+        if (!isRunning()) {
+            --looking_;
+            return nullptr;
+        }
+        if (canTake()) {
+            --looking_;
+            std::unique_ptr<EventMessage> message = take();
+            wakeIfNeeded();  // without locked dispatch the next message can run beside this one
+            return message;
+        }
+        --looking_;
+        ++sleeping_;
+        wake_.wait(lock, [this] { return wakesPending_ > 0 || !isRunning(); });
+        --sleeping_;
+        if (wakesPending_ > 0) --wakesPending_;
+        ++looking_;
     }
 }
 
+void EventHandler::drain(int workerId) {
+    while (std::unique_ptr<EventMessage> message = nextMessageToClean()) dispatchEventClean(workerId, *message);
+}
+
+std::unique_ptr<EventMessage> EventHandler::nextMessageToClean() {
+    QueueLock lock(queueMutex_);
+    reclaimEventLock("EventHandler::drain");
+    wake_.wait(lock, [this] { return queue_.empty() || canTake(); });
+    return queue_.empty() ? nullptr : take();
+}
+
 void EventHandler::reclaimEventLock(const char* where) {
-    if (!eventLock_.mutex().heldByCurrentThread()) return;
+    if (!lockedDispatch_ || eventLockHolder_ != std::this_thread::get_id()) return;
     logPrint(MIN, "%s. Event lock still held after dispatch; released.\n", where);
-    while (eventLock_.mutex().heldByCurrentThread()) eventLock_.unlock();
+    eventLockHolder_ = std::thread::id();
+    if (isRunning()) {
+        wakeIfNeeded();
+    } else {
+        wake_.notify_all();  // workers draining at stop wait for the eventLock
+    }
 }
 
 void EventHandler::releaseEventLock() {
     if (!lockedDispatch_) return;
-    if (!eventLock_.mutex().heldByCurrentThread()) {
+    QueueLock lock(queueMutex_);
+    if (eventLockHolder_ != std::this_thread::get_id()) {
+        lock.unlock();
         logPrint(MIN, "EventHandler::releaseEventLock. Event lock not held by this thread.\n");
         return;
     }
-    eventLock_.unlock();
+    eventLockHolder_ = std::thread::id();
+    if (isRunning()) {
+        wakeIfNeeded();
+    } else {
+        wake_.notify_all();
+    }
 }
 
 void EventHandler::stop() {
     {
-        ScopedLock guard(queueMutex_);
+        std::lock_guard guard(queueMutex_);
         accepting_ = false;
+        ThreadPool::stop();
     }
-    ScopedLock guard(eventLock_);
-    ThreadPool::stop();
-    eventLock_.notifyAll();
+    wake_.notify_all();
 }
 
 void EventHandler::clean() {
@@ -150,13 +210,18 @@ void EventHandler::clean() {
     // Workers that ended on an exception may have left messages; their payloads are freed
     // by onEventClean here.
     try {
-        eventLock_.lock();
         drain(-1);
-        eventLock_.unlock();
     } catch (const std::exception& error) {
-        reclaimEventLock("EventHandler::clean");
+        {
+            std::lock_guard guard(queueMutex_);
+            reclaimEventLock("EventHandler::clean");
+        }
         logPrint(CRI, "EventHandler::clean. %p, SystemException: [%s].\n", static_cast<void*>(this),
                  describe(error).c_str());
+    }
+    if (const std::uint64_t dropped = drops_.total(); dropped > 0) {
+        logPrint(MIN, "EventHandler::clean. %s dropped %llu events in all, its queue being full.\n", getName().c_str(),
+                 static_cast<unsigned long long>(dropped));
     }
 }
 

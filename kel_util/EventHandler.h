@@ -9,22 +9,36 @@
 // holds the lock of the list it will work on (order: eventLock, list lock, entry lock) or at
 // once when it touches no list. Events of one handler so begin in queue order while the work
 // on different entries runs in parallel. A dispatch that returns still holding the eventLock is
-// logged and the lock released, so that the pool does not hang.
+// logged and the lock released, so that the pool does not hang. The eventLock is taken with the
+// message, in one step under the queue mutex, so a worker never wakes only to wait for it.
+//
+// Waking: a post wakes a sleeping worker only when no awake worker is about to look at the
+// queue (and, in locked dispatch, nobody holds the eventLock: its release wakes one instead).
+// Under load the workers so take message after message without being woken.
+//
+// Bound: at most getQueueLimit() messages posted without front wait in the queue; a post
+// beyond that is refused, counted and reported in the log at most once a second. Front
+// messages (timer expiries) are always taken: losing one would leave its owner waiting for
+// ever, and there are never more of them than running timers.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 
-#include "kel_util/Cond.h"
+#include "kel_util/DropCounter.h"
 #include "kel_util/EventMessage.h"
-#include "kel_util/Mutex.h"
 #include "kel_util/ThreadPool.h"
 
 namespace kel_util {
 
 class EventHandler : public ThreadPool {
 public:
+    static constexpr std::size_t kDefaultQueueLimit = 4096;
+
     EventHandler() = default;
     // Cleans a handler its owner did not clean. Subclasses must call clean() in their own
     // destructor: by the time this one runs their onEventClean no longer exists.
@@ -36,7 +50,8 @@ public:
 
     // Queues a message (front: ahead of every message posted without front, behind earlier
     // front messages, as timer expiries are, so that they keep their order). false when the
-    // handler is not accepting; the message is then freed and the caller keeps any payload.
+    // handler is not accepting or its queue is full; the message is then freed and the caller
+    // keeps any payload.
     virtual bool postEvent(int type, intptr_t param1, intptr_t param2, const void* from, bool front = false);
 
     // Creates and starts the workers and starts accepting events. On failure the workers are
@@ -58,6 +73,12 @@ public:
     bool isAccepting() const;
     bool hasLockedDispatch() const noexcept { return lockedDispatch_; }
 
+    // The most messages posted without front that may wait; 0 or less is taken as 1.
+    void setQueueLimit(std::size_t limit);
+    std::size_t getQueueLimit() const;
+    // Posts refused because the queue was full, since the handler was made.
+    std::uint64_t getDroppedCount() const noexcept { return drops_.total(); }
+
 protected:
     virtual void onEvent(int workerId, int type, intptr_t param1, intptr_t param2, const void* from) = 0;
     virtual void dispatchEvent(int workerId, EventMessage& message);
@@ -68,17 +89,40 @@ protected:
     bool queueMessage(std::unique_ptr<EventMessage> message, bool front);
 
 private:
-    std::unique_ptr<EventMessage> takeFront();
-    // Dispatches every queued message to onEventClean; called holding the eventLock.
-    void drain(int workerId);
-    // Releases an eventLock that a dispatch (or a failed one) left held by this thread.
-    void reclaimEventLock(const char* where);
+    using QueueLock = std::unique_lock<std::mutex>;
 
-    Mutex queueMutex_;
-    std::deque<std::unique_ptr<EventMessage>> queue_;  // guarded by queueMutex_
-    std::size_t frontCount_ = 0;                       // front-posted messages at the head
-    bool accepting_ = false;                           // guarded by queueMutex_
-    Cond eventLock_;
+    // The next message for a worker, with the eventLock in locked dispatch; sleeps while there
+    // is none it may take. Null once the pool stops.
+    std::unique_ptr<EventMessage> nextMessage();
+    // The next message still queued for onEventClean, with the eventLock in locked dispatch;
+    // null when the queue is empty.
+    std::unique_ptr<EventMessage> nextMessageToClean();
+    // Hands every queued message to onEventClean.
+    void drain(int workerId);
+    // With the queue mutex held: whether a worker may take the front message now.
+    bool canTake() const;
+    // With the queue mutex held: pops the front message, taking the eventLock with it.
+    std::unique_ptr<EventMessage> take();
+    // With the queue mutex held: wakes one sleeping worker when a message can be taken and no
+    // awake worker is about to look at the queue.
+    void wakeIfNeeded();
+    // With the queue mutex held: gives up an eventLock this thread still holds after a
+    // dispatch, logging where.
+    void reclaimEventLock(const char* where);
+    void reportDrop(QueueLock& lock);
+
+    mutable std::mutex queueMutex_;
+    std::condition_variable wake_;
+    // Everything below is guarded by queueMutex_.
+    std::deque<std::unique_ptr<EventMessage>> queue_;
+    std::size_t frontCount_ = 0;  // front-posted messages at the head
+    std::size_t queueLimit_ = kDefaultQueueLimit;
+    bool accepting_ = false;
+    std::thread::id eventLockHolder_;  // the worker inside the ordered part of a locked dispatch
+    int looking_ = 0;                  // awake workers that will look at the queue before sleeping
+    int sleeping_ = 0;                 // workers waiting on wake_
+    int wakesPending_ = 0;             // wake-ups given and not yet taken by a sleeper
+    DropCounter drops_;
     bool lockedDispatch_ = false;
 };
 

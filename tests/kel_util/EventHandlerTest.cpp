@@ -98,6 +98,22 @@ TEST(EventHandler, PostBeforeInitAndAfterCleanIsRefused) {
     EXPECT_TRUE(handler.cleaned.empty());
 }
 
+TEST(EventHandler, FullQueueRefusesAndCountsTailPostsButTakesTimerExpiries) {
+    BlockedHandler handler(true);
+    handler.setQueueLimit(2);
+    EXPECT_TRUE(handler.postEvent(1, 0, 0, nullptr));
+    EXPECT_TRUE(handler.postEvent(2, 0, 0, nullptr));
+    EXPECT_FALSE(handler.postEvent(3, 0, 0, nullptr));
+    EXPECT_FALSE(handler.postEvent(4, 0, 0, nullptr));
+    EXPECT_TRUE(handler.postEvent(10, 0, 0, nullptr, true));  // a front message is never refused
+    EXPECT_EQ(handler.getDroppedCount(), 2u);
+    handler.gate.open();
+    ASSERT_TRUE(handler.waitHandled(4));
+    EXPECT_EQ(handler.handledTypes(), (std::vector<int>{kBlock, 10, 1, 2}));
+    EXPECT_TRUE(handler.postEvent(5, 0, 0, nullptr));  // room again once the queue drained
+    ASSERT_TRUE(handler.waitHandled(5));
+}
+
 TEST(EventHandler, RemoveEventTakesOnlyTheFirstMessageMatchingAllFourFields) {
     BlockedHandler handler(false);
     int senderA = 0;
