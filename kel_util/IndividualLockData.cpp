@@ -4,6 +4,19 @@
 
 namespace kel_util {
 
+void EntryLock::wait(unsigned ticket) {
+    std::unique_lock lock(mutex_);
+    turn_.wait(lock, [this, ticket] { return serving_ == ticket; });
+}
+
+void EntryLock::unlock() {
+    {
+        std::lock_guard guard(mutex_);
+        ++serving_;
+    }
+    turn_.notify_all();
+}
+
 IndividualLockData* IndividualLockDataList::add(std::unique_ptr<IndividualLockData> data) {
     if (!data) return nullptr;
     // Skipping ids in use always ends: fewer than INT_MAX records can exist.
@@ -24,7 +37,7 @@ IndividualLockData* IndividualLockDataList::addAndLock(std::unique_ptr<Individua
 }
 
 IndividualLockData* IndividualLockDataList::holdNew(IndividualLockData* record) {
-    record->mutex.lock();  // new, so nobody else holds it
+    record->lock.wait(record->lock.take());  // new, so nobody else holds it
     record->refCount = 1;
     unlock();
     return record;
@@ -41,8 +54,9 @@ IndividualLockData* IndividualLockDataList::getAndLock(int id) {
     // Counted before the list is unlocked, so the record outlives the wait for its lock; the
     // list is not held during that wait, so other entries stay reachable.
     ++record->refCount;
+    const unsigned ticket = record->lock.take();
     unlock();
-    record->mutex.lock();
+    record->lock.wait(ticket);
     // removed is only set by a holder of the record's lock, so it is final for this hold.
     if (record->removed) {
         release(record);
@@ -52,7 +66,7 @@ IndividualLockData* IndividualLockDataList::getAndLock(int id) {
 }
 
 void IndividualLockDataList::release(IndividualLockData* data) {
-    data->mutex.unlock();
+    data->lock.unlock();
     lock();
     dropHold(data);
 }

@@ -13,12 +13,34 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "kel_util/Mutex.h"
 
 namespace kel_util {
+
+// The lock of one entry, granted in the order it was asked for (a ticket lock): a place in the
+// line is taken with the list locked, the wait for the turn happens with the list unlocked.
+// Two workers that took consecutive events for one entry so work on it in that order, while
+// other entries stay reachable during the wait. Not recursive.
+class EntryLock {
+public:
+    // With the list locked: the next place in the line.
+    unsigned take() noexcept { return next_++; }
+    // Waits until the holders before ticket have unlocked.
+    void wait(unsigned ticket);
+    // Hands the entry to the next in line.
+    void unlock();
+
+private:
+    unsigned next_ = 0;  // guarded by the list lock
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    unsigned serving_ = 0;  // guarded by mutex_
+};
 
 // The lock and hold count of one entry. refCount is guarded by the list lock; removed is set by
 // a thread holding the entry's lock.
@@ -28,7 +50,7 @@ public:
 
     int refCount = 0;      // threads holding the entry or waiting for its lock
     std::atomic<bool> removed{false};  // the entry is deleted by the last release
-    Mutex mutex;
+    EntryLock lock;
 };
 
 // An entry; the id lives in the payload, which the record owns.
@@ -73,7 +95,8 @@ public:
     // With the list locked: when the id is listed and not removed, takes the record's lock,
     // counts the hold and returns it with the list unlocked. Otherwise returns nothing with the
     // list still locked; the caller unlocks it. A record that became removed while the caller
-    // waited for its lock is not handed out.
+    // waited for its lock is not handed out. Callers that asked in turn under the list lock get
+    // the record in that turn.
     IndividualLockData* getAndLock(int id);
     // Unlocks the record and returns with the list locked (the caller unlocks it); the last
     // holder of a removed record erases it.

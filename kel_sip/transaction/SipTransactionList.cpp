@@ -53,19 +53,16 @@ void SipTransactionList::release(SipTransactionListData* data, bool remove) {
 }
 
 int SipTransactionList::clear() {
-    std::vector<SipTransactionListData*> all;
-    all.reserve(byKey_.size());
-    for (const auto& entry : byKey_) all.push_back(entry.second);
-    for (SipTransactionListData* record : all) {
-        // A user's thread may still be sending on a transaction it holds: that one is only
-        // marked, and its holder's release deletes it.
-        if (record->refCount > 0) {
-            record->removed = true;
-        } else {
-            erase(record);
-        }
+    std::vector<int> ids;
+    ids.reserve(byKey_.size());
+    for (const auto& entry : byKey_) ids.push_back(entry.second->getId());
+    for (const int id : ids) {
+        // Through the entry lock: a thread still in a step on the transaction ends it first,
+        // and removed is only ever set by a holder of the entry.
+        SipTransactionListData* record = getAndLockById(id);
+        if (record != nullptr) release(record, true);
     }
-    return static_cast<int>(all.size());
+    return static_cast<int>(ids.size());
 }
 
 void SipTransactionList::erase(kel_util::IndividualLockData* data) {

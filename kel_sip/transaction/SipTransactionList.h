@@ -49,8 +49,8 @@ public:
     // with the list locked.
     void release(SipTransactionListData* data, bool remove);
 
-    // With the list locked: erases every entry no thread holds and marks the held ones
-    // removed, so that their last release erases them; returns how many there were.
+    // With the list locked: erases every entry, each through its entry lock, so that one a
+    // thread is working on is erased when that step ends; returns how many there were.
     int clear();
 
     void erase(kel_util::IndividualLockData* data) override;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <thread>
+#include <vector>
 
 #include "RecordingHandler.h"
 #include "Waiting.h"
@@ -24,6 +26,7 @@ struct Entry {
 
     int id = 0;
     int handled = 0;
+    std::vector<int> lastByProducer;  // the newest sequence number each producer's events reached
     std::atomic<bool> busy{false};
 };
 
@@ -117,10 +120,58 @@ TEST(IndividualLockDataList, IdsRestartAtOneAfterTheLargestAndSkipIdsInUse) {
     EXPECT_EQ(ids, (std::vector<int>{1, INT_MAX, 2}));
 }
 
+// A list whose unlock can hold the calling thread in the gap between giving up the list and
+// waiting for an entry, where getAndLock leaves it.
+class GapList : public EntryList {
+public:
+    void unlock() override {
+        EntryList::unlock();
+        if (!holdInGap) return;
+        holdInGap = false;
+        // Until the next event's worker has asked for the same entry, and a while longer for it
+        // to run ahead, which it may only do when the entry is not handed out in turn.
+        EXPECT_TRUE(kel_test::eventually([this] { return refCount(gapEntry) >= 2 || handledInGap.load() > 0; }));
+        kel_test::eventually([this] { return handledInGap.load() > 0; }, std::chrono::milliseconds(50));
+    }
+
+    static thread_local bool holdInGap;
+    int gapEntry = 0;
+    std::atomic<int> handledInGap{0};
+};
+thread_local bool GapList::holdInGap = false;
+
+TEST(IndividualLockDataList, ConsecutiveEventsForOneEntryAreHandledInQueueOrder) {
+    GapList list;
+    Record* record = list.addHeld();
+    list.gapEntry = record->getId();
+    list.release(record);
+    list.unlock();
+    std::vector<int> order;  // guarded by the entry's lock
+    kel_test::RecordingHandler handler;
+    handler.hook = [&](const kel_test::Event& event) {
+        list.lock();
+        handler.releaseEventLock();
+        GapList::holdInGap = event.param2 == 1;
+        auto* held = static_cast<Record*>(list.getAndLock(static_cast<int>(event.param1)));
+        ASSERT_NE(held, nullptr);
+        order.push_back(static_cast<int>(event.param2));
+        if (event.param2 == 2) ++list.handledInGap;
+        list.release(held);
+        list.unlock();
+    };
+    ASSERT_TRUE(handler.init(2, true));
+    ASSERT_TRUE(handler.postEvent(1, list.gapEntry, 1, nullptr));
+    ASSERT_TRUE(handler.postEvent(1, list.gapEntry, 2, nullptr));
+    ASSERT_TRUE(handler.waitHandled(2));
+    handler.clean();
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
 // Producers post events naming list entries; a locked-dispatch handler works on each entry under
-// its own lock, and the entry's last event removes it.
-TEST(IndividualLockDataList, StressEveryEventHandledOnceAndEveryRecordFreed) {
-    constexpr int kEntries = 20;
+// its own lock, and the entry's last event removes it. The events of one producer for one entry
+// are queued in order and must be handled in that order, whichever worker takes them.
+TEST(IndividualLockDataList, StressEveryEventHandledOnceInQueueOrderAndEveryRecordFreed) {
+    constexpr int kEntries = 4;
     constexpr int kProducers = 4;
     constexpr int kPerProducer = 1000;
     constexpr int kEvents = kProducers * kPerProducer;
@@ -131,6 +182,7 @@ TEST(IndividualLockDataList, StressEveryEventHandledOnceAndEveryRecordFreed) {
     std::vector<int> ids;
     for (int i = 0; i < kEntries; ++i) {
         Record* record = list.addHeld();
+        record->payload().lastByProducer.assign(kProducers, -1);
         ids.push_back(record->getId());
         list.release(record);
         list.unlock();
@@ -138,6 +190,7 @@ TEST(IndividualLockDataList, StressEveryEventHandledOnceAndEveryRecordFreed) {
     std::vector<std::atomic<int>> seen(kEvents);
     std::atomic<int> overlaps{0};
     std::atomic<int> missing{0};
+    std::atomic<int> outOfOrder{0};
 
     kel_test::RecordingHandler handler;
     handler.hook = [&](const kel_test::Event& event) {
@@ -151,13 +204,17 @@ TEST(IndividualLockDataList, StressEveryEventHandledOnceAndEveryRecordFreed) {
         }
         Entry& entry = record->payload();
         if (entry.busy.exchange(true)) ++overlaps;
-        ++seen[static_cast<std::size_t>(event.param2)];
+        const int sequence = static_cast<int>(event.param2);
+        int& last = entry.lastByProducer[static_cast<std::size_t>(sequence / kPerProducer)];
+        if (sequence < last) ++outOfOrder;
+        last = sequence;
+        ++seen[static_cast<std::size_t>(sequence)];
         if (++entry.handled == kPerEntry) record->removed = true;
         entry.busy = false;
         list.release(record);
         list.unlock();
     };
-    ASSERT_TRUE(handler.init(3, true));
+    ASSERT_TRUE(handler.init(4, true));
     std::vector<std::thread> producers;
     for (int p = 0; p < kProducers; ++p) {
         producers.emplace_back([&, p] {
@@ -173,6 +230,7 @@ TEST(IndividualLockDataList, StressEveryEventHandledOnceAndEveryRecordFreed) {
 
     EXPECT_EQ(missing, 0);
     EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(outOfOrder, 0);
     int wrong = 0;
     for (auto& count : seen) wrong += count != 1 ? 1 : 0;
     EXPECT_EQ(wrong, 0) << "events not handled exactly once";

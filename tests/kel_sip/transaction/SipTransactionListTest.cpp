@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -21,61 +19,35 @@ std::unique_ptr<SipTransaction> makeServer(FakeWorld& world, const std::string& 
     return transaction;
 }
 
-TEST(SipTransactionList, ClearKeepsAHeldTransactionUntilItsHolderReleasesIt) {
+TEST(SipTransactionList, ClearWaitsForTheStepOnAHeldTransactionToEnd) {
     FakeWorld world;
     SipTransactionList list;
     list.lock();
-    SipTransactionListData* idle = list.addAndHold(makeServer(world, "z9hG4bKidle"));
-    list.release(idle, false);
-    const int idleId = idle->getId();
-    SipTransactionListData* added = list.addAndHold(makeServer(world, "z9hG4bKheld"));
-    const int heldId = added->getId();
-    const std::string heldKey = added->payload().key();
-    list.release(added, false);
-    list.unlock();
-
-    // A user's thread holds one transaction, as the list protocol lets it, while the
-    // controller clears the list on another.
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool holding = false;
-    bool cleared = false;
-    std::string keySeen;
-    std::thread holder([&] {
+    list.release(list.addAndHold(makeServer(world, "z9hG4bKidle")), false);
+    SipTransactionListData* held = list.addAndHold(makeServer(world, "z9hG4bKheld"));
+    const std::string heldKey = held->payload().key();
+    // A user's thread is inside a step on one transaction while the controller clears the list.
+    int cleared = -1;
+    std::thread clearer([&] {
         list.lock();
-        SipTransactionListData* held = list.getAndLockById(heldId);
-        if (held == nullptr) list.unlock();
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            holding = true;
-            changed.notify_all();
-            changed.wait(lock, [&] { return cleared; });
-        }
-        if (held == nullptr) return;
-        keySeen = held->payload().key();  // ASan reports a use after free here
-        list.release(held, false);
+        cleared = list.clear();
         list.unlock();
     });
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return holding; });
+    for (;;) {  // until the clearer waits in line for the held entry
+        list.lock();
+        const int holds = held->refCount;
+        list.unlock();
+        if (holds >= 2) break;
+        std::this_thread::yield();
     }
-    list.lock();
-    EXPECT_EQ(list.clear(), 2);
-    EXPECT_EQ(list.size(), 1u);  // the idle one is gone, the held one waits for its holder
-    EXPECT_EQ(list.getAndLockById(idleId), nullptr);
-    EXPECT_EQ(list.getAndLockById(heldId), nullptr);  // no longer handed out
+    EXPECT_EQ(held->payload().key(), heldKey);  // ASan reports a use after free here
+    list.release(held, false);
     list.unlock();
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        cleared = true;
-    }
-    changed.notify_all();
-    holder.join();
+    clearer.join();
 
-    EXPECT_EQ(keySeen, heldKey);
+    EXPECT_EQ(cleared, 2);
     list.lock();
-    EXPECT_EQ(list.size(), 0u);  // the holder's release erased it
+    EXPECT_EQ(list.size(), 0u);
     list.unlock();
 }
 
