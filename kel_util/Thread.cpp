@@ -42,10 +42,14 @@ std::string currentThreadName() {
 Thread::Thread(Thread* target) : target_(target) {}
 
 Thread::~Thread() {
-    if (started_) {
-        // Joining here could hang on a thread that never stops; the owner must stop and join.
-        logPrint(CRI, "Thread::~Thread. Thread %s destroyed without join; detached.\n", getName().c_str());
-        pthread_detach(handle_);
+    if (!started_) return;
+    // The owner should have stopped and joined it. Detaching would leave the thread running on
+    // freed memory, so it is asked to stop and waited for: a thread that ignores its running
+    // flag hangs here, where the log line names it, instead of corrupting the heap.
+    logPrint(CRI, "Thread::~Thread. Thread %s destroyed without join; stopping and joining it.\n", getName().c_str());
+    running_.store(false, std::memory_order_release);
+    if (const int result = pthread_join(handle_, nullptr); result != 0) {
+        logPrint(CRI, "Thread::~Thread. pthread_join failed (%d).\n", result);
     }
 }
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -90,6 +92,25 @@ public:
 };
 
 }  // namespace
+
+std::atomic<bool> spinnerEnded{false};
+
+// A thread whose owner forgot to stop and join it.
+class Spinner : public kel_util::Thread {
+public:
+    void run() override {
+        while (isRunning()) std::this_thread::yield();
+        spinnerEnded = true;
+    }
+};
+
+TEST(Thread, DestroyingARunningThreadStopsAndJoinsItInsteadOfLeavingItOnFreedMemory) {
+    auto spinner = std::make_unique<Spinner>();
+    ASSERT_TRUE(spinner->start());
+    ASSERT_TRUE(kel_test::eventually([&] { return spinner->getThreadId() != -1; }));
+    spinner.reset();
+    EXPECT_TRUE(spinnerEnded);
+}
 
 TEST(ThreadPool, RefusesBadCountsAndAWorkerLeavingItsLoopStopsThePool) {
     CountingPool pool;
