@@ -13,6 +13,7 @@
 #include "kel_util/SocketAddress.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace kel_util {
@@ -47,6 +48,9 @@ public:
     void setBroadcast(bool on);
     void setReceiveBufferSize(int size);
     void setSendBufferSize(int size);
+    // Datagrams the system dropped since the socket opened because its receive buffer was
+    // full (wraps at 2^32). Throws GET_OPTION.
+    std::uint32_t getDropCount() const;
     // Type of service (IPv4) or traffic class (IPv6).
     void setTOS(int tos);
     int getTOS() const;

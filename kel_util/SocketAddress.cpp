@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -49,9 +50,34 @@ SocketAddress::SocketAddress(int family) {
 }
 
 bool SocketAddress::set(int port, const char* host, int family) {
+    if (setLiteral(port, host, family)) return true;
     const AddrInfoList list = resolve(port, host, family);
     for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
         if (assign(entry->ai_addr, entry->ai_addrlen)) return true;
+    }
+    return false;
+}
+
+// Every message sent costs a resolution of its destination, nearly always an address
+// literal: those that inet_pton reads are filled in directly, as the resolver would.
+bool SocketAddress::setLiteral(int port, const char* host, int family) {
+    if (port < 0 || port > MAX_PORT || host == nullptr) return false;
+    sockaddr_storage storage{};
+    if (family != AF_INET6) {
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
+        if (inet_pton(AF_INET, host, &v4->sin_addr) == 1) {
+            v4->sin_family = AF_INET;
+            v4->sin_port = htons(static_cast<std::uint16_t>(port));
+            return assign(reinterpret_cast<const sockaddr*>(&storage), sizeof(sockaddr_in));
+        }
+    }
+    if (family != AF_INET) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        if (inet_pton(AF_INET6, host, &v6->sin6_addr) == 1) {
+            v6->sin6_family = AF_INET6;
+            v6->sin6_port = htons(static_cast<std::uint16_t>(port));
+            return assign(reinterpret_cast<const sockaddr*>(&storage), sizeof(sockaddr_in6));
+        }
     }
     return false;
 }
@@ -96,6 +122,15 @@ void SocketAddress::setPort(int port) noexcept {
 
 std::string SocketAddress::getHost() const {
     char host[NI_MAXHOST];
+    // inet_ntop prints what getnameinfo would, without its cost, but for an IPv6 scope.
+    if (storage_.ss_family == AF_INET) {
+        if (inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&storage_)->sin_addr, host, sizeof host) != nullptr) {
+            return host;
+        }
+    } else if (const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&storage_);
+               storage_.ss_family == AF_INET6 && v6->sin6_scope_id == 0) {
+        if (inet_ntop(AF_INET6, &v6->sin6_addr, host, sizeof host) != nullptr) return host;
+    }
     // getnameinfo would print other families too (AF_UNIX as "localhost").
     const int result = isInet(storage_.ss_family)
                            ? getnameinfo(get(), length_, host, sizeof host, nullptr, 0, NI_NUMERICHOST)

@@ -45,6 +45,9 @@ public:
     bool commit(socklen_t length) noexcept;
 
 private:
+    // set for an IPv4 or IPv6 literal of the family (either for AF_UNSPEC); false otherwise.
+    bool setLiteral(int port, const char* host, int family);
+
     sockaddr_storage storage_{};
     socklen_t length_ = 0;
 };
