@@ -1,7 +1,6 @@
 #include "kel_util/UDPPortListener.h"
 
-#include "kel_util/Datagram.h"
-#include "kel_util/EventHandler.h"
+#include "kel_util/DatagramReceiver.h"
 #include "kel_util/Log.h"
 #include "kel_util/Mutex.h"
 #include "kel_util/SocketException.h"
@@ -11,11 +10,6 @@
 namespace kel_util {
 
 UDPPortListener::~UDPPortListener() { stop(); }
-
-void UDPPortListener::setTarget(EventHandler* target, int eventType) noexcept {
-    target_ = target;
-    eventType_ = eventType;
-}
 
 bool UDPPortListener::init(int port, const char* host, int family, bool tolerateBindFailure, const std::string& device) {
     SocketAddress address(family);
@@ -41,7 +35,7 @@ bool UDPPortListener::init(const SocketAddress& address, bool tolerateBindFailur
         address_ = address;
         device_ = device;
         try {
-            _open(address_, receiveBufferSize_, receiveBufferSize_, tos_, ttl_, device_);
+            _open(address_, socketBufferSize_, socketBufferSize_, tos_, ttl_, device_);
             logPrint(DBG, "UDPPortListener::init. Succeeded _open.\n");
         } catch (const SocketException& error) {
             logPrint(MIN, "UDPPortListener::init. Failed _open, SocketException [%s](%d).\n", error.toString().c_str(),
@@ -86,7 +80,9 @@ void UDPPortListener::run() {
              address_.toString().c_str(), device_.c_str());
     std::vector<char> buffer(static_cast<std::size_t>(receiveBufferSize_ > 0 ? receiveBufferSize_ : 1));
     while (isRunning()) {
-        if (ensureOpen()) receiveOne(buffer);
+        if (!ensureOpen()) continue;
+        receiveOne(buffer);
+        reportSocketDrops();
     }
     logPrint(DBG, "UDPPortListener::run. Stopping UDPPortListener.\n");
 }
@@ -96,7 +92,7 @@ bool UDPPortListener::ensureOpen() {
     if (closeIfRetired()) return true;
     if (!isRunning()) return false;
     try {
-        _open(address_, receiveBufferSize_, receiveBufferSize_, tos_, ttl_, device_);
+        _open(address_, socketBufferSize_, socketBufferSize_, tos_, ttl_, device_);
         logPrint(DBG, "UDPPortListener::run. Succeeded open .\n");
         return true;
     } catch (const SocketException& error) {
@@ -121,7 +117,7 @@ void UDPPortListener::receiveOne(std::vector<char>& buffer) {
         if (isLogged(DEV)) {  // printing the address costs a resolver call per datagram
             logPrint(DEV, "UDPPortListener::run. Received UDP bytes=%d, from [%s].\n", received, from.toString().c_str());
         }
-        post(buffer.data(), received, from);
+        if (receiver_ != nullptr) receiver_->onDatagram(buffer.data(), received, from, *this);
     } catch (const SocketException& error) {
         if (error.getCode() == SocketException::CONNECTION_CLOSED) {
             // Either an empty datagram or a socket shut down by stop or a failed send; in the
@@ -137,21 +133,28 @@ void UDPPortListener::receiveOne(std::vector<char>& buffer) {
     }
 }
 
-void UDPPortListener::post(const char* data, int length, const SocketAddress& from) {
-    if (target_ == nullptr) return;
-    auto datagram = std::make_unique<Datagram>(data, length, from);
-    const auto* sender = static_cast<const UDPSenderBase*>(this);
-    if (target_->postEvent(eventType_, reinterpret_cast<intptr_t>(datagram.get()), 0, sender, false)) {
-        datagram.release();  // the handler owns it now
-    } else {
-        logPrint(MIN, "UDPPortListener::run. Failed setEvent type=%d.\n", eventType_);
-    }
-}
-
 void UDPPortListener::closeAfterError() {
     ScopedLock<Cond> guard(socketLock_);
     closeIfRetired();
     socket_.close();
+}
+
+void UDPPortListener::reportSocketDrops() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDropCheck_ < std::chrono::seconds(1)) return;
+    lastDropCheck_ = now;
+    std::uint32_t drops = 0;
+    try {
+        drops = socket_.getDropCount();  // this thread alone closes the socket
+    } catch (const SocketException&) {
+        return;  // closed or retired: the next open starts a new count
+    }
+    if (drops == socketDrops_) return;
+    if (drops > socketDrops_) {
+        logPrint(MIN, "UDPPortListener::run. The socket dropped %u datagrams its receive buffer could not hold, %u in all.\n",
+                 drops - socketDrops_, drops);
+    }
+    socketDrops_ = drops;
 }
 
 }  // namespace kel_util

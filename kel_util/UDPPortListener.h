@@ -1,9 +1,8 @@
-// A thread that receives datagrams on a UDP port and posts each one, as a Datagram, to an
-// EventHandler. A socket that fails is closed and reopened every reopen interval, so the
-// service outlives socket errors and a port that is taken at start (when that is tolerated).
-//
-// Posted events: (eventType, param1 = Datagram*, param2 = 0, from = this listener as a
-// UDPSenderBase*, at the tail). The receiving handler owns the Datagram.
+// A thread that receives datagrams on a UDP port and hands each one to a DatagramReceiver on
+// this thread, so that a received message is worked on without a hand-off to another thread.
+// A socket that fails is closed and reopened every reopen interval, so the service outlives
+// socket errors and a port that is taken at start (when that is tolerated). Datagrams the
+// system dropped because the socket's buffer was full are reported at most once a second.
 //
 // Threads: the owner calls the setters, init and stop; sendTo may be called from any thread.
 #pragma once
@@ -12,12 +11,13 @@
 #include "kel_util/UDPSenderBase.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kel_util {
 
-class EventHandler;
+class DatagramReceiver;
 
 class UDPPortListener : public UDPSenderBase, public Thread {
 public:
@@ -28,9 +28,15 @@ public:
     ~UDPPortListener() override;
 
     // Settings, read by init and by each reopen.
-    void setTarget(EventHandler* target, int eventType) noexcept;
+    void setReceiver(DatagramReceiver* receiver) noexcept { receiver_ = receiver; }
     // Both the receive buffer and the socket's send and receive buffers; 0 or more.
-    void setReceiveBufferSize(int size) noexcept { receiveBufferSize_ = size; }
+    void setReceiveBufferSize(int size) noexcept {
+        receiveBufferSize_ = size;
+        socketBufferSize_ = size;
+    }
+    // The socket's send and receive buffers alone (after setReceiveBufferSize): a bigger one
+    // holds a burst of datagrams while the thread works on one.
+    void setSocketBufferSize(int size) noexcept { socketBufferSize_ = size; }
     // 0 waits without limit (stop still wakes the thread).
     void setReceiveTimeout(std::chrono::milliseconds timeout) noexcept { receiveTimeout_ = timeout; }
     void setReopenInterval(std::chrono::milliseconds interval) noexcept { reopenInterval_ = interval; }
@@ -54,12 +60,15 @@ private:
     // Reopens a closed or retired socket; false (after waiting the reopen interval) on failure.
     bool ensureOpen();
     void receiveOne(std::vector<char>& buffer);
-    void post(const char* data, int length, const SocketAddress& from);
     void closeAfterError();
+    // At most once a second: logs the datagrams the system dropped since the last look.
+    void reportSocketDrops();
 
-    EventHandler* target_ = nullptr;
-    int eventType_ = 0;
+    DatagramReceiver* receiver_ = nullptr;
     int receiveBufferSize_ = DEFAULT_RECEIVE_BUFFER_SIZE;
+    int socketBufferSize_ = DEFAULT_RECEIVE_BUFFER_SIZE;
+    std::uint32_t socketDrops_ = 0;  // the socket's drop count at the last look
+    std::chrono::steady_clock::time_point lastDropCheck_{};
     std::chrono::milliseconds receiveTimeout_{1000};
     std::chrono::milliseconds reopenInterval_{1000};
     int tos_ = -1;

@@ -33,11 +33,11 @@ bool PhoneStack::start(const Settings& settings, const LocalAddress& local, std:
     logPrint(kel_util::DBG, "PhoneStack::start. Starting the stack.\n");
     kel_sip::setAnswerOwnOptions(true);
     const std::string& sentBy = settings.sip.viaSentByHost.empty() ? local.withoutZone : settings.sip.viaSentByHost;
-    if (!udp_.init(kWorkers, sentBy.c_str(), settings.sip.sipUDPPort, local.address.c_str(), local.family, false)) {
+    if (!udp_.open(sentBy.c_str(), settings.sip.sipUDPPort, local.address.c_str(), local.family, false)) {
         error = "Failed to open UDP port " + std::to_string(settings.sip.sipUDPPort) + " on " + local.address +
                 " (in use, or not a local address).";
     } else if (!controller_.addUDPTransport(&udp_) || !controller_.init(kWorkers)) {
-        udp_.clean();
+        udp_.close();
         error = "Failed to start the transaction controller.";
     } else {
         running_ = true;
@@ -49,16 +49,16 @@ bool PhoneStack::start(const Settings& settings, const LocalAddress& local, std:
     return false;
 }
 
-// The pseudo servers' pools stop before the controller: a server worker may still be inside a
-// send on its transaction, and the controller's clean deletes every transaction. They are
-// deleted after it, once it no longer posts to them. The controller's clean forgets the
-// transport and the users; start attaches them again.
+// In the user agent's order: the transport, the controller, then the users. A server worker
+// may still be inside a send on its transaction; the controller's clean waits for it. The
+// servers are deleted once the controller no longer posts to them. The controller's clean
+// forgets the transport and the users; start attaches them again.
 void PhoneStack::stop() {
     if (!running_) return;
     running_ = false;
-    udp_.clean();
-    for (auto& server : pseudoServers_) server->clean();
+    udp_.close();
     controller_.clean();
+    for (auto& server : pseudoServers_) server->clean();
     pseudoServers_.clear();
 }
 

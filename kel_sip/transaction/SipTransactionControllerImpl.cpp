@@ -56,6 +56,9 @@ bool SipTransactionControllerImpl::init(int workerCount) {
 
 void SipTransactionControllerImpl::clean() {
     logPrint(DBG, "SipTransactionControllerImpl::clean. Cleaning SipTransactionController.\n");
+    // Users' threads and transports may still be calling: once the gate is closed and drained,
+    // nothing but the workers touches a transaction, and they stop next.
+    gate_.close();
     EventHandlerExt::clean();
     for (SipTransactionList* list : {&clients_, &servers_}) {
         list->lock();
@@ -68,6 +71,9 @@ void SipTransactionControllerImpl::clean() {
     }
     users_.clear();
     clearTransports();
+    // Without transports and a running pool later operations fail on their own; users may
+    // register again for the next init.
+    gate_.open();
     logPrint(DBG, "SipTransactionControllerImpl::clean. Cleaned SipTransactionController.\n");
 }
 
@@ -92,17 +98,33 @@ TransactionTimerValues SipTransactionControllerImpl::timerValues() const {
 
 bool SipTransactionControllerImpl::takeReceivedMessage(int eventType, std::unique_ptr<SipMessageExt>& message,
                                                        intptr_t param2, SipTransportBase& transport) {
-    if (!postEvent(eventType, reinterpret_cast<intptr_t>(message.get()), param2, &transport)) return false;
-    message.release();  // the event owns it now
+    if (eventType == SIPTRANSPORT_EVMSGTYPE_TRANSPORTERROR) {
+        // Reported from inside a send, where the transaction may be held: handled on a worker.
+        if (!postEvent(eventType, reinterpret_cast<intptr_t>(message.get()), param2, &transport)) return false;
+        message.release();  // the event owns it now
+        return true;
+    }
+    const kel_util::OperationGate::Pass pass(gate_);
+    if (!pass || !isRunning()) return false;
+    logPrint(DBG, "SipTransactionControllerImpl::takeReceivedMessage. Message %s, type=%d.\n",
+             transportEventName(eventType), eventType);
+    SipMessageSlot slot(std::move(message));
+    receive(eventType, slot);
     return true;
 }
 
 bool SipTransactionControllerImpl::addTransactionUser(const std::vector<int>& methodKinds,
                                                       kel_util::EventHandler2* user) {
-    return users_.add(methodKinds, user);
+    const kel_util::OperationGate::Pass pass(gate_);
+    return pass && users_.add(methodKinds, user);
 }
 
 void SipTransactionControllerImpl::createBranch(std::string& branch) {
+    const kel_util::OperationGate::Pass pass(gate_);
+    if (!pass) {
+        branch.clear();
+        return;
+    }
     logPrint(DBG, "SipTransactionControllerImpl::createBranch. Creating branch.\n");
     clients_.lock();
     do {
@@ -131,6 +153,8 @@ bool SipTransactionControllerImpl::deleteServerTransaction(int id) {
 }
 
 bool SipTransactionControllerImpl::deleteTransaction(SipTransactionList& list, int id, const char* notFound) {
+    const kel_util::OperationGate::Pass pass(gate_);
+    if (!pass) return false;
     list.lock();
     SipTransactionListData* record = list.getAndLockById(id);
     if (record == nullptr) {
@@ -185,31 +209,15 @@ void SipTransactionControllerImpl::onEvent(int workerId, int type, intptr_t para
              name, workerId, type, reinterpret_cast<const void*>(param1), static_cast<int>(param2), from);
     // The event owns the message; whatever a step does not take is freed on return.
     SipMessageSlot message(reinterpret_cast<SipMessageExt*>(param1));
-    if (!message) {
+    if (!message || type != SIPTRANSPORT_EVMSGTYPE_TRANSPORTERROR) {
+        // Received messages are worked on where they arrive (takeReceivedMessage), never queued.
         releaseEventLock();
+        if (message) logPrint(MIN, "SipTransactionControllerImpl::onEvent. Unexpected %s, dropped.\n", name);
         return;
     }
-    bool ok = false;
-    const char* step = nullptr;
-    switch (type) {
-        case SIPTRANSPORT_EVMSGTYPE_RECVSIPREQUEST:
-            ok = onReceiveRequest(message);
-            step = "onReceiveRequest";
-            break;
-        case SIPTRANSPORT_EVMSGTYPE_RECVSIPRESPONSE:
-            ok = onReceiveResponse(message, false);
-            step = "onReceiveResponse";
-            break;
-        case SIPTRANSPORT_EVMSGTYPE_TRANSPORTERROR:
-            ok = onTransportError(message, static_cast<int>(param2));
-            step = "onTransportError";
-            break;
-        default:
-            ok = onReceiveResponse(message, true);
-            step = "onHeaderLengthError";
-            break;
+    if (!onTransportError(message, static_cast<int>(param2))) {
+        logPrint(MIN, "SipTransactionControllerImpl::onEvent. Failed  %s.\n", "onTransportError");
     }
-    if (!ok) logPrint(MIN, "SipTransactionControllerImpl::onEvent. Failed  %s.\n", step);
 }
 
 void SipTransactionControllerImpl::onEventClean(int workerId, int type, intptr_t param1, intptr_t param2,

@@ -9,10 +9,14 @@
 // Several controllers may live in one process, each with its own transports and users.
 //
 // Threads: the SipTransactionController operations, setTimers and notifyTU may be called from
-// any thread; init and clean from the owner. Events from the transports and timer expiries run
-// on the workers in locked dispatch: each path gives up the eventLock right after locking the
-// list it needs. Lock order: eventLock, list, entry. A transaction is only touched under its
-// entry lock, and its sends happen under it.
+// any thread; init and clean from the owner. A received message is worked on to the end on the
+// transport's thread that read it (takeReceivedMessage), up to the post to its transaction
+// user. Timer expiries and transport errors run on the workers in locked dispatch: each path
+// gives up the eventLock right after locking the list it needs. Lock order: eventLock, list,
+// entry. A transaction is only touched under its entry lock, and its sends happen under it.
+//
+// Every operation and the receive path pass a gate that clean closes: clean waits for those
+// inside, so the users' threads and the transports may still be calling when it runs.
 #pragma once
 
 #include <atomic>
@@ -24,6 +28,7 @@
 #include "kel_sip/transport/SipTransportReceiver.h"
 #include "kel_sip/transport/SipTransportUser.h"
 #include "kel_util/EventHandlerExt.h"
+#include "kel_util/OperationGate.h"
 
 namespace kel_sip {
 
@@ -43,7 +48,8 @@ public:
 
     // Starts the timer thread and workerCount workers.
     bool init(int workerCount);
-    // Stops the pool and the timer, deletes every transaction and forgets users and transports.
+    // Closes the gate and waits for the operations inside, stops the pool and the timer,
+    // deletes every transaction and forgets users and transports.
     void clean() override;
 
     // The largest timer value accepted: 64 times it still fits in an int.
@@ -54,8 +60,9 @@ public:
     void setTimers(int t1, int t2, int t4, int td);
     TransactionTimerValues timerValues() const;
 
-    // Queues a message from a transport for the workers; false when the pool no longer
-    // accepts (the transport then answers a request itself).
+    // Works on a received request or response at once, on the caller's thread; a transport
+    // error is queued for the workers (it is reported from inside a send). False when the
+    // controller is cleaned or no longer accepts (the transport then answers a request itself).
     bool takeReceivedMessage(int eventType, std::unique_ptr<SipMessageExt>& message, intptr_t param2,
                              SipTransportBase& transport) override;
 
@@ -82,13 +89,16 @@ protected:
     bool onTimeout(int id, int timer) override;
 
 private:
-    // The receive paths, entered holding the eventLock.
+    // The receive paths, on the thread that received the message.
+    void receive(int eventType, SipMessageSlot& message);
     bool onReceiveRequest(SipMessageSlot& request);
     bool onReceiveResponse(SipMessageSlot& response, bool headerLengthError);
+    // Entered holding the eventLock.
     bool onTransportError(SipMessageSlot& message, int transactionId);
-    // A new server transaction for request, held with the server list unlocked; null with the
-    // list still locked when it cannot be made.
-    SipTransactionListData* createServerTransaction(const SipMessageExt& request, kel_util::EventHandler2* user);
+    // A new server transaction for request, made before the server list is locked: nearly
+    // every request starts one, and a retransmission throws it away. Null when it cannot be
+    // made.
+    std::unique_ptr<ServerTransaction> makeServerTransaction(SipMessageExt& request, kel_util::EventHandler2* user);
     // Answers a request that no transaction took with 500 on the transport it came in on.
     bool answerUntaken(SipMessageSlot& request);
 
@@ -105,6 +115,7 @@ private:
     bool finishStep(SipTransactionList& list, SipTransactionListData* record, bool ok, const char* operation,
                     const char* step, const std::string& failureDetail = {});
 
+    kel_util::OperationGate gate_;
     TransactionUserMap users_;
     SipTransactionList clients_;
     SipTransactionList servers_;

@@ -13,6 +13,7 @@
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
 #include "kel_sip/transaction/ControllerTransactionKinds.h"
 #include "kel_sip/transport/SipTransportBase.h"
+#include "kel_sip/transport/SipTransportEvent.h"
 #include "kel_util/Log.h"
 
 namespace kel_sip {
@@ -25,18 +26,38 @@ using kel_util::MIN;
 
 }  // namespace
 
+void SipTransactionControllerImpl::receive(int eventType, SipMessageSlot& message) {
+    bool ok = false;
+    const char* step = nullptr;
+    switch (eventType) {
+        case SIPTRANSPORT_EVMSGTYPE_RECVSIPREQUEST:
+            ok = onReceiveRequest(message);
+            step = "onReceiveRequest";
+            break;
+        case SIPTRANSPORT_EVMSGTYPE_RECVSIPRESPONSE:
+            ok = onReceiveResponse(message, false);
+            step = "onReceiveResponse";
+            break;
+        default:
+            ok = onReceiveResponse(message, true);
+            step = "onHeaderLengthError";
+            break;
+    }
+    if (!ok) logPrint(MIN, "SipTransactionControllerImpl::onEvent. Failed  %s.\n", step);
+}
+
 bool SipTransactionControllerImpl::onReceiveRequest(SipMessageSlot& request) {
     const std::string method(request->getMethodName());
     if (request->vias.empty()) {
-        releaseEventLock();
         logPrint(MIN, "SipTransactionControllerImpl::onReceiveRequest. Via empty, Method=[%s].\n", method.c_str());
         return false;
     }
     kel_util::EventHandler2* user = users_.userFor(request->methodKind);
     logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. TransactionUser=%p, Method=[%s].\n",
              static_cast<const void*>(user), method.c_str());
+    const bool isAck = request->methodKind == SipMethod::Ack;
+    std::unique_ptr<ServerTransaction> fresh = isAck ? nullptr : makeServerTransaction(*request, user);
     servers_.lock();
-    releaseEventLock();
     logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. Searching ServerTransaction, Method=[%s].\n",
              method.c_str());
     const SipMessageExt& received = *request;
@@ -45,32 +66,41 @@ bool SipTransactionControllerImpl::onReceiveRequest(SipMessageSlot& request) {
         [&received](SipTransaction& t) { return asServer(t).isRequestMatching(received); });
     if (record == nullptr) {
         logPrint(DBG, "SipTransactionControllerImpl::onReceiveRequest. No transaction found.\n");
-        if (received.methodKind == SipMethod::Ack) {
+        if (isAck) {
             // The ACK of a 2xx (RFC 3261 section 17.1.1.3) belongs to no transaction.
             servers_.unlock();
             logPrint(DET, "SipTransactionControllerImpl::onReceiveRequest. Method=[ACK], passing to TU.\n");
             return notifyTU(user, SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST, request, 0, 0);
         }
-        record = createServerTransaction(received, user);
-        if (record == nullptr) servers_.unlock();
+        if (fresh != nullptr) {
+            record = servers_.addAndHold(std::move(fresh));
+            logPrint(DET,
+                     "SipTransactionControllerImpl::onReceiveRequest. Created ServerTransaction, Method=[%s], "
+                     "ServerTransactionID=%d.\n",
+                     method.c_str(), record->getId());
+        } else {
+            servers_.unlock();
+        }
     }
-    bool taken = false;
-    if (record != nullptr) {
-        logPrint(DET,
-                 "SipTransactionControllerImpl::onReceiveRequest. Processing ReceiveRequest, Method=[%s], "
-                 "ServerTransactionID=%d.\n",
-                 method.c_str(), record->getId());
-        taken = finishStep(servers_, record, asServer(record->payload()).onReceiveRequest(request), "onReceiveRequest",
-                           "onReceiveRequest");
+    if (record == nullptr) return answerUntaken(request);
+    logPrint(DET,
+             "SipTransactionControllerImpl::onReceiveRequest. Processing ReceiveRequest, Method=[%s], "
+             "ServerTransactionID=%d.\n",
+             method.c_str(), record->getId());
+    if (finishStep(servers_, record, asServer(record->payload()).onReceiveRequest(request), "onReceiveRequest",
+                   "onReceiveRequest")) {
+        return true;
     }
-    if (taken) return true;
+    if (request == nullptr || isAck) return false;
+    // A user that still runs refused it because its queue was full (which counts and reports
+    // it): under overload the request is dropped, and the peer retransmits it.
+    if (user != nullptr && user->isAccepting()) return false;
     // A request nobody took is answered here (RFC 3261 section 8.2), the ACK never.
-    if (request == nullptr || request->methodKind == SipMethod::Ack) return false;
     return answerUntaken(request);
 }
 
-SipTransactionListData* SipTransactionControllerImpl::createServerTransaction(const SipMessageExt& request,
-                                                                              kel_util::EventHandler2* user) {
+std::unique_ptr<ServerTransaction> SipTransactionControllerImpl::makeServerTransaction(SipMessageExt& request,
+                                                                                      kel_util::EventHandler2* user) {
     const std::string method(request.getMethodName());
     if (user == nullptr) {
         // Without a user the request could never be answered; it gets 500 instead of a
@@ -79,8 +109,7 @@ SipTransactionListData* SipTransactionControllerImpl::createServerTransaction(co
                  method.c_str());
         return nullptr;
     }
-    SipMessageExt stamped(request);
-    SipTransportBase* transport = getTransport(stamped);
+    SipTransportBase* transport = getTransport(request);
     if (transport == nullptr) {
         logPrint(MIN, "SipTransactionControllerImpl::onReceiveRequest. Failed to get SipTransportBase, Method=[%s].\n",
                  method.c_str());
@@ -94,12 +123,7 @@ SipTransactionListData* SipTransactionControllerImpl::createServerTransaction(co
                  method.c_str());
         return nullptr;
     }
-    SipTransactionListData* record = servers_.addAndHold(std::move(transaction));
-    logPrint(DET,
-             "SipTransactionControllerImpl::onReceiveRequest. Created ServerTransaction, Method=[%s], "
-             "ServerTransactionID=%d.\n",
-             method.c_str(), record->getId());
-    return record;
+    return transaction;
 }
 
 bool SipTransactionControllerImpl::answerUntaken(SipMessageSlot& request) {
@@ -124,14 +148,12 @@ bool SipTransactionControllerImpl::onReceiveResponse(SipMessageSlot& response, b
     const std::string method(response->getMethodName());
     const int code = response->statusCode;
     if (response->vias.empty()) {
-        releaseEventLock();
         logPrint(MIN, "SipTransactionControllerImpl::%s. Via empty, StatusCode=%d, Method=[%s].\n", operation, code,
                  method.c_str());
         return false;
     }
     if (response->cseq.getMethodKind() == SipMethod::Ack) {
         // Nobody answers an ACK (RFC 3261 section 17.1.1.3).
-        releaseEventLock();
         logPrint(headerLengthError ? DET : MIN, "SipTransactionControllerImpl::%s. Invalid response, StatusCode=%d, Method=[%s].\n",
                  operation, code, method.c_str());
         return headerLengthError;
@@ -139,7 +161,6 @@ bool SipTransactionControllerImpl::onReceiveResponse(SipMessageSlot& response, b
     std::string key;
     SipTransactionListData* record = nullptr;
     clients_.lock();
-    releaseEventLock();
     logPrint(DBG, "SipTransactionControllerImpl::%s. Searching ClientTransaction, StatusCode=%d, Method=[%s].\n",
              operation, code, method.c_str());
     if (ClientTransactionID::keyOf(*response, key)) {

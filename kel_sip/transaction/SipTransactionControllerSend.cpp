@@ -43,6 +43,8 @@ bool isSendableResponse(const SipMessageExt& response) {
 }  // namespace
 
 int SipTransactionControllerImpl::sendRequest(const SipMessageExt& request, int userId, kel_util::EventHandler2* user) {
+    const kel_util::OperationGate::Pass pass(gate_);
+    if (!pass) return -1;
     const std::string method(request.getMethodName());
     if (request.vias.empty()) {
         logPrint(MIN, "SipTransactionControllerImpl::sendRequest. Via empty, Method=[%s].\n", method.c_str());
@@ -100,7 +102,8 @@ int SipTransactionControllerImpl::sendRequest(const SipMessageExt& request, int 
 
 bool SipTransactionControllerImpl::sendResponse(int serverTransactionId, const SipMessageExt& response, int parameter) {
     logPrint(DBG, "SipTransactionControllerImpl::sendResponse 2.\n");
-    if (!isSendableResponse(response)) return false;
+    const kel_util::OperationGate::Pass pass(gate_);
+    if (!pass || !isSendableResponse(response)) return false;
     servers_.lock();
     logPrint(DBG,
              "SipTransactionControllerImpl::sendResponse. Searching ServerTransaction, ServerTransactionID=%d, "
@@ -117,7 +120,8 @@ bool SipTransactionControllerImpl::sendResponse(int serverTransactionId, const S
 
 bool SipTransactionControllerImpl::sendResponse(const SipMessageExt& response, int parameter, bool notifyFailureAck) {
     logPrint(DBG, "SipTransactionControllerImpl::sendResponse 1.\n");
-    if (!isSendableResponse(response)) return false;
+    const kel_util::OperationGate::Pass pass(gate_);
+    if (!pass || !isSendableResponse(response)) return false;
     servers_.lock();
     logPrint(DBG, "SipTransactionControllerImpl::sendResponse. Searching ServerTransaction, StatusCode=%d, Method=[%s].\n",
              response.statusCode, std::string(response.getMethodName()).c_str());
@@ -156,6 +160,8 @@ bool SipTransactionControllerImpl::_sendResponse(SipTransactionListData* record,
 
 int SipTransactionControllerImpl::findTrancsactionToCancel(const SipMessageExt& cancel) {
     logPrint(DBG, "SipTransactionControllerImpl::findTrancsactionToCancel. Searching ServerTransaction to Cancel.\n");
+    const kel_util::OperationGate::Pass pass(gate_);
+    if (!pass) return -1;
     servers_.lock();
     SipTransactionListData* record = servers_.getAndLockMatching(
         ServerTransactionID::keyOf(cancel),

@@ -1,6 +1,7 @@
 // The side of the transaction controller that takes the messages a transport received. The
-// transport layer only knows this interface; the controller implements it (usually by posting
-// the message to its own queue), and tests put a recording stand-in in its place.
+// transport layer only knows this interface; the controller implements it (working on a
+// received message at once, on the transport's thread), and tests put a recording stand-in in
+// its place.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,9 @@ public:
     // True: the receiver has taken the message (message is then null). False: the receiver
     // cannot take it now (its queue no longer accepts); message is left with the caller, which
     // answers a request with 500 itself.
-    // Called on the transport's worker threads, several at once; must not block for long and
-    // must not call back into the transport while holding a lock the transport may need.
+    // Called on the transport's receiving threads, possibly several at once, and for a
+    // transport error from inside a send; must not block for long and must not call back into
+    // the transport while holding a lock the transport may need.
     virtual bool takeReceivedMessage(int eventType, std::unique_ptr<SipMessageExt>& message, intptr_t param2,
                                      SipTransportBase& transport) = 0;
 };

@@ -9,14 +9,13 @@
 #include "kel_util/MessageCaptor.h"
 #include "kel_util/SocketException.h"
 #include "kel_util/HeaderField.h"
+#include "kel_util/UDPSenderBase.h"
 
 namespace kel_sip {
 
-using kel_util::Datagram;
 using kel_util::DBG;
 using kel_util::DET;
 using kel_util::logPrint;
-using kel_util::MAJ;
 using kel_util::MIN;
 using kel_util::SocketAddress;
 using kel_util::SocketException;
@@ -47,33 +46,12 @@ SipPeerAddress peerOf(const SocketAddress& address) {
 
 SipUDPTransport::SipUDPTransport(SipTransportReceiver& receiver, int transportId)
     : SipTransportBase(receiver, transportId) {
-    setName("SipUDPTransport" + std::to_string(transportId));
-    listener_.setTarget(this, SIPTRANSPORT_EVMSGTYPE_RECEIVEUDP);
+    listener_.setReceiver(this);
     listener_.setReceiveTimeout(kReceiveTimeout);
+    listener_.setSocketBufferSize(kSocketBufferSize);
 }
 
-SipUDPTransport::~SipUDPTransport() { clean(); }
-
-bool SipUDPTransport::init(int workerCount, const char* sentByHost, int port, const char* bindAddress, int family,
-                           bool tolerateBindFailure) {
-    logPrint(DBG,
-             "SipUDPTransport::init. Initializing SipUDPTransport, WorkerNum=%d, SentByAddress=[%s], Port=%d, "
-             "BindAddr=[%s], ProtocolFamily=%d, BindFailureRetry=%d.\n",
-             workerCount, orNull(sentByHost), port, orNull(bindAddress), family, tolerateBindFailure ? 1 : 0);
-    if (!EventHandler::init(workerCount, false)) {
-        logPrint(MIN, "SipUDPTransport::init. Failed to init EventHandlerExt.\n");
-        logPrint(MAJ, "SipUDPTransport::init. Failed to init SipUDPTransport.\n");
-        return false;
-    }
-    logPrint(DBG, "SipUDPTransport::init. Succeeded to init EventHandlerExt.\n");
-    if (!open(sentByHost, port, bindAddress, family, tolerateBindFailure)) {
-        EventHandler::clean();
-        logPrint(MAJ, "SipUDPTransport::init. Failed to init SipUDPTransport.\n");
-        return false;
-    }
-    logPrint(DBG, "SipUDPTransport::init. Initialized SipUDPTransport.\n");
-    return true;
-}
+SipUDPTransport::~SipUDPTransport() { close(); }
 
 bool SipUDPTransport::open(const char* sentByHost, int port, const char* bindAddress, int family,
                            bool tolerateBindFailure) {
@@ -114,77 +92,42 @@ void SipUDPTransport::close() {
     logPrint(DET, "SipUDPTransport::close. SipUDPTransport closed.\n");
 }
 
-void SipUDPTransport::clean() {
-    logPrint(DET, "SipUDPTransport::clean. Cleaning SipUDPTransport.\n");
-    close();
-    EventHandler::clean();
-    logPrint(DET, "SipUDPTransport::clean. SipUDPTransport cleaned.\n");
-}
-
 int SipUDPTransport::getTransportType() const { return kTransportUDP; }
 
 int SipUDPTransport::getLocalAddressFamily() const { return listener_.getAddress().getFamily(); }
 
 SocketAddress SipUDPTransport::getLocalAddress() { return listener_.getLocalAddress(); }
 
-bool SipUDPTransport::startProc(int workerId) {
-    logPrint(DET, "SipUDPTransport::startProc. Starting SipUDPTransport, worker id=%d.\n", workerId);
-    return EventHandler::startProc(workerId);
-}
-
-void SipUDPTransport::endProc(int workerId) {
-    logPrint(DET, "SipUDPTransport::endProc. Stopping SipUDPTransport, worker id=%d.\n", workerId);
-    EventHandler::endProc(workerId);
-}
-
-void SipUDPTransport::onEvent(int workerId, int type, intptr_t param1, intptr_t param2, const void* from) {
-    if (type != SIPTRANSPORT_EVMSGTYPE_RECEIVEUDP) return;
-    std::unique_ptr<Datagram> datagram(reinterpret_cast<Datagram*>(param1));
-    logPrint(DBG,
-             "SipUDPTransport::onEvent. Event SIPTRANSPORT_EVMSGTYPE_RECEIVEUDP, worker id=%d, type=%d, param1=%p, "
-             "param2=%ld, from=%p.\n",
-             workerId, type, static_cast<void*>(datagram.get()), static_cast<long>(param2), from);
-    if (datagram == nullptr) return;
-    if (procReceiveUDP(*datagram)) {
-        logPrint(DBG, "SipUDPTransport::onEvent. Succeeded procReceiveUDP.\n");
+void SipUDPTransport::onDatagram(const char* data, int length, const SocketAddress& from, kel_util::UDPSenderBase&) {
+    if (procReceiveUDP(data, length, from)) {
+        logPrint(DBG, "SipUDPTransport::onDatagram. Succeeded procReceiveUDP.\n");
     } else {
-        logPrint(MIN, "SipUDPTransport::onEvent. Failed procReceiveUDP.\n");
+        logPrint(MIN, "SipUDPTransport::onDatagram. Failed procReceiveUDP.\n");
     }
 }
 
-void SipUDPTransport::onEventClean(int workerId, int type, intptr_t param1, intptr_t param2, const void* from) {
-    if (type != SIPTRANSPORT_EVMSGTYPE_RECEIVEUDP) return;
-    std::unique_ptr<Datagram> datagram(reinterpret_cast<Datagram*>(param1));
-    logPrint(DBG,
-             "SipUDPTransport::onEventClean. Event SIPTRANSPORT_EVMSGTYPE_RECEIVEUDP, worker id=%d, type=%d, "
-             "param1=%p, param2=%ld, from=%p.\n",
-             workerId, type, static_cast<void*>(datagram.get()), static_cast<long>(param2), from);
-}
-
-bool SipUDPTransport::procReceiveUDP(const Datagram& datagram) {
-    const char* const data = datagram.getData();
-    const int length = datagram.getLength();
-    const std::string source = datagram.getFrom().toString();
-    logPrint(DBG, "SipUDPTransport::procReceiveUDP. Received UDP bytes=%d, from [%s].\n", length, source.c_str());
-    if (kel_util::logLevel() > DET) {
+bool SipUDPTransport::procReceiveUDP(const char* data, int length, const SocketAddress& from) {
+    if (kel_util::isLogged(DBG)) {
+        const std::string source = from.toString();
+        logPrint(DBG, "SipUDPTransport::procReceiveUDP. Received UDP bytes=%d, from [%s].\n", length, source.c_str());
         const std::string header = "SipUDPTransport::procReceiveUDP. Dumping received UDP data, bytes=" +
                                    std::to_string(length) + ", from [" + source + "].\n";
         kel_util::logDump(DBG, data, length, header.c_str(), "> ");
     }
     kel_util::MessageCaptor::captureMessage(data, length, kel_util::capture::Direction::RECEIVED,
-                                            kel_util::capture::Transport::UDP, datagram.getFrom(), listener_.getAddress());
+                                            kel_util::capture::Transport::UDP, from, listener_.getAddress());
 
     auto message = std::make_unique<SipMessageExt>();
     std::string reason;
     if (!message->parse(data, length, reason)) {
         logPrint(MIN, "SipUDPTransport::procReceiveUDP. Failed SipMessageExt parse, reason=[%s].\n", reason.c_str());
         if (!looksLikeResponse(data, length)) {
-            message->peer = peerOf(datagram.getFrom());
+            message->peer = peerOf(from);
             answerRequest(*message, 400, reason, "SipUDPTransport::procReceiveUDP");
         }
         return true;
     }
-    message->peer = peerOf(datagram.getFrom());
+    message->peer = peerOf(from);
     if (!procReceiveSipMessage(std::move(message))) {
         logPrint(MIN, "SipUDPTransport::procReceiveUDP. Failed procReceiveSipMessage.\n");
         return false;
@@ -240,14 +183,16 @@ bool SipUDPTransport::sendMessage(SipMessageExt& message, int transactionId) {
     std::string bytes;
     message.print(bytes);
     const int length = static_cast<int>(bytes.size());
-    const std::string target = destination.toString();
-    logPrint(DET, "SipUDPTransport::sendMessage. Sending UDP bytes=%d, to [%s], TransactionID=%d.\n", length,
-             target.c_str(), transactionId);
-    if (kel_util::logLevel() > DET) {
-        const std::string header = "SipUDPTransport::sendMessage. Dumping sending UDP data, bytes=" +
-                                   std::to_string(length) + ", to [" + target + "], TransactionID=" +
-                                   std::to_string(transactionId) + ".\n";
-        kel_util::logDump(DBG, bytes.data(), length, header.c_str(), "< ");
+    if (kel_util::isLogged(DET)) {
+        const std::string target = destination.toString();
+        logPrint(DET, "SipUDPTransport::sendMessage. Sending UDP bytes=%d, to [%s], TransactionID=%d.\n", length,
+                 target.c_str(), transactionId);
+        if (kel_util::isLogged(DBG)) {
+            const std::string header = "SipUDPTransport::sendMessage. Dumping sending UDP data, bytes=" +
+                                       std::to_string(length) + ", to [" + target + "], TransactionID=" +
+                                       std::to_string(transactionId) + ".\n";
+            kel_util::logDump(DBG, bytes.data(), length, header.c_str(), "< ");
+        }
     }
     kel_util::MessageCaptor::captureMessage(bytes.data(), length, kel_util::capture::Direction::SENT,
                                             kel_util::capture::Transport::UDP, listener_.getAddress(), destination);

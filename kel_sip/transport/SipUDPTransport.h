@@ -1,39 +1,38 @@
-// SIP over UDP (RFC 3261 section 18): a UDP listener thread receives datagrams and posts them
-// to this transport's workers, which parse them in parallel (no locked dispatch) and run the
-// shared receive path; requests and responses are sent on the listener's socket without
-// waiting for it.
+// SIP over UDP (RFC 3261 section 18): the UDP listener thread reads each datagram, parses it
+// and runs the shared receive path to the end, the transaction controller's part included, so
+// that a received message costs no hand-off until it reaches its transaction user. Datagrams
+// that arrive meanwhile wait in the socket's buffer, which is made large enough for bursts.
+// Requests and responses are sent on the listener's socket without waiting for it.
 //
-// Threads: the owner calls init, open, close and clean; sendRequest and sendResponse may be
-// called from any thread (sends are serialised on the listener's socket lock).
+// Threads: the owner calls open and close; sendRequest and sendResponse may be called from any
+// thread (sends are serialised on the listener's socket lock).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "kel_sip/transport/SipTransportBase.h"
-#include "kel_util/Datagram.h"
-#include "kel_util/EventHandler.h"
+#include "kel_util/DatagramReceiver.h"
 #include "kel_util/UDPPortListener.h"
 
 namespace kel_sip {
 
-class SipUDPTransport : public SipTransportBase, public kel_util::EventHandler {
+class SipUDPTransport : public SipTransportBase, public kel_util::DatagramReceiver {
 public:
+    // The socket's receive buffer: a burst of a few thousand requests waits there while the
+    // listener works on one.
+    static constexpr int kSocketBufferSize = 1 << 20;
+
     SipUDPTransport(SipTransportReceiver& receiver, int transportId);
-    // Cleans a transport its owner did not clean.
+    // Closes a transport its owner did not close.
     ~SipUDPTransport() override;
 
-    // Starts workerCount workers, then opens the listener. bindAddress null binds the wildcard
-    // address of family (AF_UNSPEC for either). With tolerateBindFailure a port that cannot be
-    // bound yet is retried by the listener. False (everything undone) on failure.
-    bool init(int workerCount, const char* sentByHost, int port, const char* bindAddress, int family,
-              bool tolerateBindFailure);
-    // Sets the sent-by values and opens the listener on port; false, logged, on failure.
+    // Sets the sent-by values and opens the listener on port. bindAddress null binds the
+    // wildcard address of family (AF_UNSPEC for either). With tolerateBindFailure a port that
+    // cannot be bound yet is retried by the listener. False, logged, on failure.
     bool open(const char* sentByHost, int port, const char* bindAddress, int family, bool tolerateBindFailure);
-    // Stops the listener.
+    // Stops the listener; no message is received after it returns.
     void close();
-    // close, then stops the workers, freeing the datagrams still queued.
-    void clean() override;
 
     bool sendRequest(SipMessageExt& message, int transactionId) override;
     bool sendResponse(SipMessageExt& message, int transactionId) override;
@@ -44,16 +43,14 @@ public:
     // SocketException NOT_OPENED while the socket is closed.
     kel_util::SocketAddress getLocalAddress();
 
-protected:
-    bool startProc(int workerId) override;
-    void endProc(int workerId) override;
-    void onEvent(int workerId, int type, intptr_t param1, intptr_t param2, const void* from) override;
-    void onEventClean(int workerId, int type, intptr_t param1, intptr_t param2, const void* from) override;
+    // On the listener's thread: parses one datagram and runs the receive path; a request that
+    // does not parse is answered 400 (never an ACK), anything else that does not parse is
+    // dropped.
+    void onDatagram(const char* data, int length, const kel_util::SocketAddress& from,
+                    kel_util::UDPSenderBase& listener) override;
 
 private:
-    // Parses one datagram and runs the receive path; a request that does not parse is
-    // answered 400 (never an ACK), anything else that does not parse is dropped.
-    bool procReceiveUDP(const kel_util::Datagram& datagram);
+    bool procReceiveUDP(const char* data, int length, const kel_util::SocketAddress& from);
     // The part of sendRequest and sendResponse after the Via check: the peer, the request's
     // top Via, the send filter and the write.
     bool send(SipMessageExt& message, int transactionId, bool request);

@@ -126,7 +126,7 @@ TEST(FinalResponseRetransmission, FollowsTimerGAndPassesARetransmittedRequestUpO
     SipUDPTransport transport(controller, 0);
     controller.setTimers(kT1, kT2, 500, 500);
     ASSERT_TRUE(controller.init(2));
-    ASSERT_TRUE(transport.init(1, "127.0.0.1", 0, "127.0.0.1", AF_INET, false));
+    ASSERT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
     ASSERT_TRUE(controller.addUDPTransport(&transport));
     const int port = transport.getLocalAddress().getPort();
 
@@ -138,7 +138,7 @@ TEST(FinalResponseRetransmission, FollowsTimerGAndPassesARetransmittedRequestUpO
                                 "-i", "127.0.0.1", "-nostdin", "-trace_msg", "-message_file", messages.string(),
                                 "-timeout", "30", "-timeout_error"},
                                dir / "sipp.out");
-    transport.clean();
+    transport.close();
     controller.clean();
     std::ifstream out(dir / "sipp.out");
     const std::string sippOutput((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());

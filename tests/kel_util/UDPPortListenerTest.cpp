@@ -1,7 +1,7 @@
 #include "kel_util/UDPPortListener.h"
 
 #include "kel_util/Datagram.h"
-#include "kel_util/EventHandler.h"
+#include "kel_util/DatagramReceiver.h"
 #include "kel_util/Mutex.h"
 #include "kel_util/SocketException.h"
 #include "LoopbackSupport.h"
@@ -26,14 +26,9 @@ using kel_test::loopback;
 
 namespace {
 
-constexpr int DATAGRAM_EVENT = 7;
-
-// Keeps every datagram the listener posts, with the sender named in the event.
-class CollectingHandler : public kel_util::EventHandler {
+// Keeps every datagram the listener hands over, with the listener that read it.
+class CollectingReceiver : public kel_util::DatagramReceiver {
 public:
-    CollectingHandler() { init(1, false); }
-    ~CollectingHandler() override { clean(); }
-
     bool waitCount(std::size_t count, std::chrono::milliseconds limit = kel_test::kGenerous) {
         return monitor_.waitFor([&] { return datagrams_.size() >= count; }, limit);
     }
@@ -52,17 +47,12 @@ public:
         return lastSender_;
     }
 
-protected:
-    void onEvent(int, int type, intptr_t param1, intptr_t, const void* from) override {
-        std::unique_ptr<Datagram> datagram(reinterpret_cast<Datagram*>(param1));
-        if (type != DATAGRAM_EVENT) return;
+    void onDatagram(const char* data, int length, const SocketAddress& from, UDPSenderBase& listener) override {
+        auto datagram = std::make_unique<Datagram>(data, length, from);
         monitor_.update([&] {
             datagrams_.push_back(std::move(datagram));
-            lastSender_ = from;
+            lastSender_ = &listener;
         });
-    }
-    void onEventClean(int, int, intptr_t param1, intptr_t, const void*) override {
-        delete reinterpret_cast<Datagram*>(param1);
     }
 
 private:
@@ -75,7 +65,7 @@ class ListenerPerFamily : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         if (!hasLoopback(GetParam())) GTEST_SKIP() << "no loopback address for this family";
-        listener.setTarget(&handler, DATAGRAM_EVENT);
+        listener.setReceiver(&handler);
         listener.setReopenInterval(20ms);
         sender.openAndBind(loopback(GetParam()));
     }
@@ -95,7 +85,7 @@ protected:
         return false;
     }
 
-    CollectingHandler handler;
+    CollectingReceiver handler;
     UDPPortListener listener;
     DatagramSocket sender;
 };
@@ -197,9 +187,9 @@ public:
 }  // namespace
 
 TEST(UDPPortListener, ARetiredSocketRefusesSendsUntilTheListenerReopensIt) {
-    CollectingHandler handler;
+    CollectingReceiver handler;
     RetiringListener listener;
-    listener.setTarget(&handler, DATAGRAM_EVENT);
+    listener.setReceiver(&handler);
     listener.setReopenInterval(20ms);
     const SocketAddress address = loopback(AF_INET, kel_test::freePort(AF_INET));
     ASSERT_TRUE(listener.init(address, false, ""));
@@ -221,9 +211,9 @@ TEST(UDPPortListener, ARetiredSocketRefusesSendsUntilTheListenerReopensIt) {
 }
 
 TEST(UDPPortListener, RefusesASecondInitWhileRunning) {
-    CollectingHandler handler;
+    CollectingReceiver handler;
     UDPPortListener listener;
-    listener.setTarget(&handler, DATAGRAM_EVENT);
+    listener.setReceiver(&handler);
     ASSERT_TRUE(listener.init(0, "127.0.0.1", AF_INET, false, ""));
     EXPECT_FALSE(listener.init(0, "127.0.0.1", AF_INET, false, ""));
     EXPECT_FALSE(listener.init(70000, "127.0.0.1", AF_INET, false, ""));

@@ -120,13 +120,13 @@ TEST(PseudoSipResponder, OtherMethodRoutedToItIsAnswered405WithItsOwnMethodAllow
     ASSERT_TRUE(messenger.registerMethods({kel_sip::SipMethod::Message}));
     ASSERT_TRUE(controller.addTransactionUser({kel_sip::SipMethod::Options}, &messenger));
     ASSERT_TRUE(controller.init(1));
-    ASSERT_TRUE(transport.init(1, "127.0.0.1", 0, "127.0.0.1", AF_INET, false));
+    ASSERT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
     UdpPeer peer;
     const std::string answer = peer.ask(transport.getLocalAddress().getPort(), "OPTIONS", "z9hG4bK00000004");
     EXPECT_EQ(answer.rfind("SIP/2.0 405 ", 0), 0u) << answer;
     EXPECT_NE(answer.find("Allow: MESSAGE"), std::string::npos) << answer;
     // The user's pool stops before the controller deletes the transaction it may still send on.
-    transport.clean();
+    transport.close();
     messenger.clean();
     controller.clean();
 }

@@ -60,13 +60,13 @@ Stack::Stack(bool withDefaultUser, TransactionTimerValues timers)
     : controller(withDefaultUser ? &user : nullptr), transport(controller, 0) {
     controller.setTimers(timers.t1, timers.t2, timers.t4, timers.td);
     EXPECT_TRUE(controller.init(2));
-    EXPECT_TRUE(transport.init(1, "127.0.0.1", 0, "127.0.0.1", AF_INET, false));
+    EXPECT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
     EXPECT_TRUE(controller.addUDPTransport(&transport));
     port = transport.getLocalAddress().getPort();
 }
 
 Stack::~Stack() {
-    transport.clean();
+    transport.close();
     controller.clean();
 }
 

@@ -91,13 +91,13 @@ UserStack::UserStack() : controller(&user), user(controller), transport(controll
     EXPECT_TRUE(controller.init(2));
     EXPECT_TRUE(user.init(2, "tessaly.test"));
     EXPECT_TRUE(user.registerMethods({SipMethod::Options, SipMethod::Info}));
-    EXPECT_TRUE(transport.init(1, "127.0.0.1", 0, "127.0.0.1", AF_INET, false));
+    EXPECT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
     EXPECT_TRUE(controller.addUDPTransport(&transport));
     port = transport.getLocalAddress().getPort();
 }
 
 UserStack::~UserStack() {
-    transport.clean();
+    transport.close();
     controller.clean();
     user.clean();
 }

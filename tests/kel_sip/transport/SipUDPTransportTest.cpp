@@ -21,17 +21,17 @@ using kel_test::RecordingReceiver;
 using kel_test::requestText;
 using kel_test::UdpPeer;
 
-// A transport with one worker on 127.0.0.1, so that datagrams are handled in arrival order:
+// A transport on 127.0.0.1; its listener handles datagrams one at a time in arrival order:
 // when the answer to a later probe is the next datagram back, an earlier one got none.
 class SipUDPTransportTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setAnswerOwnOptions(true);
-        ASSERT_TRUE(transport_.init(1, "127.0.0.1", 0, "127.0.0.1", AF_INET, false));
+        ASSERT_TRUE(transport_.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
         address_ = transport_.getLocalAddress();
     }
     void TearDown() override {
-        transport_.clean();
+        transport_.close();
         setAnswerOwnOptions(false);
         setReceiveFilterHook({});
         setSendFilterHook({});
@@ -300,7 +300,7 @@ TEST(SipUDPTransportIPv6, AnswersAnIPv6PeerAtItsSource) {
     setAnswerOwnOptions(true);
     RecordingReceiver receiver;
     SipUDPTransport transport(receiver, 0);
-    ASSERT_TRUE(transport.init(1, "::1", 0, "::1", AF_INET6, false));
+    ASSERT_TRUE(transport.open("::1", 0, "::1", AF_INET6, false));
     EXPECT_EQ(transport.getLocalAddressFamily(), AF_INET6);
     kel_util::DatagramSocket peer;
     peer.openAndBind(loopback(AF_INET6));
@@ -313,7 +313,7 @@ TEST(SipUDPTransportIPv6, AnswersAnIPv6PeerAtItsSource) {
     kel_util::SocketAddress from(AF_INET6);
     const int length = peer.receiveFrom(buffer.data(), static_cast<int>(buffer.size()), from,
                                         std::chrono::duration_cast<kel_util::Socket::Timeout>(kel_test::kGenerous));
-    transport.clean();
+    transport.close();
     setAnswerOwnOptions(false);
     ASSERT_GT(length, 0);
     const std::string answer(buffer.data(), static_cast<size_t>(length));
@@ -328,12 +328,12 @@ TEST(SipUDPTransportInit, FailsOnAPortInUseUnlessTolerated) {
     holder.openAndBind(loopback(AF_INET));
     const int taken = holder.getLocalAddress().getPort();
     SipUDPTransport strict(receiver, 0);
-    EXPECT_FALSE(strict.init(1, "127.0.0.1", taken, "127.0.0.1", AF_INET, false));
+    EXPECT_FALSE(strict.open("127.0.0.1", taken, "127.0.0.1", AF_INET, false));
     SipUDPTransport tolerant(receiver, 1);
-    EXPECT_TRUE(tolerant.init(1, "127.0.0.1", taken, "127.0.0.1", AF_INET, true));
+    EXPECT_TRUE(tolerant.open("127.0.0.1", taken, "127.0.0.1", AF_INET, true));
     EXPECT_EQ(tolerant.getSentByPort(), taken);
     EXPECT_EQ(tolerant.getLocalAddressFamily(), AF_INET);
-    tolerant.clean();
+    tolerant.close();
 }
 
 }  // namespace

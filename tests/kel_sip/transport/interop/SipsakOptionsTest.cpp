@@ -36,12 +36,12 @@ TEST(SipsakInterop, OptionsToTheHostIsAnswered200ByTheTransport) {
     kel_test::RecordingReceiver receiver;
     SipUDPTransport transport(receiver, 0);
     setAnswerOwnOptions(true);
-    ASSERT_TRUE(transport.init(2, "127.0.0.1", 0, "127.0.0.1", AF_INET, false));
+    ASSERT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
     const int port = transport.getLocalAddress().getPort();
 
     // -vv prints the reply; the exit code is 0 only for a 2xx reply.
     const RunResult result = run(std::string(TESSALY_SIPSAK) + " -vv -s sip:127.0.0.1:" + std::to_string(port) + " 2>&1");
-    transport.clean();
+    transport.close();
     setAnswerOwnOptions(false);
 
     EXPECT_EQ(result.exitCode, 0) << result.output;
