@@ -9,7 +9,6 @@
 #include "phone/PhoneProgram.h"
 #include "phone/SettingsFile.h"
 
-#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -76,16 +75,12 @@ sigset_t blockStopSignals() {
     return set;
 }
 
-// Waits for SIGINT or SIGTERM. Meanwhile, every few seconds, the heap that ended transactions
-// freed is handed back to the system: the allocator keeps it in its per-thread arenas
-// otherwise, and resident memory would stay at its peak after a burst of load.
+// Waits for SIGINT or SIGTERM.
 int waitForStopSignal(const sigset_t& stopSignals) {
-    constexpr timespec kTrimInterval{5, 0};
-    for (;;) {
-        const int signal = sigtimedwait(&stopSignals, nullptr, &kTrimInterval);
-        if (signal > 0) return signal;
-        if (errno == EAGAIN) malloc_trim(0);
+    int signal = 0;
+    while (sigwait(&stopSignals, &signal) != 0) {
     }
+    return signal;
 }
 
 }  // namespace

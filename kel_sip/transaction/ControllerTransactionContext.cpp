@@ -2,6 +2,7 @@
 
 #include "kel_sip/syntax/SipTransportType.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
+#include "kel_sip/transaction/TransactionTypes.h"
 #include "kel_sip/transport/SipTransportBase.h"
 
 namespace kel_sip {
@@ -19,7 +20,9 @@ bool ControllerTransactionContext::isReliable() const {
 }
 
 bool ControllerTransactionContext::startTimer(int transactionId, int timer, int milliseconds) {
-    return controller_.setTimer(milliseconds, transactionId, timer);
+    const bool endOfLife = timer == kTimerD || timer == kTimerI || timer == kTimerJ || timer == kTimerK;
+    return controller_.setTimer(endOfLife ? controller_.terminalTimerDelay(milliseconds) : milliseconds, transactionId,
+                                timer);
 }
 
 void ControllerTransactionContext::cancelTimer(int transactionId, int timer) {

@@ -1,5 +1,8 @@
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "kel_sip/syntax/SipIdentifier.h"
 #include "kel_sip/transport/SipTransportEvent.h"
 #include "kel_util/Log.h"
@@ -37,7 +40,7 @@ const char* kindName(const SipTransactionList& list, const SipTransactionList& c
 
 SipTransactionControllerImpl::SipTransactionControllerImpl(kel_util::EventHandler2* defaultUser,
                                                            kel_util::ClockSource& clock)
-    : EventHandlerExt(clock), users_(defaultUser) {
+    : EventHandlerExt(clock), clock_(clock), users_(defaultUser) {
     setName("SipTransactionController");
 }
 
@@ -90,6 +93,15 @@ void SipTransactionControllerImpl::setTimers(int t1, int t2, int t4, int td) {
     replace(t2_, t2);
     replace(t4_, t4);
     replace(td_, td);
+}
+
+int SipTransactionControllerImpl::terminalTimerDelay(int milliseconds) const {
+    if (milliseconds <= 0) return milliseconds;  // reliable transports end at once
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(clock_.now().time_since_epoch()).count();
+    const long long due = now + milliseconds;
+    const long long aligned = (due + kTerminalTimerGrid - 1) / kTerminalTimerGrid * kTerminalTimerGrid;
+    return static_cast<int>(std::min<long long>(aligned - now, kMaxTimerValue * 64LL));
 }
 
 TransactionTimerValues SipTransactionControllerImpl::timerValues() const {

@@ -55,6 +55,13 @@ public:
     // The largest timer value accepted: 64 times it still fits in an int.
     static constexpr int kMaxTimerValue = 0x7fffffff / 64;
 
+    // The end-of-life timers (D, I, J, K) fire on a grid of this many milliseconds.
+    static constexpr int kTerminalTimerGrid = 64;
+    // The delay that makes a timer set now for milliseconds fire on the next grid line: these
+    // timers only bound how long retransmissions are absorbed, and expiring together lets the
+    // timer thread and the workers take a whole batch per wake-up instead of one each.
+    int terminalTimerDelay(int milliseconds) const;
+
     // Replaces each value (milliseconds) that is greater than 0 and at most kMaxTimerValue;
     // later timers use them.
     void setTimers(int t1, int t2, int t4, int td);
@@ -115,6 +122,7 @@ private:
     bool finishStep(SipTransactionList& list, SipTransactionListData* record, bool ok, const char* operation,
                     const char* step, const std::string& failureDetail = {});
 
+    kel_util::ClockSource& clock_;
     kel_util::OperationGate gate_;
     TransactionUserMap users_;
     SipTransactionList clients_;

@@ -13,6 +13,7 @@
 #include "TransactionTestKit.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/transport/SipTransportEvent.h"
+#include "kel_util/Clock.h"
 #include "kel_util/Log.h"
 #include "kel_util/Logger.h"
 
@@ -420,6 +421,27 @@ TEST(SipTransactionControllerTest, CleanWhileUsersSendAndRequestsArriveFreesNoth
     EXPECT_GT(sentAtClean, 0);
     EXPECT_LE(sent - sentAtClean, 2);  // at most the calls already inside when clean began
     EXPECT_EQ(a.controller.sendRequest(*a.request("MESSAGE", b.port, "z9hG4bKafter"), 1, &a.user), -1);
+}
+
+}  // namespace
+}  // namespace kel_sip::test
+
+namespace kel_sip::test {
+namespace {
+
+TEST(SipTransactionControllerTest, EndOfLifeTimersFireOnTheNextGridLineNeverEarly) {
+    kel_util::ManualClock clock;
+    SipTransactionControllerImpl controller(nullptr, clock);
+    constexpr int kGrid = SipTransactionControllerImpl::kTerminalTimerGrid;
+    for (const int step : {0, 1, 62, 1, 200}) {
+        clock.advance(std::chrono::milliseconds(step));
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(clock.now().time_since_epoch()).count();
+        const int delay = controller.terminalTimerDelay(32000);
+        EXPECT_GE(delay, 32000);
+        EXPECT_LT(delay, 32000 + kGrid);
+        EXPECT_EQ((now + delay) % kGrid, 0) << "at " << now;
+    }
+    EXPECT_EQ(controller.terminalTimerDelay(0), 0);  // a reliable transport ends at once
 }
 
 }  // namespace
