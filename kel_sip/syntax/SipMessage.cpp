@@ -36,6 +36,7 @@ void SipMessage::clear() {
     to.clear();
     callId.clear();
     cseq.clear();
+    unparsedCSeq.clear();
     maxForwards = -1;
     vias.clear();
     routes.clear();
@@ -70,8 +71,15 @@ bool SipMessage::parse(const char* data, int count, std::string& reason) {
         return false;
     }
     Parser parser(*this, MaxDatagramContentLength);
-    if (!parser.parseStartLine(std::string_view(data, static_cast<size_t>(firstLength)))) {
+    const std::string_view firstLine(data, static_cast<size_t>(firstLength));
+    if (!parser.parseStartLine(firstLine)) {
         reason = parser.reason();
+        // A request line that does not parse still leaves the headers a 400 needs (RFC 4475
+        // sections 3.1.2.7, 3.1.2.8): they are read, and the message stays refused.
+        if (firstLine.size() < 4 || !kel_util::equalsIgnoreCase(firstLine.substr(0, 4), "SIP/")) {
+            isRequest = true;
+            parseHeaderBlock(parser, next, data + count);
+        }
         return false;
     }
     const char* const end = data + count;
@@ -79,16 +87,7 @@ bool SipMessage::parse(const char* data, int count, std::string& reason) {
         reason = "no header";
         return false;
     }
-    const char* bodyStart = nullptr;
-    for (const char* line = next; line != nullptr && line < end; line = next) {
-        bool folded = false;
-        const int length = kel_util::findHeaderLine(line, static_cast<int>(end - line), next, &folded);
-        if (length == 0) {
-            bodyStart = next != nullptr ? next : end;
-            break;
-        }
-        parser.parseHeader(std::string_view(line, static_cast<size_t>(length)), folded);
-    }
+    const char* bodyStart = parseHeaderBlock(parser, next, end);
     // The body is what follows the empty line, cut to Content-Length; a datagram that ended
     // inside the header block has none.
     const int available = bodyStart != nullptr ? static_cast<int>(end - bodyStart) : 0;
@@ -100,6 +99,16 @@ bool SipMessage::parse(const char* data, int count, std::string& reason) {
     }
     if (available > 0) setBody(bodyStart, declared >= 0 ? declared : available);
     return true;
+}
+
+const char* SipMessage::parseHeaderBlock(Parser& parser, const char* next, const char* end) {
+    for (const char* line = next; line != nullptr && line < end; line = next) {
+        bool folded = false;
+        const int length = kel_util::findHeaderLine(line, static_cast<int>(end - line), next, &folded);
+        if (length == 0) return next != nullptr ? next : end;
+        parser.parseHeader(std::string_view(line, static_cast<size_t>(length)), folded);
+    }
+    return nullptr;
 }
 
 bool SipMessage::getContacts(std::vector<SipContact>& list, SipContactOptions options) const {

@@ -138,6 +138,10 @@ public:
     SipFromTo to;
     std::string callId;
     SipCSeq cseq;
+    // A received CSeq value that did not parse, kept so that the 400 answering it carries the
+    // line as received (RFC 3261 section 8.2.6.2) and the client can match it; printed only
+    // while cseq is empty.
+    std::string unparsedCSeq;
     int maxForwards = -1;
     std::vector<SipVia> vias;  // topmost first
     std::vector<SipRoute> routes;
@@ -159,6 +163,9 @@ protected:
 private:
     class Parser;
     void copyLayoutSwitches();
+    // Parses the header lines from next up to end; returns the start of the body (the byte
+    // after the empty line), null when the block did not end.
+    static const char* parseHeaderBlock(Parser& parser, const char* next, const char* end);
     void copyDialogFields(SipMessage& target) const;
 };
 

@@ -93,6 +93,9 @@ void SipMessage::Parser::parseRequestLine(std::string_view line) {
     if (uri.empty()) throw SipParseException("no request URI");
     const std::string_view version = nextStartToken(rest, false);
     if (version.empty()) throw SipParseException("no version");
+    // Blanks may trail the version (RFC 4475 section 3.1.2.10), nothing else: a Request-URI
+    // with a blank inside would leave its tail here (section 3.1.2.8).
+    if (rest.find_first_not_of(" \t") != std::string_view::npos) throw SipParseException("text after version");
     message_.isRequest = true;
     message_.setMethod(method);
     message_.requestUri.parse(uri.data(), static_cast<int>(uri.size()), true);
@@ -132,6 +135,11 @@ void SipMessage::Parser::dispatch(int kind, std::string_view name, std::string_v
             try {
                 message_.cseq.parse(value.data(), static_cast<int>(value.size()), true);
             } catch (const SipParseException& error) {
+                message_.cseq.clear();
+                message_.unparsedCSeq.assign(value);
+                for (char& c : message_.unparsedCSeq) {  // it goes back out in a header line
+                    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+                }
                 fail(wrapped("invalid CSeq", error));
             }
             return;

@@ -117,6 +117,10 @@ void SipMessage::printHeaders(std::string& out) const {
         appendName(out, SipHeader::CSeq, false);
         cseq.print(out);
         out += "\r\n";
+    } else if (!unparsedCSeq.empty()) {
+        appendName(out, SipHeader::CSeq, false);
+        out += unparsedCSeq;
+        out += "\r\n";
     }
     if (maxForwards >= 0) {
         appendName(out, SipHeader::MaxForwards, false);

@@ -89,6 +89,27 @@ TEST_F(SipUDPTransportTest, BrokenRequestsAreAnsweredWithTheChosenStatusAndReaso
     EXPECT_EQ(receiver_.count(), 0u);
 }
 
+TEST_F(SipUDPTransportTest, RequestWithABrokenRequestLineOrCSeqIsStillAnswered400) {
+    // RFC 4475 sections 3.1.2.7 and 3.1.2.8: a Request-URI in angle brackets, one with a blank
+    // inside. The headers still tell where and how to answer.
+    for (const char* line : {"INVITE <sip:user@example.com> SIP/2.0", "INVITE sip:user@example.com; lr SIP/2.0"}) {
+        send(requestText(line, peerVia(), "INVITE", line));
+        const auto answer = peer_.receiveMessage();
+        ASSERT_NE(answer, nullptr) << line;
+        EXPECT_EQ(answer->statusCode, 400);
+        EXPECT_EQ(answer->callId, line);
+        EXPECT_EQ(answer->cseq.getMethodName(), "INVITE");
+        EXPECT_NE(answer->getHeader(SipHeader::ReasonPhrase, HeaderListBase::Position::First), nullptr);
+    }
+    // RFC 3261 section 8.2.6.2: the CSeq goes back as received, so the client can match it.
+    send(requestText("OPTIONS sip:bob@127.0.0.1 SIP/2.0", peerVia(), "OPTIONS x", "c6"));
+    const auto text = peer_.receive();
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(text->rfind("SIP/2.0 400 ", 0), 0u) << *text;
+    EXPECT_NE(text->find("\r\nCSeq: 1 OPTIONS x\r\n"), std::string::npos) << *text;
+    EXPECT_EQ(receiver_.count(), 0u);
+}
+
 TEST_F(SipUDPTransportTest, GarbageLookingLikeAResponseIsDropped) {
     send("SIP/2.0 two hundred OK\r\nVia: " + peerVia() + "\r\nCall-ID: g1\r\nCSeq: 1 INVITE\r\n\r\n");
     // A response that parses but is not valid (no From or To) is dropped too.
