@@ -1,5 +1,6 @@
 #include "media/MMIO.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -57,8 +58,9 @@ std::optional<RiffWalk> waveForm(const std::uint8_t* file, std::size_t length) {
     if (length < 12 || std::memcmp(file, "RIFF", 4) != 0 || std::memcmp(file + 8, "WAVE", 4) != 0) {
         return std::nullopt;
     }
-    const std::size_t formEnd = kChunkHeader + std::size_t{little32(file + 4)};
-    return RiffWalk(file + 12, file + (formEnd < length ? formEnd : length));
+    // A size below 4 would end the form before its first chunk begins.
+    const std::size_t formEnd = std::max<std::size_t>(12, kChunkHeader + std::size_t{little32(file + 4)});
+    return RiffWalk(file + 12, file + std::min(formEnd, length));
 }
 
 WaveFormat readFormat(const Chunk& chunk) {

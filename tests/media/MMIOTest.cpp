@@ -125,6 +125,9 @@ TEST_F(MMIOTest, RefusesBrokenFilesWithoutReadingPastThem) {
     Bytes shortForm = file;
     putLittle32(shortForm, 4, static_cast<std::uint32_t>(dataAt - 8));
     EXPECT_EQ(read(shortForm), std::nullopt);
+    // One that ends it before its first chunk leaves nothing to walk.
+    putLittle32(shortForm, 4, 1);
+    EXPECT_EQ(read(shortForm), std::nullopt);
     EXPECT_EQ(MMIO::getWaveFileData(dir_.file("missing.wav"), 0), std::nullopt);
 
     const std::string text = log.text();
