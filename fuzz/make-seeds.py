@@ -6,10 +6,14 @@ make-seeds.py <out dir> writes <out dir>/<target>/<n> files:
   fuzz_sip_address  Request-URIs and From/To/Contact/Route values (first byte picks the class)
   fuzz_sdp          the SDP files of data/ and every application/sdp body
   fuzz_sip_digest   WWW-/Proxy-Authenticate and (Proxy-)Authorization values (first byte picks)
+  fuzz_rtp_packet   runs of RTP datagrams (each behind a 16-bit length): CSRCs, extension,
+                    padding, new sources, sequence jumps and wrap
+  fuzz_wav_reader   WAV files: mu-law with and without odd chunks, 16-bit PCM, cut short
 """
 import glob
 import os
 import re
+import struct
 import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
@@ -37,6 +41,57 @@ def split(message):
     return lines[0], headers, body
 
 
+def rtp(seq, ssrc, payload=b"\xff" * 160, pt=0, csrcs=(), extension=None, padding=0, timestamp=None):
+    first = 0x80 | (0x20 if padding else 0) | (0x10 if extension is not None else 0) | len(csrcs)
+    packet = struct.pack(">BBHII", first, pt, seq & 0xFFFF, (seq * 160 if timestamp is None else timestamp) & 0xFFFFFFFF, ssrc)
+    packet += b"".join(struct.pack(">I", c) for c in csrcs)
+    if extension is not None:
+        packet += struct.pack(">HH", 0xBEDE, len(extension) // 4) + extension
+    packet += payload
+    if padding:
+        packet += b"\x00" * (padding - 1) + bytes([padding])
+    return packet
+
+
+def datagrams(*packets):
+    return b"".join(struct.pack(">H", len(p)) + p for p in packets)
+
+
+def rtp_seeds():
+    stream = [rtp(100 + i, 0x1234) for i in range(4)]
+    return [
+        datagrams(*stream),
+        datagrams(rtp(1, 7, csrcs=(1, 2)), rtp(2, 7, extension=b"\x10\x20\x30\x40"), rtp(3, 7, padding=4)),
+        datagrams(*stream, rtp(4000, 0x1234), rtp(4001, 0x1234), rtp(4002, 0x1234)),
+        datagrams(rtp(65534, 9), rtp(65535, 9), rtp(0, 9), rtp(1, 9), rtp(500, 10), rtp(501, 10)),
+        datagrams(rtp(1, 7, pt=8), rtp(2, 7, pt=101, payload=b"\x01\x80\x00\xa0"), rtp(3, 7, payload=b"")),
+        datagrams(rtp(1, 7, payload=b"\xff" * 1488), rtp(2, 7, payload=b"\xff" * 1489)),
+    ]
+
+
+def chunk(name, body):
+    return name + struct.pack("<I", len(body)) + body + (b"\x00" if len(body) % 2 else b"")
+
+
+def wav(fmt, *chunks):
+    body = b"WAVE" + chunk(b"fmt ", fmt) + b"".join(chunks)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def wav_seeds():
+    mulaw = struct.pack("<HHIIHHH", 7, 1, 8000, 8000, 1, 8, 0)
+    pcm16 = struct.pack("<HHIIHH", 1, 1, 8000, 16000, 2, 16)
+    sound = bytes((i * 7) & 0xFF for i in range(321))
+    good = wav(mulaw, chunk(b"fact", struct.pack("<I", len(sound))), chunk(b"data", sound))
+    return [
+        good,
+        wav(mulaw, chunk(b"LIST", b"odd"), chunk(b"data", sound)),
+        wav(mulaw[:16], chunk(b"data", sound[:160])),
+        wav(pcm16, chunk(b"data", sound[:320])),
+        good[: len(good) - 100],
+    ]
+
+
 def main():
     out = sys.argv[1]
     seeds = {"fuzz_sip_message": [], "fuzz_sip_address": [], "fuzz_sdp": [], "fuzz_sip_digest": []}
@@ -56,6 +111,8 @@ def main():
     for path in sorted(glob.glob(os.path.join(DATA, "*.sdp"))):
         with open(path, "rb") as f:
             seeds["fuzz_sdp"].append(f.read())
+    seeds["fuzz_rtp_packet"] = rtp_seeds()
+    seeds["fuzz_wav_reader"] = wav_seeds()
     for target, items in seeds.items():
         directory = os.path.join(out, target)
         os.makedirs(directory, exist_ok=True)

@@ -1,8 +1,5 @@
 // Two stacks in one process talking over UDP on 127.0.0.1, with recording transaction users,
 // and a raw UDP peer for what a correct stack would never send.
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -14,13 +11,10 @@
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/transport/SipTransportEvent.h"
 #include "kel_util/Clock.h"
-#include "kel_util/Log.h"
-#include "kel_util/Logger.h"
+#include "tests/support/LogCapture.h"
 
 namespace kel_sip::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kRequest = SIPTRANSACTION_EVMSGTYPE_RECVSIPREQUEST;
 constexpr int kResponse = SIPTRANSACTION_EVMSGTYPE_RECVSIPRESPONSE;
@@ -239,37 +233,7 @@ TEST(SipTransactionControllerTest, RefusesResponsesThatNoTransactionCanSend) {
     EXPECT_EQ(received->statusCode, 200);
 }
 
-// Logs of this process at level MIN go to a file for the test's life.
-class LogCapture {
-public:
-    LogCapture() : dir_(fs::path(::testing::TempDir()) / ("ctrl-log-" + std::to_string(::getpid()))) {
-        fs::create_directories(dir_);
-        kel_util::LogSettings settings;
-        settings.level = kel_util::MIN;
-        settings.directory = dir_.string();
-        settings.prefix = "ctrl";
-        settings.extension = ".log";
-        settings.indexMax = 1;
-        settings.fileSizeThreshold = 1L << 24;
-        EXPECT_TRUE(kel_util::initLogging(settings));
-    }
-    ~LogCapture() {
-        kel_util::closeLogging();
-        kel_util::setLogLevel(-1);
-        fs::remove_all(dir_);
-    }
-    // Closes the log and reads it.
-    std::string text() const {
-        kel_util::closeLogging();
-        std::ifstream in(dir_ / "ctrl0.log");
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
-
-private:
-    fs::path dir_;
-};
+using tessaly_test::LogCapture;
 
 TEST(SipTransactionControllerTest, DeletedTransactionIsGoneAndItsLateTimerIsLoggedAndHarmless) {
     LogCapture log;
