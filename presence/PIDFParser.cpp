@@ -26,7 +26,8 @@ bool PIDFParser::parse(const char* text, int length) {
 bool PIDFParser::isNote(std::string_view element) const {
     if (element.size() < prefix_.size() || !equalsIgnoreCase(element.substr(0, prefix_.size()), prefix_)) return false;
     const std::string_view rest = element.substr(prefix_.size());
-    return equalsIgnoreCase(rest, "substatus") || equalsIgnoreCase(rest, "status");
+    // Without a prefix, "status" is the PIDF status itself.
+    return equalsIgnoreCase(rest, "substatus") || (!prefix_.empty() && equalsIgnoreCase(rest, "status"));
 }
 
 void PIDFParser::startElement(const char* name, int nameLength) {
@@ -34,14 +35,14 @@ void PIDFParser::startElement(const char* name, int nameLength) {
     if (is(element, "tuple")) {
         tuple_.emplace();
         status_.reset();
-    } else if (is(element, "status") && tuple_) {
+    } else if (is(element, "status") && tuple_ && !isNote(element)) {
         status_.emplace();
     }
 }
 
 void PIDFParser::endElement(const char* name, int nameLength) {
     const std::string_view element = view(name, nameLength);
-    if (is(element, "status") && tuple_ && status_) {
+    if (is(element, "status") && tuple_ && status_ && !isNote(element)) {
         tuple_->basic = status_->basic;
         tuple_->note = std::move(status_->note);
         status_.reset();

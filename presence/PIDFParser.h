@@ -29,6 +29,8 @@ protected:
     void text(const char* element, int elementLength, const char* text, int textLength) override;
 
 private:
+    // The prefix's "substatus" or "status"; with a prefix "ts:", "ts:status" is a note, not
+    // the PIDF status that its local name would make it.
     bool isNote(std::string_view element) const;
 
     std::string prefix_;
