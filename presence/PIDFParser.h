@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "kel_util/SimpleXMLParser.h"
 #include "presence/PresenceInfo.h"

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "kel_util/MultipartMessage.h"
 #include "kel_util/SimpleXMLParser.h"
