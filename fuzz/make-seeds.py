@@ -9,6 +9,10 @@ make-seeds.py <out dir> writes <out dir>/<target>/<n> files:
   fuzz_rtp_packet   runs of RTP datagrams (each behind a 16-bit length): CSRCs, extension,
                     padding, new sources, sequence jumps and wrap
   fuzz_wav_reader   WAV files: mu-law with and without odd chunks, 16-bit PCM, cut short
+  fuzz_xml          every XML document of tests/presence/data and the extended PIDF below
+  fuzz_pidf, fuzz_pim_pidf  the RFC 3863 examples and the extended PIDF below
+  fuzz_watcherinfo  the RFC 3858 example
+  fuzz_dialog_info  the RFC 4235 examples
 """
 import glob
 import os
@@ -18,6 +22,21 @@ import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 DATA = os.path.join(ROOT, "tests", "kel_sip", "syntax", "data")
+PRESENCE = os.path.join(ROOT, "tests", "presence", "data")
+
+# An extended PIDF document as the presence writers lay it out, with the "ts:" prefix the
+# fuzz targets read and every reference form the walk decodes.
+EXTENDED_PIDF = (
+    b'<?xml version="1.0" encoding="UTF-8"?>\r\n'
+    b'<presence xmlns="urn:ietf:params:xml:ns:pidf" xmlns:ts="urn:x-tessaly:params:xml:ns:pidf-status"'
+    b' entity="sip:alice@example.com">\r\n'
+    b' <tuple id="kelpimstat">\r\n  <status>\r\n   <basic>open</basic>\r\n'
+    b'   <ts:substatus>on the phone &amp; busy</ts:substatus>\r\n  </status>\r\n'
+    b'   <ts:alias-name>&lt;Al&gt;</ts:alias-name>\r\n   <ts:display-name>Alice &quot;A&quot;</ts:display-name>\r\n'
+    b'   <ts:display-name2>alice&apos;s desk&#9;&#x263A;</ts:display-name2>\r\n'
+    b'   <ts:display-message>back at 5</ts:display-message>\r\n'
+    b'  <contact priority="0.125">sip:alice@192.0.2.1:5060</contact>\r\n </tuple>\r\n</presence>\r\n'
+)
 
 ADDRESS_HEADERS = {b"from": 2, b"f": 2, b"to": 2, b"t": 2, b"contact": 3, b"m": 3, b"route": 1, b"record-route": 1}
 DIGEST_HEADERS = {b"www-authenticate": 0, b"proxy-authenticate": 0, b"authorization": 1, b"proxy-authorization": 1}
@@ -94,7 +113,9 @@ def wav_seeds():
 
 def main():
     out = sys.argv[1]
-    seeds = {"fuzz_sip_message": [], "fuzz_sip_address": [], "fuzz_sdp": [], "fuzz_sip_digest": []}
+    seeds = {"fuzz_sip_message": [], "fuzz_sip_address": [], "fuzz_sdp": [], "fuzz_sip_digest": [],
+             "fuzz_xml": [EXTENDED_PIDF], "fuzz_pidf": [EXTENDED_PIDF], "fuzz_pim_pidf": [EXTENDED_PIDF],
+             "fuzz_watcherinfo": [], "fuzz_dialog_info": []}
     for message in messages():
         seeds["fuzz_sip_message"].append(message)
         start, headers, body = split(message)
@@ -113,6 +134,18 @@ def main():
             seeds["fuzz_sdp"].append(f.read())
     seeds["fuzz_rtp_packet"] = rtp_seeds()
     seeds["fuzz_wav_reader"] = wav_seeds()
+    for path in sorted(glob.glob(os.path.join(PRESENCE, "*.xml")) + glob.glob(os.path.join(PRESENCE, "*.xsd"))):
+        with open(path, "rb") as f:
+            document = f.read()
+        name = os.path.basename(path)
+        seeds["fuzz_xml"].append(document)
+        if name.startswith("rfc3863"):
+            seeds["fuzz_pidf"].append(document)
+            seeds["fuzz_pim_pidf"].append(document)
+        elif name.startswith("rfc3858"):
+            seeds["fuzz_watcherinfo"].append(document)
+        elif name.startswith("rfc4235"):
+            seeds["fuzz_dialog_info"].append(document)
     for target, items in seeds.items():
         directory = os.path.join(out, target)
         os.makedirs(directory, exist_ok=True)

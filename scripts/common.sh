@@ -13,6 +13,7 @@ TESSALY_PACKAGES=(
   libosip2-dev libsofia-sip-ua-dev
   sip-tester sipsak tshark
   libspandsp-dev sox
+  libxml2-utils
 )
 
 # Installs the packages that are not installed yet; a warm machine skips apt entirely.
