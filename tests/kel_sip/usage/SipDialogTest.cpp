@@ -101,31 +101,39 @@ public:
         dialogs.unlock();
         return entry != nullptr;
     }
-    bool waitForTimeouts(std::size_t count) {
+    // The events that reached a dialog: (procedure, dialog ID number, timer name or 0).
+    struct Reached {
+        std::string procedure;
+        int id;
+        int timerName;
+        bool operator==(const Reached&) const = default;
+    };
+    bool waitForReached(std::size_t count) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, kDeadline, [&] { return timeouts_.size() >= count; });
+        return changed_.wait_for(lock, kDeadline, [&] { return reached_.size() >= count; });
     }
-    std::vector<std::pair<int, int>> timeouts() {
+    std::vector<Reached> reached() {
         std::lock_guard<std::mutex> lock(mutex_);
-        return timeouts_;
+        return reached_;
     }
 
     SipDialogList dialogs;
 
 protected:
     bool onTimeout(int id, int timerName, EventLockGuard& eventLock) override {
-        dialogs.lock();
-        eventLock.release();
-        SipDialogListData* entry = dialogs.getAndLockById(id);
-        if (entry != nullptr) {
-            entry->dialog().onTimeout(timerName);
-            dialogs.release(entry);
-        }
-        dialogs.unlock();
-        std::lock_guard<std::mutex> lock(mutex_);
-        timeouts_.emplace_back(id, timerName);
-        changed_.notify_all();
-        return entry != nullptr;
+        return route("onTimeout", id, timerName, eventLock, [&](SipDialog& dialog) { return dialog.onTimeout(timerName); });
+    }
+    bool procReceiveResponse(SipMessageSlot& response, int userId, EventLockGuard& eventLock) override {
+        return route("onReceiveResponse", userId, 0, eventLock,
+                     [&](SipDialog& dialog) { return dialog.onReceiveResponse(response); });
+    }
+    bool procClientTransactionTimeout(SipMessageSlot& request, int userId, EventLockGuard& eventLock) override {
+        return route("onClientTransactionTimeout", userId, 0, eventLock,
+                     [&](SipDialog& dialog) { return dialog.onClientTransactionTimeout(request); });
+    }
+    bool procRequestTransportError(SipMessageSlot& request, int userId, EventLockGuard& eventLock) override {
+        return route("onRequestTransportError", userId, 0, eventLock,
+                     [&](SipDialog& dialog) { return dialog.onRequestTransportError(request); });
     }
     int procReceiveRequest(SipMessageSlot& request, int serverTransactionId, EventLockGuard& eventLock) override {
         dialogs.lock();
@@ -142,10 +150,26 @@ protected:
     }
 
 private:
+    // Runs procedure on the dialog with this ID number, following the list discipline, and
+    // records that it got there.
+    bool route(const char* procedure, int id, int timerName, EventLockGuard& eventLock,
+               const std::function<bool(SipDialog&)>& work) {
+        dialogs.lock();
+        eventLock.release();
+        SipDialogListData* entry = dialogs.getAndLockById(id);
+        const bool done = entry != nullptr && work(entry->dialog());
+        if (entry != nullptr) dialogs.release(entry);
+        dialogs.unlock();
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (entry != nullptr) reached_.push_back({procedure, id, timerName});
+        changed_.notify_all();
+        return done;
+    }
+
     FakeTransactionController& fake_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<std::pair<int, int>> timeouts_;
+    std::vector<Reached> reached_;
 };
 
 SipDialogStart callerStart() {
@@ -433,14 +457,30 @@ TEST_F(SipDialogTest, NextHopIsTheOutboundPeerUnlessTheDialogIsBoundToAConnectio
     EXPECT_NE(onConnection->vias.front().getBranch(), viaProxy->vias.front().getBranch());
 }
 
-TEST_F(SipDialogTest, TimersAndRequestsReachTheDialogByItsIdNumber) {
+TEST_F(SipDialogTest, TimersAndTransactionEventsReachTheDialogByItsIdNumber) {
     const int id = usage.addCaller(callerStart());
     usage.with(id, [](SipDialog& dialog) { EXPECT_TRUE(dialog.startTimer(500, 7)); });
     ASSERT_TRUE(clock.advance(std::chrono::milliseconds(499)));
-    EXPECT_TRUE(usage.timeouts().empty());
+    EXPECT_TRUE(usage.reached().empty());
     ASSERT_TRUE(clock.advance(std::chrono::milliseconds(1)));
-    ASSERT_TRUE(usage.waitForTimeouts(1));
-    EXPECT_EQ(usage.timeouts().front(), std::make_pair(id, 7));
+    ASSERT_TRUE(usage.waitForReached(1));
+
+    usage.with(id, [](SipDialog& dialog) { dialog.setState(kDialogConfirmed); });
+    ASSERT_TRUE(sendInDialog(id, "INFO"));
+    const int clientId = fake.sent().back().transactionId;
+    ASSERT_GT(clientId, 0);
+    auto ok = okToInvite("", "");
+    ASSERT_TRUE(fake.injectResponse(clientId, *ok));
+    ASSERT_TRUE(usage.waitForReached(2));
+    ASSERT_TRUE(fake.injectClientTimeout(clientId));
+    ASSERT_TRUE(usage.waitForReached(3));
+    ASSERT_TRUE(fake.injectRequestTransportError(clientId));
+    ASSERT_TRUE(usage.waitForReached(4));
+    using Reached = DialogUsage::Reached;
+    EXPECT_EQ(usage.reached(), (std::vector<Reached>{{"onTimeout", id, 7},
+                                                     {"onReceiveResponse", id, 0},
+                                                     {"onClientTransactionTimeout", id, 0},
+                                                     {"onRequestTransportError", id, 0}}));
 
     // A request the dialog does not serve is answered 405 on its transaction, in the dialog.
     auto options = parse("OPTIONS sip:alice@127.0.0.1:5062 SIP/2.0\n"
@@ -452,8 +492,8 @@ TEST_F(SipDialogTest, TimersAndRequestsReachTheDialogByItsIdNumber) {
                          "Content-Length: 0\n\n");
     const int serverId = fake.injectRequest(*options);
     ASSERT_GT(serverId, 0);
-    ASSERT_TRUE(fake.waitForSent(1));
-    const SentMessage answer = fake.sent().front();
+    ASSERT_TRUE(fake.waitForSent(2));
+    const SentMessage answer = fake.sent().back();
     EXPECT_EQ(answer.kind, SentMessage::ResponseById);
     EXPECT_EQ(answer.transactionId, serverId);
     EXPECT_EQ(answer.userId, id);
