@@ -12,6 +12,7 @@ TESSALY_PACKAGES=(
   clang libclang-rt-dev
   libosip2-dev libsofia-sip-ua-dev
   sip-tester sipsak tshark
+  libasound2-dev sox
 )
 
 # Installs the packages that are not installed yet; a warm machine skips apt entirely.
