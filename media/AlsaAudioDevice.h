@@ -3,6 +3,9 @@
 // overruns (capture) are recovered and logged; ALSA's own error texts go to the log instead
 // of standard error.
 //
+// A playback buffer is done once ALSA has taken it, up to the device buffer (200 ms) ahead of
+// the speaker; reset drops that too.
+//
 // The PCM is opened non-blocking and waited on with poll, together with an eventfd that reset
 // and close use to interrupt a transfer at once. Every ALSA call on an open PCM happens on the
 // device thread.

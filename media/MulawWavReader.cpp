@@ -67,7 +67,8 @@ std::vector<std::uint8_t> MulawWavReader::parse(const std::uint8_t* file, std::s
         if (size > end - at - 8) throw WaveException(name + ": a chunk runs past the end of the file");
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             const auto& expected = MulawWavWriter::formatChunk;
-            if (size != expected.size() || !std::equal(expected.begin(), expected.end(), chunk + 8)) {
+            // The whole 18-byte format must match, its extra size 0 included.
+            if (size < expected.size() || !std::equal(expected.begin(), expected.end(), chunk + 8)) {
                 throw WaveException(name + " is not 8 kHz mono 8-bit u-law");
             }
             haveFormat = true;
