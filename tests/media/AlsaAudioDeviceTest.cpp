@@ -1,6 +1,5 @@
 #include "media/AlsaAudioDevice.h"
 #include "media/AudioDeviceFactory.h"
-#include "media/MulawConversion.h"
 
 #include "AudioTestSupport.h"
 #include "kel_util/Log.h"
@@ -18,12 +17,6 @@ using tessaly_test::writeFile;
 namespace {
 
 const std::string testConfig = TESSALY_TEST_DATA_DIR "/asound-test.conf";
-
-std::string played(const std::vector<std::unique_ptr<AudioBuffer>>& buffers) {
-    std::string all;
-    for (const auto& buffer : buffers) all += media_test::bytesOf(*buffer);
-    return all;
-}
 
 // Plays the buffers through the PCM and closes it once every buffer is back.
 void playAll(AlsaAudioDevice& device, const std::vector<std::unique_ptr<AudioBuffer>>& buffers,
@@ -64,16 +57,8 @@ TEST(AlsaAudioDeviceTest, FilePluginHoldsWhatWasPlayed) {
         EXPECT_EQ(device.convertsToLinear(), linear);
         auto buffers = prepareBuffers(device, 4, 800, 0x30);
         playAll(device, buffers, listener);
-        std::string expected = played(buffers);
-        if (linear) {
-            std::string samples;
-            for (char byte : expected) {
-                const auto sample = static_cast<std::uint16_t>(MulawConversion::decode(static_cast<std::uint8_t>(byte)));
-                samples += {static_cast<char>(sample & 0xFF), static_cast<char>(sample >> 8)};
-            }
-            expected = samples;
-        }
-        EXPECT_TRUE(readFile(out) == expected) << out;
+        const std::string expected = media_test::bytesOf(buffers);
+        EXPECT_TRUE(readFile(out) == (linear ? media_test::linear(expected) : expected)) << out;
     }
 }
 
@@ -90,7 +75,7 @@ TEST(AlsaAudioDeviceTest, CaptureRecordsWhatTheFilePluginReads) {
     device.start();
     ASSERT_TRUE(listener.waitForCount(2));
     device.close();
-    EXPECT_TRUE(played(buffers) == recorded);
+    EXPECT_TRUE(media_test::bytesOf(buffers) == recorded);
 }
 
 // Without a sound card "default" does not open: the error comes back as a WaveException, ALSA's

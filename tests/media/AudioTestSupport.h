@@ -3,6 +3,7 @@
 #pragma once
 
 #include "media/AudioDevice.h"
+#include "media/MulawConversion.h"
 #include "tests/kel_util/Waiting.h"
 
 #include <chrono>
@@ -64,6 +65,22 @@ inline std::vector<std::unique_ptr<AudioBuffer>> prepareBuffers(AudioDevice& dev
 
 inline std::string bytesOf(const AudioBuffer& buffer) {
     return std::string(reinterpret_cast<const char*>(buffer.data()), buffer.length());
+}
+
+inline std::string bytesOf(const std::vector<std::unique_ptr<AudioBuffer>>& buffers) {
+    std::string all;
+    for (const auto& buffer : buffers) all += bytesOf(*buffer);
+    return all;
+}
+
+// µ-law bytes as 16-bit little-endian linear samples.
+inline std::string linear(const std::string& mulaw) {
+    std::string out;
+    for (char byte : mulaw) {
+        const auto sample = static_cast<std::uint16_t>(MulawConversion::decode(static_cast<std::uint8_t>(byte)));
+        out += {static_cast<char>(sample & 0xFF), static_cast<char>(sample >> 8)};
+    }
+    return out;
 }
 
 }  // namespace media_test

@@ -1,4 +1,3 @@
-#include "media/MulawConversion.h"
 #include "media/MulawWavReader.h"
 #include "media/MulawWavWriter.h"
 #include "media/WavFileAudioDevice.h"
@@ -38,16 +37,6 @@ std::string soxLinear(const std::string& wav) {
     return run("sox '" + wav + "' -t raw -e signed-integer -b 16 -L -");
 }
 
-std::string linear(const std::string& mulaw) {
-    std::string out;
-    for (char byte : mulaw) {
-        const auto sample = static_cast<std::uint16_t>(MulawConversion::decode(static_cast<std::uint8_t>(byte)));
-        out += static_cast<char>(sample & 0xFF);
-        out += static_cast<char>(sample >> 8);
-    }
-    return out;
-}
-
 std::string captured(RecordingListener& listener) {
     std::lock_guard<std::mutex> guard(listener.monitor.mutex());
     std::string all;
@@ -74,9 +63,8 @@ TEST(WavFileAudioDeviceTest, PlaybackRecordsAWavThatSoxReadsBack) {
     EXPECT_EQ(run("sox --i -r '" + out + "'"), "8000\n");
     EXPECT_EQ(run("sox --i -c '" + out + "'"), "1\n");
     EXPECT_EQ(run("sox --i -e '" + out + "'"), "u-law\n");
-    std::string played;
-    for (auto& buffer : buffers) played += media_test::bytesOf(*buffer);
-    EXPECT_TRUE(soxLinear(out) == linear(played));
+    const std::string played = media_test::bytesOf(buffers);
+    EXPECT_TRUE(soxLinear(out) == media_test::linear(played));
     const auto read = MulawWavReader::read(out);
     EXPECT_TRUE(std::string(read.begin(), read.end()) == played);
 }
