@@ -62,20 +62,30 @@ TEST(AlsaAudioDeviceTest, FilePluginHoldsWhatWasPlayed) {
     }
 }
 
+// Capture gives what the file plugin reads, from µ-law bytes or, on a PCM that takes linear
+// samples only, from samples our conversion turns back into the same bytes.
 TEST(AlsaAudioDeviceTest, CaptureRecordsWhatTheFilePluginReads) {
     TempDir dir;
     std::string recorded(800, '\0');
-    for (std::size_t i = 0; i < recorded.size(); ++i) recorded[i] = static_cast<char>(i * 7);
-    writeFile(dir.file("in.raw"), recorded);
-    AlsaAudioDevice device(AudioDirection::Capture, "tessaly_replay:'" + dir.file("in.raw") + "'", testConfig);
-    RecordingListener listener;
-    device.open(listener);
-    auto buffers = prepareBuffers(device, 2, 400);
-    for (auto& buffer : buffers) device.add(*buffer);
-    device.start();
-    ASSERT_TRUE(listener.waitForCount(2));
-    device.close();
-    EXPECT_TRUE(media_test::bytesOf(buffers) == recorded);
+    for (std::size_t i = 0; i < recorded.size(); ++i) {
+        const std::size_t value = i % 255;
+        recorded[i] = static_cast<char>(value < 0x7F ? value : value + 1);  // each byte but minus zero
+    }
+    for (bool linear : {false, true}) {
+        writeFile(dir.file("in.raw"), linear ? media_test::linear(recorded) : recorded);
+        AlsaAudioDevice device(AudioDirection::Capture,
+                               (linear ? "tessaly_linear_replay:'" : "tessaly_replay:'") + dir.file("in.raw") + "'",
+                               testConfig);
+        RecordingListener listener;
+        device.open(listener);
+        EXPECT_EQ(device.convertsToLinear(), linear);
+        auto buffers = prepareBuffers(device, 2, 400);
+        for (auto& buffer : buffers) device.add(*buffer);
+        device.start();
+        ASSERT_TRUE(listener.waitForCount(2));
+        device.close();
+        EXPECT_TRUE(media_test::bytesOf(buffers) == recorded) << linear;
+    }
 }
 
 // Without a sound card "default" does not open: the error comes back as a WaveException, ALSA's
