@@ -98,7 +98,9 @@ AudioDeviceSelection AudioDeviceSelection::choose(const std::string& setting, co
                            "AudioDeviceSelection::choose. ALSA PCM [%s] does not open (%s); using the null audio "
                            "device.\n",
                            choice->pcmName.c_str(), error.c_str());
-        return AudioDeviceSelection{AudioDeviceFactory(AudioDeviceChoice::parse("null").value()), noCardStatus};
+        AudioDeviceChoice silent;
+        silent.kind = AudioDeviceChoice::Kind::Null;
+        return AudioDeviceSelection{AudioDeviceFactory(std::move(silent)), noCardStatus};
     }
     kel_util::logPrint(kel_util::NOT, "AudioDeviceSelection::choose. Audio device %s.\n", choice->toString().c_str());
     return AudioDeviceSelection{AudioDeviceFactory(std::move(*choice)), {}};

@@ -114,15 +114,13 @@ void ThreadedAudioDevice::returnBuffersLocked() {
     const unsigned long ticket = resetsAsked_;
     std::deque<AudioBuffer*> buffers;
     buffers.swap(returning_);
-    {
-        cond_.unlock();
-        discard();
-        for (AudioBuffer* buffer : buffers) {
-            if (direction() == AudioDirection::Capture) buffer->setLength(0);
-            complete(*buffer, *listener_);
-        }
-        cond_.lock();
+    cond_.unlock();
+    discard();
+    for (AudioBuffer* buffer : buffers) {
+        if (direction() == AudioDirection::Capture) buffer->setLength(0);
+        complete(*buffer, *listener_);
     }
+    cond_.lock();
     if (ticket == resetsAsked_) {
         abort_ = false;
         failed_ = false;
@@ -139,9 +137,9 @@ void ThreadedAudioDevice::transferOneLocked() {
     std::size_t bytes = 0;
     try {
         bytes = transfer(*buffer);
-    } catch (const WaveException& e) {
-        kel_util::logPrint(kel_util::MIN, "ThreadedAudioDevice::run. Failed transfer on %s, WaveException: [%s].\n",
-                           name().c_str(), e.toString().c_str());
+    } catch (const std::exception& e) {
+        kel_util::logPrint(kel_util::MIN, "ThreadedAudioDevice::run. Failed transfer on %s, %s.\n", name().c_str(),
+                           kel_util::describe(e).c_str());
         cond_.lock();
         failed_ = true;
         cond_.unlock();
