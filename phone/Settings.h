@@ -146,6 +146,9 @@ struct SoundSettings {
     std::string talkSoundFile = "talk.wav";
     bool sendTalkSound = false;
     int recordBufferNum = 1;
+    // The sound devices: "alsa", "alsa:<pcm>", "null" or "file:<in.wav>,<out.wav>"
+    // (media/AudioDeviceFactory.h); TESSALY_AUDIO overrides it.
+    std::string audioDevice = "alsa";
 
     bool operator==(const SoundSettings&) const = default;
 };

@@ -181,6 +181,7 @@ private:
         v.value("TalkSoundFile", s.talkSoundFile);
         v.value("SendTalkSound", s.sendTalkSound);
         v.value("RecordBufferNum", s.recordBufferNum);
+        v.value("AudioDevice", s.audioDevice);
     }
 
     template <class V>

@@ -7,6 +7,7 @@
 #include "kel_sip/syntax/SipURI.h"
 #include "kel_util/Decimal.h"
 #include "kel_util/TextUtil.h"
+#include "media/AudioDeviceFactory.h"
 #include "phone/FilterList.h"
 #include "phone/SettingsApplier.h"
 
@@ -154,6 +155,12 @@ std::optional<SettingsFault> checkLog(const Settings& s) {
         .result();
 }
 
+std::optional<SettingsFault> checkSound(const Settings& s) {
+    return PageCheck(SettingsPage::Sound)
+        .require(AudioDeviceChoice::parse(s.sound.audioDevice).has_value(), "AudioDevice", "Invalid audio device!")
+        .result();
+}
+
 std::optional<SettingsFault> checkCallPark(const Settings& s) {
     const CallParkSettings& c = s.callPark;
     return PageCheck(SettingsPage::CallPark)
@@ -237,6 +244,8 @@ std::optional<SettingsFault> SettingsValidator::checkPage(SettingsPage page, con
             return checkSip(settings);
         case SettingsPage::Log:
             return checkLog(settings);
+        case SettingsPage::Sound:
+            return checkSound(settings);
         case SettingsPage::CallPark:
             return checkCallPark(settings);
         case SettingsPage::Presence:

@@ -10,7 +10,7 @@
 #include <vector>
 
 // The pages of the settings sheet, in the order they are checked.
-enum class SettingsPage { Basic, Extension, Option, Sip, Log, CallPark, Presence, Natt, Header, Sdp, Filter };
+enum class SettingsPage { Basic, Extension, Option, Sip, Log, Sound, CallPark, Presence, Natt, Header, Sdp, Filter };
 
 struct SettingsFault {
     SettingsPage page = SettingsPage::Basic;
@@ -23,9 +23,9 @@ struct SettingsFault {
 class SettingsValidator {
 public:
     static constexpr SettingsPage pages[] = {SettingsPage::Basic,    SettingsPage::Extension, SettingsPage::Option,
-                                             SettingsPage::Sip,      SettingsPage::Log,       SettingsPage::CallPark,
-                                             SettingsPage::Presence, SettingsPage::Natt,      SettingsPage::Header,
-                                             SettingsPage::Sdp,      SettingsPage::Filter};
+                                             SettingsPage::Sip,      SettingsPage::Log,       SettingsPage::Sound,
+                                             SettingsPage::CallPark, SettingsPage::Presence,  SettingsPage::Natt,
+                                             SettingsPage::Header,   SettingsPage::Sdp,       SettingsPage::Filter};
 
     // The first failing setting of one page; nullopt when the page is valid.
     static std::optional<SettingsFault> checkPage(SettingsPage page, const Settings& settings);

@@ -12,7 +12,7 @@ TESSALY_PACKAGES=(
   clang libclang-rt-dev
   libosip2-dev libsofia-sip-ua-dev
   sip-tester sipsak tshark
-  libspandsp-dev sox
+  libspandsp-dev sox libasound2-dev
   libxml2-utils
 )
 

@@ -89,6 +89,7 @@ TEST(SettingsFile, MissingFileGivesTheDocumentedDefaults) {
     EXPECT_EQ(s.local.backgroundColor, -1);
     EXPECT_EQ(s.local.backgroundAlpha, 255);
     EXPECT_TRUE(s.local.messageCaptor);
+    EXPECT_EQ(s.sound.audioDevice, "alsa");
 }
 
 TEST(SettingsFile, SdpProfilesHaveTheirOwnDefaults) {
@@ -154,7 +155,8 @@ TEST(SettingsFile, WritesTheKeyNamesOtherToolsExpect) {
                                                           {"SDP", "EarlyUpdateResponseConnectionPort"},
                                                           {"Presence", "BuddyDisplay2"},
                                                           {"Local", "InviteFrom2"},
-                                                          {"Extension", "RegisterQValue"}}) {
+                                                          {"Extension", "RegisterQValue"},
+                                                          {"Sound", "AudioDevice"}}) {
         EXPECT_TRUE(ini.get(section, key)) << section << "/" << key;
     }
     EXPECT_FALSE(ini.get("Header", "UpdateResponseAdditionalHeaders"));
@@ -181,7 +183,9 @@ TEST(SettingsFile, HandWrittenFileWithOddSpacingAndCaseLoads) {
                                    "InviteTo2 = <sip:c@d>\n"
                                    "InviteTo3=\"\"\n"
                                    "[sendreq]\n"
-                                   "SendReqHeaders = X-A: 1\\r\\nX-B: 2\n"));
+                                   "SendReqHeaders = X-A: 1\\r\\nX-B: 2\n"
+                                   "[sound]\n"
+                                   "audiodevice = file:in.wav,out.wav\n"));
     EXPECT_EQ(s.basic.user, "alice");
     EXPECT_EQ(s.basic.serverPort, 5070);
     EXPECT_EQ(s.extension.registerQValue, 0.5);
@@ -190,6 +194,7 @@ TEST(SettingsFile, HandWrittenFileWithOddSpacingAndCaseLoads) {
     EXPECT_EQ(s.local.backgroundColor, 0xff00ff);
     EXPECT_EQ(s.local.inviteToHistory, (std::vector<std::string>{"\"A\" <sip:a@b>", "<sip:c@d>"}));
     EXPECT_EQ(s.sendReq.sendReqHeaders, "X-A: 1\r\nX-B: 2");
+    EXPECT_EQ(s.sound.audioDevice, "file:in.wav,out.wav");
 }
 
 TEST(SettingsFile, ValueThatDoesNotParseKeepsItsDefault) {

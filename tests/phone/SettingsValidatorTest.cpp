@@ -26,6 +26,12 @@ const std::vector<RuleCase>& ruleCases() {
     static const std::vector<RuleCase> cases = {
         {SettingsPage::Basic, "ServerPort", "Invalid server port!", [](Settings& s) { s.basic.serverPort = 65536; },
          [](Settings& s) { s.basic.serverPort = 65535; }},
+        {SettingsPage::Sound, "AudioDevice", "Invalid audio device!",
+         [](Settings& s) { s.sound.audioDevice = "file:in.wav"; },
+         [](Settings& s) { s.sound.audioDevice = "file:in.wav,out.wav"; }},
+        {SettingsPage::Sound, "AudioDevice", "Invalid audio device!",
+         [](Settings& s) { s.sound.audioDevice = "stuck"; },  // for tests, through the environment only
+         [](Settings& s) { s.sound.audioDevice = "alsa:hw:1,0"; }},
         {SettingsPage::Extension, "LocalAddress", "Invalid local address!",
          [](Settings& s) { s.extension.localAddress = "Bob <sip:bob@host"; },
          [](Settings& s) { s.extension.localAddress = "\"Bob\" <sip:bob@host;transport=tcp>"; }},
