@@ -205,6 +205,7 @@ void EventHandler::stop() {
 }
 
 void EventHandler::clean() {
+    const bool wasStarted = getWorkerCount() > 0;  // a second clean reports nothing again
     stop();
     destroyWorkers();
     // Workers that ended on an exception may have left messages; their payloads are freed
@@ -219,7 +220,7 @@ void EventHandler::clean() {
         logPrint(CRI, "EventHandler::clean. %p, SystemException: [%s].\n", static_cast<void*>(this),
                  describe(error).c_str());
     }
-    if (const std::uint64_t dropped = drops_.total(); dropped > 0) {
+    if (const std::uint64_t dropped = drops_.total(); wasStarted && dropped > 0) {
         logPrint(MIN, "EventHandler::clean. %s dropped %llu events in all, its queue being full.\n", getName().c_str(),
                  static_cast<unsigned long long>(dropped));
     }

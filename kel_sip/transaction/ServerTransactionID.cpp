@@ -14,13 +14,15 @@ std::string ServerTransactionID::keyOf(const SipMessage& message) {
 
 bool ServerTransactionID::set(const SipMessage& request) {
     if (request.vias.empty()) return false;
+    const SipVia& via = request.vias.front();
     key_ = keyOf(request);
-    topVia_ = request.vias.front();
-    requestUri_ = request.requestUri;
-    toTag_ = request.to.tag;
-    fromTag_ = request.from.tag;
-    callId_ = request.callId;
-    cseqNumber_ = request.cseq.getNumber();
+    sentBy_ = via.getSentBy();
+    transportType_ = transportTypeOf(via.getTransport());
+    fields2543_.reset();
+    if (!via.getBranch().starts_with(kBranchMagicCookie)) {
+        fields2543_ = std::make_unique<const FieldsOf2543>(FieldsOf2543{
+            via, request.requestUri, request.to.tag, request.from.tag, request.callId, request.cseq.getNumber()});
+    }
     return true;
 }
 
@@ -32,15 +34,19 @@ bool ServerTransactionID::isMatching(const SipMessage& message, bool withToTag) 
 }
 
 bool ServerTransactionID::isMatchingByBranch(const SipVia& via) const {
-    return via.getBranch() == topVia_.getBranch() &&
-           via.getSentBy().equals(topVia_.getSentBy(), transportTypeOf(topVia_.getTransport()));
+    // A request kept without the cookie has a branch no cookie-carrying message can equal.
+    return fields2543_ == nullptr && via.getBranch() == key_ && via.getSentBy().equals(sentBy_, transportType_);
 }
 
 bool ServerTransactionID::isMatchingByFields(const SipMessage& message, bool withToTag) const {
-    if (message.cseq.getNumber() != cseqNumber_ || message.from.tag != fromTag_ || message.callId != callId_) return false;
-    if (!message.vias.front().equals(topVia_)) return false;
-    if (message.isRequest && !message.requestUri.equals(requestUri_)) return false;
-    return !withToTag || message.to.tag == toTag_;
+    if (fields2543_ == nullptr) return false;  // the request carried the cookie; this one does not
+    const FieldsOf2543& kept = *fields2543_;
+    if (message.cseq.getNumber() != kept.cseqNumber || message.from.tag != kept.fromTag || message.callId != kept.callId) {
+        return false;
+    }
+    if (!message.vias.front().equals(kept.topVia)) return false;
+    if (message.isRequest && !message.requestUri.equals(kept.requestUri)) return false;
+    return !withToTag || message.to.tag == kept.toTag;
 }
 
 }  // namespace kel_sip
