@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "kel_util/HeaderField.h"
 #include "kel_util/XMLText.h"
 
 namespace kel_util {
@@ -42,6 +43,10 @@ void SimpleXMLParser::text(const char*, int, const char*, int) {}
 std::string_view SimpleXMLParser::localName(std::string_view name) noexcept {
     const size_t colon = name.rfind(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+bool SimpleXMLParser::hasLocalName(std::string_view element, std::string_view name) noexcept {
+    return equalsIgnoreCase(localName(element), name);
 }
 
 bool SimpleXMLParser::parse(const char* data, int length) {

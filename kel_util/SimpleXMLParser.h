@@ -38,6 +38,12 @@ public:
 
     // The part of a qualified name after its namespace prefix: "impp:tuple" gives "tuple".
     static std::string_view localName(std::string_view name) noexcept;
+    // Whether an element's local name is localName, compared without case.
+    static bool hasLocalName(std::string_view element, std::string_view localName) noexcept;
+    // The bytes a handler is given, as a view.
+    static std::string_view textOf(const char* data, int length) noexcept {
+        return std::string_view(data, static_cast<size_t>(length));
+    }
 
 protected:
     virtual void startElement(const char* name, int nameLength);

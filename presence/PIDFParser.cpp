@@ -6,16 +6,6 @@
 
 using kel_util::equalsIgnoreCase;
 
-namespace {
-
-std::string_view view(const char* data, int length) { return std::string_view(data, static_cast<size_t>(length)); }
-
-bool is(std::string_view element, std::string_view localName) {
-    return equalsIgnoreCase(kel_util::SimpleXMLParser::localName(element), localName);
-}
-
-}  // namespace
-
 bool PIDFParser::parse(const char* text, int length) {
     info_ = PresenceInfo();
     tuple_.reset();
@@ -31,22 +21,22 @@ bool PIDFParser::isNote(std::string_view element) const {
 }
 
 void PIDFParser::startElement(const char* name, int nameLength) {
-    const std::string_view element = view(name, nameLength);
-    if (is(element, "tuple")) {
+    const std::string_view element = textOf(name, nameLength);
+    if (hasLocalName(element, "tuple")) {
         tuple_.emplace();
         status_.reset();
-    } else if (is(element, "status") && tuple_ && !isNote(element)) {
+    } else if (hasLocalName(element, "status") && tuple_ && !isNote(element)) {
         status_.emplace();
     }
 }
 
 void PIDFParser::endElement(const char* name, int nameLength) {
-    const std::string_view element = view(name, nameLength);
-    if (is(element, "status") && tuple_ && status_ && !isNote(element)) {
+    const std::string_view element = textOf(name, nameLength);
+    if (hasLocalName(element, "status") && tuple_ && status_ && !isNote(element)) {
         tuple_->basic = status_->basic;
         tuple_->note = std::move(status_->note);
         status_.reset();
-    } else if (is(element, "tuple") && tuple_) {
+    } else if (hasLocalName(element, "tuple") && tuple_) {
         info_.tuples.push_back(std::move(*tuple_));
         tuple_.reset();
         status_.reset();
@@ -55,29 +45,29 @@ void PIDFParser::endElement(const char* name, int nameLength) {
 
 void PIDFParser::attribute(const char* element, int elementLength, const char* name, int nameLength,
                            const char* value, int valueLength) {
-    const std::string_view elementName = view(element, elementLength);
-    const std::string_view attributeName = view(name, nameLength);
-    const std::string_view text = view(value, valueLength);
-    if (is(elementName, "presence") && equalsIgnoreCase(attributeName, "entity")) {
+    const std::string_view elementName = textOf(element, elementLength);
+    const std::string_view attributeName = textOf(name, nameLength);
+    const std::string_view text = textOf(value, valueLength);
+    if (hasLocalName(elementName, "presence") && equalsIgnoreCase(attributeName, "entity")) {
         info_.entity = text;
-    } else if (is(elementName, "display") && equalsIgnoreCase(attributeName, "name")) {
+    } else if (hasLocalName(elementName, "display") && equalsIgnoreCase(attributeName, "name")) {
         info_.displayName = text;
-    } else if (is(elementName, "tuple") && equalsIgnoreCase(attributeName, "id") && tuple_) {
+    } else if (hasLocalName(elementName, "tuple") && equalsIgnoreCase(attributeName, "id") && tuple_) {
         tuple_->id = text;
-    } else if (is(elementName, "contact") && equalsIgnoreCase(attributeName, "priority") && tuple_ && !text.empty()) {
+    } else if (hasLocalName(elementName, "contact") && equalsIgnoreCase(attributeName, "priority") && tuple_ && !text.empty()) {
         if (const auto priority = parsePriority(text)) tuple_->priority = *priority;
     }
 }
 
 void PIDFParser::text(const char* element, int elementLength, const char* text, int textLength) {
-    const std::string_view elementName = view(element, elementLength);
-    const std::string_view value = kel_util::trimLinearSpace(view(text, textLength));
+    const std::string_view elementName = textOf(element, elementLength);
+    const std::string_view value = kel_util::trimLinearSpace(textOf(text, textLength));
     if (!tuple_) return;
-    if (status_ && is(elementName, "basic")) {
+    if (status_ && hasLocalName(elementName, "basic")) {
         status_->basic = isOpenWord(value) ? 1 : 0;
     } else if (status_ && isNote(elementName)) {
         status_->note = value;
-    } else if (is(elementName, "contact")) {
+    } else if (hasLocalName(elementName, "contact")) {
         tuple_->contact = value;
     }
 }

@@ -6,16 +6,6 @@
 
 using kel_util::equalsIgnoreCase;
 
-namespace {
-
-std::string_view view(const char* data, int length) { return std::string_view(data, static_cast<size_t>(length)); }
-
-bool is(std::string_view element, std::string_view localName) {
-    return equalsIgnoreCase(kel_util::SimpleXMLParser::localName(element), localName);
-}
-
-}  // namespace
-
 bool PIMPIDFParser::parse(const char* text, int length) {
     info_ = PIMPresenceInfo();
     return read(text, length);
@@ -48,21 +38,21 @@ bool PIMPIDFParser::isExtension(std::string_view element, std::string_view name)
 }
 
 void PIMPIDFParser::startElement(const char* name, int nameLength) {
-    const std::string_view element = view(name, nameLength);
-    if (is(element, "tuple")) {
+    const std::string_view element = textOf(name, nameLength);
+    if (hasLocalName(element, "tuple")) {
         inTuple_ = true;
         inStatus_ = false;
         selected_ = !done_ && wantedTupleId_.empty();
-    } else if (is(element, "status") && inTuple_) {
+    } else if (hasLocalName(element, "status") && inTuple_) {
         inStatus_ = true;
     }
 }
 
 void PIMPIDFParser::endElement(const char* name, int nameLength) {
-    const std::string_view element = view(name, nameLength);
-    if (is(element, "status")) {
+    const std::string_view element = textOf(name, nameLength);
+    if (hasLocalName(element, "status")) {
         inStatus_ = false;
-    } else if (is(element, "tuple")) {
+    } else if (hasLocalName(element, "tuple")) {
         if (selected_) done_ = true;
         inTuple_ = inStatus_ = selected_ = false;
     }
@@ -70,14 +60,14 @@ void PIMPIDFParser::endElement(const char* name, int nameLength) {
 
 void PIMPIDFParser::attribute(const char* element, int elementLength, const char* name, int nameLength,
                               const char* value, int valueLength) {
-    const std::string_view elementName = view(element, elementLength);
-    const std::string_view attributeName = view(name, nameLength);
-    const std::string_view text = view(value, valueLength);
-    if (is(elementName, "presence") && equalsIgnoreCase(attributeName, "entity") && !inTuple_) {
+    const std::string_view elementName = textOf(element, elementLength);
+    const std::string_view attributeName = textOf(name, nameLength);
+    const std::string_view text = textOf(value, valueLength);
+    if (hasLocalName(elementName, "presence") && equalsIgnoreCase(attributeName, "entity") && !inTuple_) {
         info_.entity = text;
-    } else if (is(elementName, "tuple") && equalsIgnoreCase(attributeName, "id") && inTuple_) {
+    } else if (hasLocalName(elementName, "tuple") && equalsIgnoreCase(attributeName, "id") && inTuple_) {
         selected_ = !done_ && (wantedTupleId_.empty() || text == wantedTupleId_);
-    } else if (is(elementName, "contact") && equalsIgnoreCase(attributeName, "priority") && selected_ &&
+    } else if (hasLocalName(elementName, "contact") && equalsIgnoreCase(attributeName, "priority") && selected_ &&
                !text.empty()) {
         if (const auto priority = parsePriority(text)) info_.priority = *priority;
     }
@@ -85,15 +75,15 @@ void PIMPIDFParser::attribute(const char* element, int elementLength, const char
 
 void PIMPIDFParser::text(const char* element, int elementLength, const char* text, int textLength) {
     if (!selected_) return;
-    const std::string_view elementName = view(element, elementLength);
-    const std::string value(kel_util::trimLinearSpace(view(text, textLength)));
+    const std::string_view elementName = textOf(element, elementLength);
+    const std::string value(kel_util::trimLinearSpace(textOf(text, textLength)));
     if (inStatus_) {
-        if (is(elementName, "basic") && !value.empty()) {
+        if (hasLocalName(elementName, "basic") && !value.empty()) {
             info_.basic = isOpenWord(value) ? 1 : 0;
         } else if (isExtension(elementName, "substatus")) {
             info_.substatus = value;
         }
-    } else if (is(elementName, "contact")) {
+    } else if (hasLocalName(elementName, "contact")) {
         info_.contact = value;
     } else if (isExtension(elementName, "alias-name")) {
         info_.aliasName = value;

@@ -4,10 +4,8 @@
 
 namespace {
 
-std::string_view view(const char* data, int length) { return std::string_view(data, static_cast<size_t>(length)); }
-
 bool isWatcher(const char* name, int length) {
-    return kel_util::SimpleXMLParser::localName(view(name, length)) == "watcher";
+    return kel_util::SimpleXMLParser::localName(kel_util::SimpleXMLParser::textOf(name, length)) == "watcher";
 }
 
 }  // namespace
@@ -31,14 +29,14 @@ void WatcherInfoParser::endElement(const char* name, int nameLength) {
 void WatcherInfoParser::attribute(const char* element, int elementLength, const char* name, int nameLength,
                                   const char* value, int valueLength) {
     if (!watcher_ || !isWatcher(element, elementLength)) return;
-    const std::string_view attributeName = view(name, nameLength);
+    const std::string_view attributeName = textOf(name, nameLength);
     if (attributeName == "id") {
-        watcher_->id = view(value, valueLength);
+        watcher_->id = textOf(value, valueLength);
     } else if (attributeName == "display-name") {
-        watcher_->displayName = view(value, valueLength);
+        watcher_->displayName = textOf(value, valueLength);
     }
 }
 
 void WatcherInfoParser::text(const char* element, int elementLength, const char* text, int textLength) {
-    if (watcher_ && isWatcher(element, elementLength)) watcher_->uri = kel_util::trimLinearSpace(view(text, textLength));
+    if (watcher_ && isWatcher(element, elementLength)) watcher_->uri = kel_util::trimLinearSpace(textOf(text, textLength));
 }

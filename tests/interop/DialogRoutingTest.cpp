@@ -77,7 +77,7 @@ void callThrough(const std::string& scenario) {
     controller.setTimers(100, 400, 500, 500);
     SipUDPTransport transport(controller, 0);
     ASSERT_TRUE(controller.init(2));
-    ASSERT_TRUE(transport.init(1, "127.0.0.1", 0, "127.0.0.1", AF_INET, false));
+    ASSERT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
     ASSERT_TRUE(controller.addUDPTransport(&transport));
     const std::string local = "127.0.0.1:" + std::to_string(transport.getLocalAddress().getPort());
 
@@ -112,7 +112,7 @@ void callThrough(const std::string& scenario) {
     EXPECT_EQ(byeOk->statusCode, 200);
 
     const int status = sipp.waitExit(20s);
-    transport.clean();
+    transport.close();
     controller.clean();
     EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log") << tessaly_interop::readText(dir / "messages.log");
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);

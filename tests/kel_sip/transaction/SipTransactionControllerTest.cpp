@@ -342,12 +342,6 @@ TEST(SipTransactionControllerTimers, CleanDeletesTransactionsAndForgetsTransport
     EXPECT_EQ(a.controller.sendRequest(*a.request("ACK", silent.port, "z9hG4bKclean02"), 0, &a.user), -1);
 }
 
-}  // namespace
-}  // namespace kel_sip::test
-
-namespace kel_sip::test {
-namespace {
-
 // Users' threads keep sending requests and answers, and a peer keeps sending requests, while
 // both controllers are cleaned: clean waits for what is inside and later calls are refused.
 // Under ASan and TSan this shows no transaction is freed or touched while in use.
@@ -386,12 +380,6 @@ TEST(SipTransactionControllerTest, CleanWhileUsersSendAndRequestsArriveFreesNoth
     EXPECT_LE(sent - sentAtClean, 2);  // at most the calls already inside when clean began
     EXPECT_EQ(a.controller.sendRequest(*a.request("MESSAGE", b.port, "z9hG4bKafter"), 1, &a.user), -1);
 }
-
-}  // namespace
-}  // namespace kel_sip::test
-
-namespace kel_sip::test {
-namespace {
 
 TEST(SipTransactionControllerTest, EndOfLifeTimersFireOnTheNextGridLineNeverEarly) {
     kel_util::ManualClock clock;
