@@ -29,6 +29,13 @@ public:
     // passed, see Socket::sendTo) and returns that result. Throws SocketException.
     int send(kel_util::Socket& socket, const std::uint8_t* data, int length, kel_util::Socket::Timeout timeout);
 
+    // Moves the timestamp on by samples without sending: intervals the sender missed are
+    // skipped, so that the receiver hears them as a gap rather than as a burst.
+    void skipSamples(std::uint32_t samples) {
+        packet_.timestamp += samples;
+        packet_.writeHeader();
+    }
+
     // True when host and port resolve to the destination.
     bool isMatchingDestSockAddr(const char* host, int port) const;
 
