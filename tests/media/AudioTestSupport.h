@@ -7,12 +7,26 @@
 #include "tests/kel_util/Waiting.h"
 
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace media_test {
+
+// Runs a shell command (sox, the peer that reads and writes WAV files here) and returns its
+// standard output.
+inline std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char chunk[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
 
 struct Returned {
     AudioBuffer* buffer;

@@ -17,18 +17,7 @@ using tessaly_test::writeFile;
 
 namespace {
 
-// Runs a shell command (sox, the peer that reads and writes WAV files here) and returns its
-// standard output.
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char chunk[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
+using media_test::run;
 
 // The samples as sox reads them, written back as µ-law (sox writes 0x7F, minus zero, as 0xFF)
 // or as 16-bit linear samples.
