@@ -6,6 +6,22 @@
 
 using kel_util::logPrint;
 
+namespace {
+
+constexpr const char* kJoinSender = "RTPSenderExt::_stopSend. Joinning RTPSender.\n";
+constexpr const char* kJoinReceiver = "RTPReceiverExt::_stopReceive. Joinning RTPReceiver.\n";
+
+// Stops a running sender or receiver and waits for its thread; true when it was running.
+template <class Stream>
+bool joinThread(Stream& stream, const char* line) {
+    const bool wasRunning = stream.isRunning();
+    if (wasRunning) logPrint(kel_util::DET, "%s", line);
+    stream.stopAndJoin();
+    return wasRunning;
+}
+
+}  // namespace
+
 RTPAudio::RTPAudio(const AudioDeviceFactory& devices)
     : sender_(socket_),
       receiver_(socket_, [this](const std::uint8_t* data, std::size_t length) { player_.setReceiveData(data, length); }),
@@ -89,36 +105,24 @@ bool RTPAudio::startSend(int payloadType, int packetMs, const char* destHost, in
         logPrint(kel_util::DET, "RTPAudio::startSend. Already sending.\n");
         return true;
     }
-    if (sender_.isRunning()) {
-        logPrint(kel_util::DET, "RTPSenderExt::_stopSend. Joinning RTPSender.\n");
-        sender_.stopAndJoin();
-    }
+    joinThread(sender_, kJoinSender);
     if (!socket_.isOpen()) return false;
     return sender_.start(payloadType, packetMs, destHost, destPort);
 }
 
 void RTPAudio::stopSend() {
-    const bool wasActive = sender_.isRunning();
-    if (wasActive) logPrint(kel_util::DET, "RTPSenderExt::_stopSend. Joinning RTPSender.\n");
-    sender_.stopAndJoin();
-    logReportIfIdle(wasActive);
+    logReportIfIdle(joinThread(sender_, kJoinSender));
 }
 
 bool RTPAudio::startReceive(int payloadType, int jitterMs) {
     if (receiver_.isMatching(payloadType, jitterMs)) return true;
-    if (receiver_.isRunning()) {
-        logPrint(kel_util::DET, "RTPReceiverExt::_stopReceive. Joinning RTPReceiver.\n");
-        receiver_.stopAndJoin();
-    }
+    joinThread(receiver_, kJoinReceiver);
     if (!socket_.isOpen()) return false;
     return receiver_.start(payloadType, jitterMs);
 }
 
 void RTPAudio::stopReceive() {
-    const bool wasActive = receiver_.isRunning();
-    if (wasActive) logPrint(kel_util::DET, "RTPReceiverExt::_stopReceive. Joinning RTPReceiver.\n");
-    receiver_.stopAndJoin();
-    logReportIfIdle(wasActive);
+    logReportIfIdle(joinThread(receiver_, kJoinReceiver));
 }
 
 bool RTPAudio::startRecording(int codec, int bufferMs) {

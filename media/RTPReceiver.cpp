@@ -4,6 +4,7 @@
 
 #include "kel_util/Log.h"
 #include "kel_util/SocketException.h"
+#include "media/ThreadStart.h"
 #include "media/RTPPacketParseException.h"
 
 using kel_util::logPrint;
@@ -24,6 +25,8 @@ bool RTPReceiver::start(int payloadType, int jitterMs) {
         logPrint(kel_util::MIN, "RTPReceiver::start. RTPReceiver already started.\n");
         return false;
     }
+    // A thread that ended on its own (a socket failure) is joined before its state is reused.
+    join();
     if (!payloadType_.set(payloadType) || jitterMs < 1) {
         logPrint(kel_util::MIN, "RTPReceiver::start. Failed to set PayloadType=%d.\n", payloadType);
         return false;
@@ -37,13 +40,7 @@ bool RTPReceiver::start(int payloadType, int jitterMs) {
         statistics_ = RTPReceiveStatistics();
         payloadTypes_.reset();
     }
-    try {
-        kel_util::Thread::start();
-    } catch (const kel_util::Throwable& e) {
-        logPrint(kel_util::MIN, "RTPReceiver::start. Failed to start thread: [%s].\n", e.toString().c_str());
-        return false;
-    }
-    return true;
+    return startThread(*this, "RTPReceiver::start");
 }
 
 void RTPReceiver::stopAndJoin() {

@@ -5,6 +5,7 @@
 
 #include "kel_util/Log.h"
 #include "kel_util/SocketException.h"
+#include "media/ThreadStart.h"
 
 using kel_util::logPrint;
 
@@ -14,6 +15,8 @@ bool RTPSender::start(int payloadType, int packetMs, const char* destHost, int d
         logPrint(kel_util::MIN, "RTPSender::start. RTPSender alredy started.\n");
         return false;
     }
+    // A thread that ended on its own (a socket failure) is joined before its state is reused.
+    join();
     if (!session_.init(payloadType, destHost, destPort, packetMs, 0, 0, 0)) {
         logPrint(kel_util::MIN,
                  "RTPSender::start. Failed to init RTPSendSession, PayloadType=%d, PacketUnitMSec=%d, Dest=[%s:%d].\n",
@@ -30,13 +33,7 @@ bool RTPSender::start(int payloadType, int packetMs, const char* destHost, int d
     bytes_ = 0;
     missed_ = 0;
     hasStream_ = true;
-    try {
-        kel_util::Thread::start();
-    } catch (const kel_util::Throwable& e) {
-        logPrint(kel_util::MIN, "RTPSender::start. Failed to start thread: [%s].\n", e.toString().c_str());
-        return false;
-    }
-    return true;
+    return startThread(*this, "RTPSender::start");
 }
 
 void RTPSender::stop() {
