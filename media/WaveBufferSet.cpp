@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "kel_util/Log.h"
+
 WaveBufferSet::~WaveBufferSet() {
     if (device_) {
         device_->close();
@@ -46,6 +48,14 @@ void WaveBufferSet::stop() {
         throw WaveException("join timeout.");
     }
     release();
+}
+
+void WaveBufferSet::stopLogged(const char* failureFormat) noexcept {
+    try {
+        stop();
+    } catch (const WaveException& e) {
+        kel_util::logPrint(kel_util::MIN, failureFormat, e.toString().c_str());
+    }
 }
 
 bool WaveBufferSet::waitForBuffers() const {

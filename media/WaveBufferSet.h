@@ -34,6 +34,8 @@ public:
     // closes the device. Throws WaveException "join timeout." when buffers stay out; the
     // device and its buffers are then set aside, never freed while the device may use them.
     void stop();
+    // stop, a failure logged at level 2 with failureFormat, whose one %s takes the exception.
+    void stopLogged(const char* failureFormat) noexcept;
 
     bool isOpen() const noexcept { return device_ != nullptr; }
     AudioDevice& device() { return *device_; }

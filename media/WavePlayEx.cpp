@@ -36,12 +36,7 @@ bool WavePlayEx::startPlay(int codec, int bufferCount, int bufferMs) {
 void WavePlayEx::stopPlay() {
     std::lock_guard<std::mutex> guard(mutex_);
     dataPlay_ = false;
-    try {
-        set_.stop();
-    } catch (const WaveException& e) {
-        logPrint(kel_util::MIN, "WavePlayEx::_stopPlay. Failed to clean WavePlay, WaveException: [%s].\n",
-                 e.toString().c_str());
-    }
+    set_.stopLogged("WavePlayEx::_stopPlay. Failed to clean WavePlay, WaveException: [%s].\n");
 }
 
 bool WavePlayEx::isPlaying() {

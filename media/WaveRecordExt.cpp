@@ -40,12 +40,7 @@ void WaveRecordExt::stopRecording() {
 
 void WaveRecordExt::stopLocked() {
     codec_ = -1;
-    try {
-        set_.stop();
-    } catch (const WaveException& e) {
-        logPrint(kel_util::MIN, "WaveRecordExt::_stopRecording. Failed to clean WaveRecord, WaveException: [%s].\n",
-                 e.toString().c_str());
-    }
+    set_.stopLogged("WaveRecordExt::_stopRecording. Failed to clean WaveRecord, WaveException: [%s].\n");
 }
 
 bool WaveRecordExt::isRecording() {

@@ -346,3 +346,29 @@ TEST(RTPAudio, StuckRecorderStopTimesOut) {
     // The engine goes on: a new recorder starts.
     EXPECT_TRUE(engine->startRecording(0, 80));
 }
+
+// A key played locally loops its tone through the player's buffers as they come back, for
+// longer than the buffers hold at once.
+TEST(RTPAudio, PlayDTMFLoopsTheToneLocally) {
+    TempDir dir;
+    const std::string out = dir.file("out.wav");
+    const AudioDeviceFactory devices = fileDevices(dir.file("in.wav"), out);
+    auto engine = openEngine(devices);
+    ASSERT_TRUE(engine->startPlay(0));
+    ASSERT_TRUE(engine->playDTMF('7'));
+    // Eight buffers of 100 ms are 6400 bytes; 12000 need every buffer refilled at least once.
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::file_size(out) >= kWavHeader + 12000; }));
+    engine->stopDataPlay();
+    engine->stopPlay();
+    const auto samples = MulawWavReader::read(out);
+    std::vector<std::int16_t> linear;
+    for (std::uint8_t c : samples) linear.push_back(ulawToLinear(c));
+    dtmf_rx_state_t* detector = dtmf_rx_init(nullptr, nullptr, nullptr);
+    dtmf_rx(detector, linear.data(), static_cast<int>(linear.size()));
+    linear.assign(800, 0);  // the end of the tone
+    dtmf_rx(detector, linear.data(), static_cast<int>(linear.size()));
+    char digits[8] = {};
+    dtmf_rx_get(detector, digits, sizeof digits - 1);
+    dtmf_rx_free(detector);
+    EXPECT_EQ(std::string(digits), "7");
+}
