@@ -239,6 +239,25 @@ TEST_F(EnginePair, StartingSendTwiceKeepsOneSequence) {
     EXPECT_EQ(a->getMediaReport().sent.ssrc, before.ssrc);
 }
 
+// Each engine logs its report as one line once its last stream has stopped.
+TEST_F(EnginePair, ReportIsLoggedOnceWhenTheStreamsStop) {
+    tessaly_test::LogCapture log(kel_util::NOT);
+    startSending();
+    receiveMore(10);
+    a->stopSend();
+    b->stopReceive();
+    const std::string sent = a->getMediaReport().toString();
+    const std::string received = b->getMediaReport().toString();
+    const std::string text = log.text();
+    const std::string head = "RTPAudio::stop. Media report: ";
+    EXPECT_NE(text.find(head + sent + ".\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(head + received + ".\n"), std::string::npos) << text;
+    EXPECT_NE(received.find("lost=0 duplicated=0 outOfOrder=0"), std::string::npos) << received;
+    std::size_t lines = 0;
+    for (auto at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) ++lines;
+    EXPECT_EQ(lines, 2u);
+}
+
 // When the peer goes quiet the block in hand is played out with silence after it, and the
 // receiver takes the next stream at once.
 TEST_F(EnginePair, PeerThatStopsGivesSilenceNotAStall) {

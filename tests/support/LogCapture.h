@@ -1,4 +1,4 @@
-// Test helper: the process's log lines at level MIN and more severe go to a file of a fresh
+// Test helper: the process's log lines at level MIN (or the level given) and more severe go to a file of a fresh
 // directory for the helper's life.
 #pragma once
 
@@ -14,9 +14,9 @@ namespace tessaly_test {
 
 class LogCapture {
 public:
-    LogCapture() {
+    explicit LogCapture(int level = kel_util::MIN) {
         kel_util::LogSettings settings;
-        settings.level = kel_util::MIN;
+        settings.level = level;
         settings.directory = dir_.path();
         settings.prefix = "test";
         settings.extension = ".log";
