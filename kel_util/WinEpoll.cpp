@@ -11,31 +11,37 @@ namespace kel_util {
 WinEpoll::~WinEpoll() { close(); }
 
 bool WinEpoll::create(int sockets) {
+    std::lock_guard guard(mutex_);
     if (sockets < 1 || sockets > kMaxSockets || epoll_ >= 0) {
         errno = EINVAL;
         return false;
     }
-    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-    wakeEvent_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const int poller = ::epoll_create1(EPOLL_CLOEXEC);
+    const int wakeEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.fd = -1;  // tells the wake event from the sockets
-    if (epoll_ < 0 || wakeEvent_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wakeEvent_, &event) != 0) {
+    if (poller < 0 || wakeEvent < 0 || ::epoll_ctl(poller, EPOLL_CTL_ADD, wakeEvent, &event) != 0) {
         const int error = errno;
-        close();
+        if (poller >= 0) ::close(poller);
+        if (wakeEvent >= 0) ::close(wakeEvent);
         errno = error;
         return false;
     }
+    epoll_ = poller;
+    wakeEvent_ = wakeEvent;
     slots_ = sockets;
     return true;
 }
 
 void WinEpoll::close() noexcept {
+    // Under the mutex: a reader may still re-arm its socket, and must not reach a closed
+    // descriptor whose number was given out again.
+    std::lock_guard guard(mutex_);
     if (epoll_ >= 0) ::close(epoll_);
     if (wakeEvent_ >= 0) ::close(wakeEvent_);
     epoll_ = -1;
     wakeEvent_ = -1;
-    std::lock_guard guard(mutex_);
     handles_.clear();
 }
 

@@ -2,8 +2,9 @@
 // after it reported readiness once it stays silent until rearm, so that one reader at a time
 // works on it. wake makes a wait return at once, so that the polling thread notices a stop.
 //
-// Threads: control, rearm and wake may be called from any thread, concurrently with wait;
-// wait is called from one thread (the poller's).
+// Threads: control and rearm may be called from any thread, also after close (they then fail);
+// wait and wake are called while the poller is open, wait from one thread (the poller's); create
+// and close by the owner.
 #pragma once
 
 #include <sys/epoll.h>
@@ -56,6 +57,7 @@ public:
     int getSocketCount() const;
 
 private:
+    // Written under mutex_ by create and close; wait and wake read them while open.
     int epoll_ = -1;
     int wakeEvent_ = -1;  // an eventfd in the epoll set beside the sockets, not counted
     int slots_ = 0;

@@ -66,22 +66,34 @@ protected:
 };
 
 TEST_F(SipConnectionHandlerTest, ConnectionBeyondTheMaximumIsClosedAndTheOthersKeepWorking) {
-    handler_.setMaxConnection(3);
-    std::vector<std::unique_ptr<TcpPeer>> peers;
-    for (int i = 0; i < 3; ++i) peers.push_back(std::make_unique<TcpPeer>(address_));
-    ASSERT_TRUE(waitConnections(3));
-    TcpPeer refused(address_);
-    EXPECT_TRUE(refused.waitClosed());
-    std::set<int> ids;
-    for (int i = 0; i < 3; ++i) ids.insert(connectAndSend(*peers[i], "call-" + std::to_string(i)));
-    EXPECT_EQ(ids.size(), 3u);
-    EXPECT_EQ(ids.count(0), 0u);
-    EXPECT_EQ(handler_.getConnectionCount(), 3);
-    // A slot freed by a peer that left is taken by the next one.
-    peers[0]->close();
-    ASSERT_TRUE(waitConnections(2));
-    TcpPeer next(address_);
-    EXPECT_GT(connectAndSend(next, "call-next"), 0);
+    struct Case {
+        int maxConnection;
+        int allowed;  // TCPMaxConnection, or without it the poller's 64 slots
+    };
+    for (const Case& limit : {Case{3, 3}, Case{0, 64}}) {
+        SCOPED_TRACE(limit.maxConnection);
+        handler_.setMaxConnection(limit.maxConnection);
+        std::vector<std::unique_ptr<TcpPeer>> peers;
+        for (int i = 0; i < limit.allowed; ++i) peers.push_back(std::make_unique<TcpPeer>(address_));
+        ASSERT_TRUE(waitConnections(limit.allowed));
+        TcpPeer refused(address_);
+        EXPECT_TRUE(refused.waitClosed());
+        std::set<int> ids;
+        for (int i = 0; i < limit.allowed; ++i) {
+            ids.insert(connectAndSend(*peers[i], std::to_string(limit.maxConnection) + "-" + std::to_string(i)));
+        }
+        EXPECT_EQ(ids.size(), static_cast<std::size_t>(limit.allowed));
+        EXPECT_EQ(ids.count(0), 0u);
+        EXPECT_EQ(handler_.getConnectionCount(), limit.allowed);
+        // A slot freed by a peer that left is taken by the next one.
+        peers[0]->close();
+        ASSERT_TRUE(waitConnections(limit.allowed - 1));
+        TcpPeer next(address_);
+        EXPECT_GT(connectAndSend(next, "next-" + std::to_string(limit.maxConnection)), 0);
+        peers.clear();
+        next.close();
+        ASSERT_TRUE(waitConnections(0));
+    }
 }
 
 TEST_F(SipConnectionHandlerTest, AliasIsAddedOnceBoundedAndRemovedWithItsConnection) {
@@ -275,6 +287,59 @@ TEST(SipConnectionTest, SendAfterPeerResetFailsWithoutSigpipe) {
     EXPECT_EQ(result, -1);
 
     sigaction(SIGPIPE, &old, nullptr);
+}
+
+}  // namespace
+}  // namespace kel_test
+
+namespace kel_test {
+namespace {
+
+// The record of a closed connection can outlive its socket while another thread still waits for
+// it; the descriptor number it had must meanwhile be free for a new connection.
+TEST(SipConnectionListTest, HandleLeavesTheIndexWhenTheSocketClosesNotWhenTheRecordGoes) {
+    Socket listener;
+    listener.open(AF_INET, SOCK_STREAM);
+    listener.bind(loopback(AF_INET));
+    listener.listen(4);
+    const auto acceptOne = [&] {
+        auto socket = std::make_unique<Socket>();
+        SocketAddress from;
+        EXPECT_TRUE(listener.accept(*socket, from, Socket::Timeout(-1)));
+        return std::unique_ptr<kel_sip::SipConnection>(std::make_unique<HeaderOnlyConnection>(std::move(socket), from));
+    };
+    TcpPeer firstPeer(listener.getLocalAddress());
+    TcpPeer secondPeer;  // opened now, so that it does not take the number freed below
+    kel_sip::SipConnectionList list;
+
+    auto first = acceptOne();
+    const int handle = first->getHandle();
+    list.lock();
+    kel_sip::SipConnectionILData* held = list.addAndLock(first);
+    ASSERT_NE(held, nullptr);
+    const int firstId = held->payload().getId();
+    held->removed = true;  // closed while held: the record stays until released
+    list.lock();
+    list.closeSocket(firstId);
+    list.unlock();
+
+    secondPeer.connect(listener.getLocalAddress());
+    auto second = acceptOne();
+    ASSERT_EQ(second->getHandle(), handle);
+    list.lock();
+    kel_sip::SipConnectionILData* added = list.addAndLock(second);
+    ASSERT_NE(added, nullptr);
+    const int secondId = added->payload().getId();
+    list.release(added);
+    list.unlock();
+
+    list.release(held);  // erases the first record; the second keeps the handle
+    EXPECT_EQ(list.size(), 1u);
+    kel_sip::SipConnectionILData* found = list.getAndLockBySocket(handle);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->payload().getId(), secondId);
+    list.release(found);
+    list.unlock();
 }
 
 }  // namespace
