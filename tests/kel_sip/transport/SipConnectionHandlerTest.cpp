@@ -143,11 +143,18 @@ TEST_F(SipConnectionHandlerTest, DescriptorNumberOfAClosedConnectionWorksForTheN
 
 TEST_F(SipConnectionHandlerTest, IdleConnectionClosesAfterTheTimeoutAndZeroNeverCloses) {
     handler_.setConnectionTimeoutSec(1);
-    TcpPeer idle(address_);
-    ASSERT_GT(connectAndSend(idle, "idle"), 0);
+    const auto connected = std::chrono::steady_clock::now();
+    TcpPeer silent(address_);   // connects and sends nothing
+    TcpPeer partial(address_);  // sends a header block that never ends: no message, no restart
+    partial.send("OPTIONS sip:bob@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/TCP 127.0.0.1");
+    TcpPeer talked(address_);
+    ASSERT_GT(connectAndSend(talked, "idle"), 0);
     const auto sent = std::chrono::steady_clock::now();
-    EXPECT_TRUE(idle.waitClosed());
-    EXPECT_GE(std::chrono::steady_clock::now() - sent, milliseconds(900));
+    EXPECT_TRUE(silent.waitClosed());
+    EXPECT_TRUE(partial.waitClosed());
+    EXPECT_GE(std::chrono::steady_clock::now() - connected, milliseconds(950));
+    EXPECT_TRUE(talked.waitClosed());
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, milliseconds(900));  // restarted after the read
     ASSERT_TRUE(waitConnections(0));
 
     handler_.setConnectionTimeoutSec(0);
