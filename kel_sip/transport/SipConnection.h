@@ -12,6 +12,7 @@
 #include <string>
 
 #include "kel_sip/syntax/SipMessageExt.h"
+#include "kel_util/Clock.h"
 #include "kel_util/Socket.h"
 #include "kel_util/SocketAddress.h"
 
@@ -73,6 +74,9 @@ public:
 
     // Guarded by the entry lock.
     bool idleTimerRunning = false;
+    // When the running idle timer expires; an expiry seen before it belongs to a timer that
+    // was replaced after it had fired already.
+    kel_util::ClockSource::TimePoint idleDeadline{};
     bool appTimerRunning = false;
     int keepAliveCount = 0;
 

@@ -18,9 +18,12 @@ using kel_util::SocketException;
 
 namespace kel_sip {
 
-SipConnectionHandler::SipConnectionHandler(kel_util::EventHandler& transport, ConnectionFactory factory)
-    : transport_(transport),
+SipConnectionHandler::SipConnectionHandler(kel_util::EventHandler& transport, ConnectionFactory factory,
+                                           kel_util::ClockSource& clock)
+    : EventHandlerExt(clock),
+      transport_(transport),
       factory_(std::move(factory)),
+      clock_(clock),
       poller_([this](int handle) { onPollEvent(handle); }),
       listener_(*this) {}
 
@@ -392,14 +395,38 @@ bool SipConnectionHandler::onTimeout(int id, int param) {
     }
     list_.lock();
     releaseEventLock();
-    _disconnect(id);
+    if (param == IDLE_TIMER) {
+        onIdleTimeout(id);
+    } else {
+        _disconnect(id);
+    }
     return true;
+}
+
+void SipConnectionHandler::onIdleTimeout(int connectionId) {
+    SipConnectionILData* record = list_.getAndLock(connectionId);
+    if (record == nullptr) {
+        list_.unlock();
+        logPrint(DET, "SipConnectionHandler::disconnect. SipConnection not found, ConnectionID=%d.\n", connectionId);
+        return;
+    }
+    SipConnection& connection = record->payload();
+    // A reader or sender that held the entry while this expiry waited has started a new timer.
+    const bool stale = !connection.idleTimerRunning || connection.idleDeadline > clock_.now();
+    if (!stale) {
+        connection.idleTimerRunning = false;
+        onDisconnect(connection);
+    }
+    releaseEntry(record, !stale);
 }
 
 void SipConnectionHandler::startConnectionTimer(SipConnection& connection) {
     stopConnectionTimer(connection);
     const int seconds = connectionTimeoutSec_;
-    if (seconds <= 0 || !startTimer(seconds, connection.getId(), IDLE_TIMER)) return;
+    if (seconds <= 0) return;
+    // Taken before the timer is set, so that the timer's own expiry is never earlier.
+    connection.idleDeadline = clock_.now() + std::chrono::milliseconds(timerMilliseconds(seconds));
+    if (!setTimer(timerMilliseconds(seconds), connection.getId(), IDLE_TIMER)) return;
     connection.idleTimerRunning = true;
     logPrint(kel_util::DEV, "SipConnectionHandler::startConnectionTimer. Started connection timer Sec=%d, id=%d.\n", seconds,
              connection.getId());
@@ -415,7 +442,7 @@ void SipConnectionHandler::stopConnectionTimer(SipConnection& connection) {
 
 void SipConnectionHandler::startAppConnControlTimer(SipConnection& connection) {
     const int seconds = appConnControlSec_;
-    if (seconds <= 0 || !startTimer(seconds, connection.getId(), APP_CONN_CONTROL_TIMER)) return;
+    if (seconds <= 0 || !setTimer(timerMilliseconds(seconds), connection.getId(), APP_CONN_CONTROL_TIMER)) return;
     connection.appTimerRunning = true;
     logPrint(DET, "SipConnectionHandler::startAppConnControlTimer. Started application connection control timer, Sec=%d, id=%d.\n",
              seconds, connection.getId());
@@ -429,9 +456,8 @@ void SipConnectionHandler::stopAppTimer(SipConnection& connection) {
              connection.getId());
 }
 
-bool SipConnectionHandler::startTimer(int seconds, int id, int param) {
-    const int capped = seconds > INT_MAX / 1000 ? INT_MAX / 1000 : seconds;
-    return setTimer(capped * 1000, id, param);
+int SipConnectionHandler::timerMilliseconds(int seconds) {
+    return (seconds > INT_MAX / 1000 ? INT_MAX / 1000 : seconds) * 1000;
 }
 
 }  // namespace kel_sip

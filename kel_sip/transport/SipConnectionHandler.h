@@ -42,8 +42,9 @@ public:
     static constexpr int kDefaultConnectionTimeoutSec = 180;
     enum TimerParam : int { IDLE_TIMER = 0, APP_CONN_CONTROL_TIMER = 1 };
 
-    // transport receives the messages read and must outlive the handler.
-    SipConnectionHandler(kel_util::EventHandler& transport, ConnectionFactory factory);
+    // transport receives the messages read and must outlive the handler; the timers run on clock.
+    SipConnectionHandler(kel_util::EventHandler& transport, ConnectionFactory factory,
+                         kel_util::ClockSource& clock = kel_util::clockSource());
     ~SipConnectionHandler() override;
 
     // 0 or less: no limit (TCPMaxConnection).
@@ -114,15 +115,20 @@ private:
     void releaseEntry(SipConnectionILData* record, bool dropped);
     // With the list locked; returns with it unlocked.
     bool _disconnect(int connectionId);
+    // The idle timer's expiry: closes the connection unless its timer was stopped or replaced
+    // while the expiry was on its way. With the list locked; returns with it unlocked.
+    void onIdleTimeout(int connectionId);
 
     void startConnectionTimer(SipConnection& connection);
     void stopConnectionTimer(SipConnection& connection);
     void startAppConnControlTimer(SipConnection& connection);
     void stopAppTimer(SipConnection& connection);
-    bool startTimer(int seconds, int id, int param);
+    // Seconds as timer milliseconds, capped so that the product fits an int.
+    static int timerMilliseconds(int seconds);
 
     kel_util::EventHandler& transport_;
     const ConnectionFactory factory_;
+    kel_util::ClockSource& clock_;
     std::atomic<int> maxConnection_{0};
     std::atomic<int> connectionTimeoutSec_{kDefaultConnectionTimeoutSec};
     std::atomic<int> appConnControlSec_{0};
