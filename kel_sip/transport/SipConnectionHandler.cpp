@@ -234,7 +234,9 @@ bool SipConnectionHandler::receiveAll(SipConnection& connection) {
     try {
         return _receiveAll(connection);
     } catch (const SocketException& error) {
-        logPrint(MIN, "SipConnectionHandler::procPollEvent. SocketException [%s](%d), id=%d.\n", error.toString().c_str(),
+        // A peer that closes is the ordinary end of a connection, not a failure.
+        logPrint(error.getCode() == SocketException::CONNECTION_CLOSED ? DET : MIN,
+                 "SipConnectionHandler::procPollEvent. SocketException [%s](%d), id=%d.\n", error.toString().c_str(),
                  error.getCode(), connection.getId());
         return false;
     }
