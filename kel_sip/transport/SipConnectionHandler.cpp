@@ -300,18 +300,23 @@ void SipConnectionHandler::releaseEntry(SipConnectionILData* record, bool droppe
     list_.unlock();
 }
 
+SipConnectionILData* SipConnectionHandler::lockConnection(int connectionId, const char* operation) {
+    SipConnectionILData* record = list_.getAndLock(connectionId);
+    if (record == nullptr) {
+        list_.unlock();
+        logPrint(DET, "%s. SipConnection not found, ConnectionID=%d.\n", operation, connectionId);
+    }
+    return record;
+}
+
 bool SipConnectionHandler::disconnect(int connectionId) {
     list_.lock();
     return _disconnect(connectionId);
 }
 
 bool SipConnectionHandler::_disconnect(int connectionId) {
-    SipConnectionILData* record = list_.getAndLock(connectionId);
-    if (record == nullptr) {
-        list_.unlock();
-        logPrint(DET, "SipConnectionHandler::disconnect. SipConnection not found, ConnectionID=%d.\n", connectionId);
-        return false;
-    }
+    SipConnectionILData* record = lockConnection(connectionId, "SipConnectionHandler::disconnect");
+    if (record == nullptr) return false;
     logPrint(DET, "SipConnectionHandler::disconnect. Found SipConnection, id=%d.\n", connectionId);
     logPrint(DET, "SipConnectionHandler::disconnect. Cleaning SipConnection, id=%d.\n", connectionId);
     onDisconnect(record->payload());
@@ -342,13 +347,8 @@ bool SipConnectionHandler::send(int connectionId, SipMessageExt& message, int tr
 
 void SipConnectionHandler::stopAppConnControlTimer(int connectionId) {
     list_.lock();
-    SipConnectionILData* record = list_.getAndLock(connectionId);
-    if (record == nullptr) {
-        list_.unlock();
-        logPrint(DET, "SipConnectionHandler::stopAppConnControlTimer. SipConnection not found, ConnectionID=%d.\n",
-                 connectionId);
-        return;
-    }
+    SipConnectionILData* record = lockConnection(connectionId, "SipConnectionHandler::stopAppConnControlTimer");
+    if (record == nullptr) return;
     logPrint(DET, "SipConnectionHandler::stopAppConnControlTimer. Found SipConnection, id=%d.\n", connectionId);
     stopAppTimer(record->payload());
     releaseEntry(record, false);
@@ -406,12 +406,8 @@ bool SipConnectionHandler::onTimeout(int id, int param) {
 }
 
 void SipConnectionHandler::onIdleTimeout(int connectionId) {
-    SipConnectionILData* record = list_.getAndLock(connectionId);
-    if (record == nullptr) {
-        list_.unlock();
-        logPrint(DET, "SipConnectionHandler::disconnect. SipConnection not found, ConnectionID=%d.\n", connectionId);
-        return;
-    }
+    SipConnectionILData* record = lockConnection(connectionId, "SipConnectionHandler::onTimeout");
+    if (record == nullptr) return;
     SipConnection& connection = record->payload();
     // A reader or sender that held the entry while this expiry waited has started a new timer.
     const bool stale = !connection.idleTimerRunning || connection.idleDeadline > clock_.now();

@@ -113,6 +113,9 @@ private:
     // Gives the entry up and unlocks the list; a dropped connection loses its aliases and its
     // socket with the list locked.
     void releaseEntry(SipConnectionILData* record, bool dropped);
+    // With the list locked: the connection's entry locked (list unlocked), or null, logged in
+    // operation's name, with the list unlocked.
+    SipConnectionILData* lockConnection(int connectionId, const char* operation);
     // With the list locked; returns with it unlocked.
     bool _disconnect(int connectionId);
     // The idle timer's expiry: closes the connection unless its timer was stopped or replaced
