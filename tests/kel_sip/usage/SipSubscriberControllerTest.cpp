@@ -81,33 +81,7 @@ public:
     void notify(const std::string& headers) { ASSERT_GT(fake.injectRequest(*notifyRequest(headers)), 0); }
     void advance(std::chrono::milliseconds step) { ASSERT_TRUE(clock.advance(step)); }
 
-    // Waits until every event queued so far has been handled: the one worker takes a NOTIFY
-    // for no dialog after them and answers it 481.
-    void settle() {
-        const std::string branch = "z9hG4bKmark" + std::to_string(++markers_);
-        auto marker = parseMessage("NOTIFY sip:alice@127.0.0.1:5062 SIP/2.0\n"
-                                   "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=" + branch + "\n"
-                                   "From: <sip:bob@b.test>;tag=remote1\n"
-                                   "To: <sip:alice@a.test>;tag=none\n"
-                                   "Call-ID: marker\n"
-                                   "CSeq: 1 NOTIFY\n"
-                                   "Content-Length: 0\n\n");
-        const std::size_t before = fake.sent().size();
-        ASSERT_GT(fake.injectRequest(*marker), 0);
-        for (std::size_t count = before + 1;; ++count) {
-            ASSERT_TRUE(fake.waitForSent(count));
-            const SentMessage answer = fake.sent()[count - 1];
-            if (answer.message->vias.front().getBranch() == branch) return;
-        }
-    }
-    // What went out apart from the markers' answers, from the index from on.
-    std::vector<std::string> sentSince(std::size_t from) {
-        std::vector<std::string> out;
-        const std::vector<SentMessage> all = fake.sent();
-        for (std::size_t i = from; i < all.size(); ++i)
-            if (all[i].message->callId != "marker") out.push_back(summary(*all[i].message));
-        return out;
-    }
+    void settle() { kel_sip::test::settle(fake, "NOTIFY"); }
     // The subscriber's state string, "gone" when its dialog has been removed.
     std::string state() {
         std::string text = "gone";
@@ -151,7 +125,6 @@ private:
                             "Contact: <sip:bob@10.0.0.2:5080>\n" + headers + "Content-Length: 0\n\n");
     }
     int notifySeqNo_ = 0;
-    int markers_ = 0;
 };
 
 struct Step {
@@ -261,7 +234,7 @@ TEST(SipSubscriberController, ScriptedPeersDriveTheSubscriptionThroughItsStates)
             const std::vector<int> all = s.subscriber.events();
             EXPECT_EQ(std::vector<int>(all.begin() + static_cast<long>(eventsBefore), all.end()), step.events)
                 << number << ": " << step.what;
-            EXPECT_EQ(s.sentSince(sentBefore), step.sent) << number << ": " << step.what;
+            EXPECT_EQ(sentSince(s.fake, sentBefore), step.sent) << number << ": " << step.what;
             EXPECT_EQ(s.state(), step.state) << number << ": " << step.what;
         }
     }

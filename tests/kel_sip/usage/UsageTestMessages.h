@@ -3,9 +3,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "FakeTransactionController.h"
 #include "kel_sip/syntax/SipMessageExt.h"
 
 namespace kel_sip::test {
@@ -23,5 +25,11 @@ inline std::unique_ptr<SipMessageExt> parseMessage(const std::string& text) {
 // "<code> <phrase>" of a response, or the method and, when present, "Expires=<value>" of a
 // request: how the tests name what a usage sent.
 std::string summary(SipMessageExt& message);
+
+// Waits until every event queued so far at a usage with one worker has been handled: a request
+// of method for no dialog (Call-ID "marker") is queued after them, and its answer awaited.
+void settle(FakeTransactionController& fake, const std::string& method);
+// The summaries of what went out from index from on, without the markers' answers.
+std::vector<std::string> sentSince(FakeTransactionController& fake, std::size_t from);
 
 }  // namespace kel_sip::test
