@@ -86,6 +86,25 @@ void SipSubscriberDialogBase::end() {
     subscriber_->state = kSubscriberIdle;
 }
 
+std::unique_ptr<SipMessageExt> SipSubscriberDialogBase::newRequest(const char* method) {
+    SipDialog& dialog = subscriberDialog();
+    const int cseqNumber = dialog.info().nextLocalSeqNo();
+    return cseqNumber < 0 ? nullptr : dialog.createRequest(method, cseqNumber);
+}
+
+bool SipSubscriberDialogBase::send(SipMessageExt& request, const SipPeerAddress* peer, const char* operation) {
+    SipDialog& dialog = subscriberDialog();
+    if (dialog.credentials() != nullptr) dialog.credentials()->addCredentials(request);
+    if (subscriber_->headers) request.addHeaders(*subscriber_->headers);
+    const int transactionId = dialog.sendRequestTo(request, peer, dialog.info().isStrictRouting());
+    if (transactionId < 1) {
+        logPrint(MIN, "SipSubscriber::%s. Failed sendRequestTo, id=%d.\n", operation, dialogId());
+        return false;
+    }
+    subscriber_->clientTransactionId = transactionId;
+    return true;
+}
+
 bool SipSubscriberDialogBase::sendSubscribe(std::int64_t expires, const SipPeerAddress* peer, int guardSeconds) {
     SipSubscriber* s = subscriber_.get();
     if (s == nullptr || s->referMode || (s->state != kSubscriberIdle && s->state != kSubscriberSubscribed)) {
@@ -93,23 +112,14 @@ bool SipSubscriberDialogBase::sendSubscribe(std::int64_t expires, const SipPeerA
                  s != nullptr ? s->stateString() : "Idle", dialogId());
         return false;
     }
-    SipDialog& dialog = subscriberDialog();
     stopTimer(kTimerSubscribeRefresh, s->refreshTimer);
-    const int cseqNumber = dialog.info().nextLocalSeqNo();
-    if (cseqNumber < 0) return false;
-    std::unique_ptr<SipMessageExt> request = dialog.createRequest("SUBSCRIBE", cseqNumber);
+    std::unique_ptr<SipMessageExt> request = newRequest("SUBSCRIBE");
+    if (!request) return false;
     const std::int64_t value = expires >= 0 ? expires : s->expires;
     if (value >= 0) request->addTypedHeader(SipHeader::Expires, SipIntField(value));
     if (!s->event.getPackage().empty()) request->addTypedHeader(SipHeader::Event, s->event);
     if (s->accept) request->addHeader(SipHeader::Accept, *s->accept);
-    if (dialog.credentials() != nullptr) dialog.credentials()->addCredentials(*request);
-    if (s->headers) request->addHeaders(*s->headers);
-    const int transactionId = dialog.sendRequestTo(*request, peer, dialog.info().isStrictRouting());
-    if (transactionId < 1) {
-        logPrint(MIN, "SipSubscriber::sendSubscribe. Failed sendRequestTo, id=%d.\n", dialogId());
-        return false;
-    }
-    s->clientTransactionId = transactionId;
+    if (!send(*request, peer, "sendSubscribe")) return false;
     if (guardSeconds > 0) startTimer(kTimerSubscribeGuard, expiryMilliseconds(guardSeconds), s->guardTimer);
     if (value != 0) {
         s->expires = value;
@@ -130,20 +140,11 @@ bool SipSubscriberDialogBase::sendRefer(const SipReferTo& referTo, const SipRefe
                  s != nullptr ? s->stateString() : "Idle", dialogId());
         return false;
     }
-    SipDialog& dialog = subscriberDialog();
-    const int cseqNumber = dialog.info().nextLocalSeqNo();
-    if (cseqNumber < 0) return false;
-    std::unique_ptr<SipMessageExt> request = dialog.createRequest("REFER", cseqNumber);
+    std::unique_ptr<SipMessageExt> request = newRequest("REFER");
+    if (!request) return false;
     request->addTypedHeader(SipHeader::ReferTo, referTo);
     if (referredBy != nullptr) request->addTypedHeader(SipHeader::ReferredBy, *referredBy);
-    if (dialog.credentials() != nullptr) dialog.credentials()->addCredentials(*request);
-    if (s->headers) request->addHeaders(*s->headers);
-    const int transactionId = dialog.sendRequestTo(*request, peer, dialog.info().isStrictRouting());
-    if (transactionId < 1) {
-        logPrint(MIN, "SipSubscriber::sendRefer. Failed sendRequestTo, id=%d.\n", dialogId());
-        return false;
-    }
-    s->clientTransactionId = transactionId;
+    if (!send(*request, peer, "sendRefer")) return false;
     s->state = kSubscriberSubscribing;
     report(kSentRefer, request.get());
     return true;

@@ -72,6 +72,11 @@ public:
     bool onSubscriberResponseTransportError(const SipMessageExt& response);
 
 private:
+    // A request of method in the dialog with the next CSeq; null when the counter has run out.
+    std::unique_ptr<SipMessageExt> newRequest(const char* method);
+    // Adds the credentials and extra headers and sends request, keeping its transaction ID;
+    // false (logged for operation) when it could not be sent.
+    bool send(SipMessageExt& request, const SipPeerAddress* peer, const char* operation);
     void report(int event, const SipMessageExt* message);
     void startTimer(int timerName, int milliseconds, bool& running);
     void stopTimer(int timerName, bool& running);
