@@ -79,6 +79,9 @@ void SipSubscriberDialogBase::stopTimers() {
     stopTimer(kTimerSubscribeExpire, subscriber_->expireTimer);
     stopTimer(kTimerSubscribeRefresh, subscriber_->refreshTimer);
     stopTimer(kTimerSubscribeGuard, subscriber_->guardTimer);
+    // The linger runs only in UnSubscribed and is not flagged: a terminated NOTIFY may end
+    // the subscription before it fires.
+    subscriberDialog().stopTimer(kTimerUnSubscribe);
 }
 
 void SipSubscriberDialogBase::end() {
@@ -269,7 +272,8 @@ bool SipSubscriberDialogBase::onSubscriberNotify(SipMessageExt& request, int ser
     }
     if (adoptId) s->event.setId(headers.event.getId());
     const int state = headers.state.getState();
-    if (state == SipSubscriptionState::Active && headers.state.getExpires() > 0) {
+    if (state == SipSubscriptionState::Active && headers.state.getExpires() > 0 &&
+        s->state != kSubscriberUnSubscribed) {
         s->confirmedAt = dialog.now();
         startTimer(kTimerSubscribeExpire, expiryMilliseconds(headers.state.getExpires()), s->expireTimer);
     }

@@ -136,7 +136,7 @@ TEST(Subscription, SubscriberRefreshesAtHalfTheLifetimeAndUnsubscribesThroughThe
     const auto refreshed = subscriber.waitFor(kSubscriptionRefresh, 0, 5s);
     ASSERT_TRUE(refreshed);
     EXPECT_GE(between(*granted, *refreshed), 990ms);
-    EXPECT_LE(between(*granted, *refreshed), 1300ms);
+    EXPECT_LE(between(*granted, *refreshed), 1500ms);
     ASSERT_TRUE(subscriber.waitFor(kSubscribeSucceeded, 1, 5s));
     ASSERT_TRUE(subscriber.reSubscribe(id, 0));
     // The final NOTIFY comes after the 200 to the un-SUBSCRIBE and still finds the dialog.
@@ -166,13 +166,13 @@ TEST(Subscription, SubscriberKeepsItsExpiryOnANotifyWithoutExpires) {
     // The NOTIFY follows the 200 at once: the expiry stays 1 s after the 200.
     const auto interval = notifiedToExpiry("subscriber_notify_keeps_expiry");
     EXPECT_GE(interval, 850ms);
-    EXPECT_LE(interval, 1300ms);
+    EXPECT_LE(interval, 1500ms);
 }
 
 TEST(Subscription, SubscriberRestartsItsExpiryOnActiveWithExpires) {
     const auto interval = notifiedToExpiry("subscriber_notify_restarts_expiry");
     EXPECT_GE(interval, 1990ms);
-    EXPECT_LE(interval, 2300ms);
+    EXPECT_LE(interval, 2500ms);
 }
 
 TEST(Subscription, NotifierAsksForTheMinimumGrantsAndNotifiesWhatIsLeft) {
