@@ -90,6 +90,9 @@ public:
     // new branch; the BYE's CSeq number is one above the response's.
     bool sendByeFromResponse(const SipMessageExt& response, const ByeFromResponse& how);
 
+    // The time of the clock this user's timers run on, for the time marks its usages keep.
+    kel_util::ClockSource::TimePoint now() { return timer().clock().now(); }
+
     // Added to a CSeq number for a request derived from another (the BYE after an ACK).
     static constexpr int kCSeqStep = 1;
 

@@ -158,6 +158,8 @@ public:
     // The digest credentials, when the dialog has them; replaced as a whole by a copy.
     AuthenticateData* credentials() noexcept { return credentials_.get(); }
     void setCredentials(const AuthenticateData* credentials);
+    // The time of the owner's timer clock.
+    kel_util::ClockSource::TimePoint now() { return owner_.now(); }
     // A number the application keeps with the dialog; 0 at construction.
     int userValue = 0;
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeTransactionController.h"
+#include "UsageTestMessages.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/usage/SipDialog.h"
@@ -19,15 +20,6 @@
 
 namespace kel_sip::test {
 namespace {
-
-std::unique_ptr<SipMessageExt> parse(std::string text) {
-    std::string wire;
-    for (const char c : text) wire += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    auto message = std::make_unique<SipMessageExt>();
-    std::string reason;
-    EXPECT_TRUE(message->parse(wire.data(), static_cast<int>(wire.size()), reason)) << reason << "\n" << text;
-    return message;
-}
 
 std::string printed(const SipParam& value) {
     std::string out;
@@ -43,7 +35,7 @@ std::string routesOf(const std::vector<SipRoute>& routes) {
 
 // The 200 to our INVITE: Contact and Record-Route as given (empty: none).
 std::unique_ptr<SipMessageExt> okToInvite(const std::string& contact, const std::string& recordRoute) {
-    return parse("SIP/2.0 200 OK\n"
+    return parseMessage("SIP/2.0 200 OK\n"
                  "Via: SIP/2.0/UDP 127.0.0.1:5060;branch=z9hG4bK00000001\n" +
                  (recordRoute.empty() ? "" : "Record-Route: " + recordRoute + "\n") +
                  "From: <sip:alice@a.test>;tag=local1\n"
@@ -55,7 +47,7 @@ std::unique_ptr<SipMessageExt> okToInvite(const std::string& contact, const std:
 
 // An INVITE that creates a dialog on the answering side.
 std::unique_ptr<SipMessageExt> incomingInvite() {
-    return parse("INVITE sip:bob@b.test SIP/2.0\n"
+    return parseMessage("INVITE sip:bob@b.test SIP/2.0\n"
                  "Via: SIP/2.0/UDP 10.0.0.1:5060;branch=z9hG4bKin1\n"
                  "Record-Route: <sip:p1.test;lr>, <sip:p2.test;lr>\n"
                  "From: \"Alice\" <sip:alice@a.test>;tag=caller1\n"
@@ -469,7 +461,7 @@ TEST_F(SipDialogTest, TimersAndTransactionEventsReachTheDialogByItsIdNumber) {
                                                      {"onRequestTransportError", id, 0}}));
 
     // A request the dialog does not serve is answered 405 on its transaction, in the dialog.
-    auto options = parse("OPTIONS sip:alice@127.0.0.1:5062 SIP/2.0\n"
+    auto options = parseMessage("OPTIONS sip:alice@127.0.0.1:5062 SIP/2.0\n"
                          "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKopt\n"
                          "From: <sip:bob@b.test>;tag=remote1\n"
                          "To: <sip:alice@a.test>;tag=local1\n"
