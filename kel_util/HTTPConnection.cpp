@@ -4,7 +4,10 @@
 #include "kel_util/SocketAddress.h"
 #include "kel_util/SocketException.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 
 namespace kel_util {
 
@@ -89,8 +92,10 @@ int HTTPConnection::sendAll(const std::string& data) {
     size_t sent = 0;
     while (sent < data.size()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return 0;
-        const int count = socket_.send(data.data() + sent, static_cast<int>(data.size() - sent), left);
+        if (left.count() <= 0 || !socket_.wait(Socket::Readiness::WRITABLE, left)) return 0;
+        // Without blocking: a peer that stops reading must not hold the send past its time-out.
+        const int count = socket_.send(data.data() + sent, static_cast<int>(data.size() - sent), MSG_DONTWAIT);
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         if (count <= 0) return 0;
         sent += static_cast<size_t>(count);
     }

@@ -237,6 +237,25 @@ TEST(HTTPConnection, ConnectTimeOutIsHonouredWhenTheServerNeverAccepts) {
     EXPECT_TRUE(honours(Clock::now() - start, 1000ms));
 }
 
+TEST(HTTPConnection, SendTimeOutIsHonouredWhenTheServerNeverReads) {
+    kel_util::Socket listener;
+    listener.open(AF_INET, SOCK_STREAM);
+    kel_util::SocketAddress loopback(AF_INET);
+    loopback.set(0, "127.0.0.1", AF_INET);
+    listener.bind(loopback);
+    listener.listen(1);
+    kel_util::HTTPRequest request;
+    request.host = "127.0.0.1";
+    request.port = listener.getLocalAddress().getPort();
+    request.method = "POST";
+    request.requestURI = "/";
+    request.body.assign(64 << 20, 'x');  // far more than the socket buffers hold
+    kel_util::HTTPMessage response;
+    const auto start = Clock::now();
+    EXPECT_EQ(kel_util::HTTPConnection().doHTTPRequest(request, {1, 1, 1}, response), 0);
+    EXPECT_TRUE(honours(Clock::now() - start, 1000ms));
+}
+
 TEST(HTTPConnection, RequestHeadIsPrintedAsTheDeviceExpects) {
     kel_util::HTTPRequest request;
     request.host = "10.0.0.1";
