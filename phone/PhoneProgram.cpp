@@ -4,7 +4,8 @@
 
 #include <sys/socket.h>
 
-PhoneProgram::PhoneProgram(LocalAddress local, std::FILE* status) : local_(std::move(local)), status_(status) {}
+PhoneProgram::PhoneProgram(LocalAddress local, std::FILE* status)
+    : local_(std::move(local)), status_(status), upnp_([this](const std::string& text) { showStatus(text); }) {}
 
 PhoneProgram::~PhoneProgram() { stop(); }
 
@@ -19,13 +20,21 @@ void PhoneProgram::stop() {
     kel_util::closeLogging();
 }
 
-void PhoneProgram::cleanUp() { stack_.stop(); }
+void PhoneProgram::cleanUp() {
+    upnp_.cleaneUPnP();
+    stack_.stop();
+}
 
 void PhoneProgram::startUserAgent(const Settings& settings) {
     std::string error;
     if (!stack_.start(settings, local_, error)) {
         showStatus("Failed to init UserAgent.\n");
         showStatus(error + "\n");
+        return;
+    }
+    // Today the phone listens on its SIP UDP port only; that port is what the gateway maps.
+    if (settings.natt.natTraversal && settings.natt.useUPnP) {
+        upnp_.start(settings.natt, local_.withoutZone, local_.hostName, {{stack_.udpPort(), "UDP"}});
     }
 }
 

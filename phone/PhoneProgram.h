@@ -7,6 +7,7 @@
 
 #include "phone/LocalAddress.h"
 #include "phone/PhoneStack.h"
+#include "phone/PhoneUPnP.h"
 #include "phone/SettingsApplier.h"
 
 #include <cstdio>
@@ -27,6 +28,7 @@ public:
     // One line for the operator: where the phone listens and which pseudo servers run.
     std::string listeningLine();
     PhoneStack& phoneStack() { return stack_; }
+    const PhoneUPnP& upnp() const { return upnp_; }
 
     void cleanUp() override;
     void resetCallLegs() override {}
@@ -39,4 +41,5 @@ private:
     LocalAddress local_;
     std::FILE* status_;
     PhoneStack stack_;
+    PhoneUPnP upnp_;
 };

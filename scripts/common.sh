@@ -14,6 +14,7 @@ TESSALY_PACKAGES=(
   sip-tester sipsak tshark
   libspandsp-dev sox libasound2-dev
   libxml2-utils
+  miniupnpd nftables iproute2
 )
 
 # Installs the packages that are not installed yet; a warm machine skips apt entirely.
