@@ -1,9 +1,11 @@
 // The events a registrant or publisher reported, kept for a test thread to wait on.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "FakeTransactionController.h"
@@ -17,6 +19,7 @@ struct UsageEvent {
     int statusCode;  // of the message, 0 without one or for a request
     intptr_t parameter;
     std::shared_ptr<SipMessageExt> message;
+    std::chrono::steady_clock::time_point at;  // when it was reported
 };
 
 class UsageEventLog {
@@ -30,6 +33,19 @@ public:
     bool waitFor(std::size_t count) {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, kDeadline, [&] { return events_.size() >= count; });
+    }
+    // Waits for the first event numbered event at or after index cursor within limit; on
+    // success cursor moves past it.
+    std::optional<UsageEvent> waitForEvent(int event, std::size_t& cursor, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        std::optional<UsageEvent> found;
+        changed_.wait_for(lock, limit, [&] {
+            for (; cursor < events_.size() && !found; ++cursor) {
+                if (events_[cursor].event == event) found = events_[cursor];
+            }
+            return found.has_value();
+        });
+        return found;
     }
     std::vector<UsageEvent> all() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -56,7 +72,8 @@ UsageEvent recordOf(int event, Usage& usage, const SipMessageExt* message, intpt
             usage.getState(),
             message != nullptr && !message->isRequest ? message->statusCode : 0,
             parameter,
-            message != nullptr ? std::make_shared<SipMessageExt>(*message) : nullptr};
+            message != nullptr ? std::make_shared<SipMessageExt>(*message) : nullptr,
+            std::chrono::steady_clock::now()};
 }
 
 // A response to request with code, and extra header lines ("Name: value\n" each).
