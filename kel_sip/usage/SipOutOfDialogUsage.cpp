@@ -120,19 +120,34 @@ bool SipOutOfDialogUsage::isCurrent(const SipMessageExt& message, const char* op
     return false;
 }
 
-bool SipOutOfDialogUsage::takeFinalResponse(const SipMessageExt& response) {
-    if (!isCurrent(response, "onReceiveResponse")) return false;
+bool SipOutOfDialogUsage::onReceiveResponse(SipMessageExt& response) {
+    if (!isCurrent(response, "onReceiveResponse")) return true;
     if (response.statusCode < 200) {
         logPrint(DBG, "%s::onReceiveResponse. Provisional StatusCode=%d, id=%d.\n", className_, response.statusCode,
                  id_);
-        return false;
+        return true;
     }
     if (!isOutstanding()) {
         logPrint(MIN, "%s::onReceiveResponse. Ignored StatusCode=%d, %sState=[%s], id=%d.\n", className_,
                  response.statusCode, className_, getStateString(), id_);
-        return false;
+        return true;
     }
     clientTransactionId_ = 0;
+    if (response.statusCode >= 300) {
+        onFailure(response);
+    } else {
+        onSuccess(response);
+    }
+    return true;
+}
+
+bool SipOutOfDialogUsage::onClientTransactionTimeout(const SipMessageExt& request) {
+    if (takeLostRequest(request, "onClientTransactionTimeout")) onLost(request, kTimeoutEvent);
+    return true;
+}
+
+bool SipOutOfDialogUsage::onRequestTransportError(const SipMessageExt& request) {
+    if (takeLostRequest(request, "onRequestTransportError")) onLost(request, kTransportErrorEvent);
     return true;
 }
 
@@ -157,17 +172,20 @@ void SipOutOfDialogUsage::stopRefreshTimer() {
     refreshTimerRunning_ = false;
 }
 
-SipOutOfDialogUsage::Expiry SipOutOfDialogUsage::takeExpiry(int timerName, int refreshState) {
+bool SipOutOfDialogUsage::onTimeout(int timerName) {
     if (timerName != kRefreshTimer) {
         logPrint(MIN, "%s::onTimeout. Invalid TimerName=%d, %sState=[%s], id=%d.\n", className_, timerName,
                  className_, getStateString(), id_);
-        return Expiry::Unknown;
+        return false;
     }
     refreshTimerRunning_ = false;
-    if (state_ == refreshState) return Expiry::Refresh;
-    logPrint(DBG, "%s::onTimeout. Refresh timer ignored, %sState=[%s], id=%d.\n", className_, className_,
-             getStateString(), id_);
-    return Expiry::Late;
+    if (state_ == kSetState) {
+        refresh();
+    } else {
+        logPrint(DBG, "%s::onTimeout. Refresh timer ignored, %sState=[%s], id=%d.\n", className_, className_,
+                 getStateString(), id_);
+    }
+    return true;
 }
 
 }  // namespace kel_sip

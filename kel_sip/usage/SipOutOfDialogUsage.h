@@ -66,6 +66,20 @@ public:
     bool isRefreshTimerRunning() const noexcept { return refreshTimerRunning_; }
     void stopRefreshTimer();
 
+    // The events of the outstanding request's transaction and of the refresh timer. A final
+    // response goes to onSuccess or onFailure; a time-out or transport error leaves the usage
+    // Idle and goes to onLost; the refresh timer in the set state goes to refresh. Anything
+    // else (an older CSeq, a provisional response, a late timer) is logged and dropped.
+    bool onReceiveResponse(SipMessageExt& response);
+    bool onClientTransactionTimeout(const SipMessageExt& request);
+    bool onRequestTransportError(const SipMessageExt& request);
+    // False for a timer the usage does not know.
+    bool onTimeout(int timerName);
+
+    // The event numbers both usages give to a lost request.
+    static constexpr int kTimeoutEvent = 4;
+    static constexpr int kTransportErrorEvent = 5;
+
 protected:
     // The next request of methodKind: Request-URI, To and From the address of record (From
     // with localTag, or the usage's own tag), Call-ID, the next CSeq number, Max-Forwards and a
@@ -76,31 +90,30 @@ protected:
     bool send(SipMessageExt& request);
     // Whether the stored headers hold one of kind.
     bool storedHeadersHave(int kind) const { return headers_ && headers_->hasHeader(kind); }
-    // The states of both usages in which a request is outstanding: the one that sets state
-    // (Registering, Publishing) and the one that removes it (Unregistering, Unpublishing).
+    // The states both usages share: a request outstanding that sets the state (Registering,
+    // Publishing), the state set (Registered, Published), a request outstanding that removes
+    // it (Unregistering, Unpublishing).
     static constexpr int kSettingState = 1;
+    static constexpr int kSetState = 2;
     static constexpr int kRemovingState = 3;
 
-    // Whether response is the final response to the outstanding request; a response to an
-    // older request, a provisional one, or one without a request outstanding is logged.
-    bool takeFinalResponse(const SipMessageExt& response);
-    // Whether request (of a time-out or a transport error) is the outstanding request; if so
-    // the usage is Idle again, its transaction and refresh timer gone.
-    bool takeLostRequest(const SipMessageExt& request, const char* operation);
+    virtual void onSuccess(SipMessageExt& response) = 0;
+    virtual void onFailure(SipMessageExt& response) = 0;
+    // The usage is Idle already; event is kTimeoutEvent or kTransportErrorEvent.
+    virtual void onLost(const SipMessageExt& request, int event) = 0;
+    virtual void refresh() = 0;
     // The refresh timer at half the lifetime (RFC 3261 section 10.2.4, RFC 3903 section 4.1).
     void startRefreshTimer(int lifetimeSeconds);
-    // What an expiry of timerName means: the refresh due now (the refresh timer in
-    // refreshState), a late refresh timer (logged) or an unknown timer (logged).
-    enum class Expiry { Refresh, Late, Unknown };
-    Expiry takeExpiry(int timerName, int refreshState);
     // The state's name, for the log lines.
     virtual const char* getStateString() const = 0;
 
     int state_ = 0;
-    int clientTransactionId_ = 0;
     std::unique_ptr<AuthenticateData> credentials_;
 
 private:
+    // Whether request is the outstanding request; if so the usage is Idle again, its
+    // transaction and refresh timer gone.
+    bool takeLostRequest(const SipMessageExt& request, const char* operation);
     // Whether message belongs to the last request sent; otherwise it is logged as ignored.
     bool isCurrent(const SipMessageExt& message, const char* operation) const;
     bool isOutstanding() const { return state_ == kSettingState || state_ == kRemovingState; }
@@ -116,6 +129,7 @@ private:
     std::optional<SipPeerAddress> peer_;
     SipDialogBinding binding_;
     std::unique_ptr<HeaderList> headers_;
+    int clientTransactionId_ = 0;
     bool refreshTimerRunning_ = false;
 };
 

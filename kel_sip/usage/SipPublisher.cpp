@@ -1,5 +1,8 @@
 #include "kel_sip/usage/SipPublisher.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIntField.h"
 #include "kel_sip/syntax/SipMethod.h"
@@ -85,16 +88,6 @@ bool SipPublisher::sendRePublish(const SipPublication& publication) {
     return false;
 }
 
-bool SipPublisher::onReceiveResponse(SipMessageExt& response) {
-    if (!takeFinalResponse(response)) return true;
-    if (response.statusCode >= 300) {
-        onFailure(response);
-    } else {
-        onSuccess(response);
-    }
-    return true;
-}
-
 void SipPublisher::onSuccess(SipMessageExt& response) {
     takeEntityTag(response);
     const int lifetime = grantedLifetime(response);
@@ -159,37 +152,18 @@ void SipPublisher::takeEntityTag(SipMessageExt& response) {
     entityTag_ = *tag;
 }
 
-bool SipPublisher::onClientTransactionTimeout(const SipMessageExt& request) {
-    onLost(request, kPublisherTransactionTimeout);
-    return true;
-}
-
-bool SipPublisher::onRequestTransportError(const SipMessageExt& request) {
-    onLost(request, kPublisherTransportError);
-    return true;
-}
-
 void SipPublisher::onLost(const SipMessageExt& request, int event) {
-    if (!takeLostRequest(request, event == kPublisherTransportError ? "onRequestTransportError" : "onClientTransactionTimeout")) {
-        return;
-    }
     queued_.reset();
     report(event, &request);
 }
 
-bool SipPublisher::onTimeout(int timerName) {
-    switch (takeExpiry(timerName, kPublisherPublished)) {
-        case Expiry::Unknown: return false;
-        case Expiry::Late: return true;
-        case Expiry::Refresh: break;
-    }
+void SipPublisher::refresh() {
     // A refresh carries no body (RFC 3903 section 4.1).
     if (sendPublish(SipPublication{})) {
         report(kPublisherRefresh, nullptr);
     } else {
-        logPrint(MIN, "SipPublisher::onTimeout. Failed refresh, id=%d.\n", getId());
+        logPrint(MIN, "SipPublisher::refresh. Failed refresh, id=%d.\n", getId());
     }
-    return true;
 }
 
 void SipPublisher::report(int event, const SipMessageExt* message, intptr_t parameter) {

@@ -27,8 +27,8 @@ enum SipPublisherEvent : int {
     kPublisherUnpublishedEvent = 1,
     kPublisherPublishFailed = 2,
     kPublisherUnpublishFailed = 3,
-    kPublisherTransactionTimeout = 4,
-    kPublisherTransportError = 5,
+    kPublisherTransactionTimeout = SipOutOfDialogUsage::kTimeoutEvent,
+    kPublisherTransportError = SipOutOfDialogUsage::kTransportErrorEvent,
     kPublisherRefresh = 6,
     kPublisherSentPublish = 7,
     kPublisherSentUnpublish = 8,
@@ -61,11 +61,6 @@ public:
     // succeeded; fails in any other state.
     bool sendRePublish(const SipPublication& publication);
 
-    bool onReceiveResponse(SipMessageExt& response);
-    bool onClientTransactionTimeout(const SipMessageExt& request);
-    bool onRequestTransportError(const SipMessageExt& request);
-    bool onTimeout(int timerName);
-
     const char* getStateString() const override { return publisherStateString(state_); }
     const std::string& getEventPackage() const noexcept { return eventPackage_; }
     // The Expires of the last PUBLISH that set the state.
@@ -83,9 +78,11 @@ private:
         HeaderList headers;
     };
 
-    void onSuccess(SipMessageExt& response);
-    void onFailure(SipMessageExt& response);
-    void onLost(const SipMessageExt& request, int event);
+    void onSuccess(SipMessageExt& response) override;
+    void onFailure(SipMessageExt& response) override;
+    void onLost(const SipMessageExt& request, int event) override;
+    // Sends the stored values again.
+    void refresh() override;
     // The lifetime the server granted (RFC 3903 section 4.1); 0 when the 2xx names none.
     int grantedLifetime(SipMessageExt& response) const;
     void takeEntityTag(SipMessageExt& response);

@@ -1,5 +1,8 @@
 #include "kel_sip/usage/SipRegistrant.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIntField.h"
 #include "kel_sip/syntax/SipMethod.h"
@@ -92,16 +95,6 @@ bool SipRegistrant::sendReRegister(const SipRegistration& registration) {
     return false;
 }
 
-bool SipRegistrant::onReceiveResponse(SipMessageExt& response) {
-    if (!takeFinalResponse(response)) return true;
-    if (response.statusCode >= 300) {
-        onFailure(response);
-    } else {
-        onSuccess(response);
-    }
-    return true;
-}
-
 void SipRegistrant::onSuccess(SipMessageExt& response) {
     // A nonce is good for one registration; the caller answers the next challenge afresh.
     credentials_.reset();
@@ -153,30 +146,12 @@ std::optional<int> SipRegistrant::grantedLifetime(SipMessageExt& response) const
     return stored_.expires;
 }
 
-bool SipRegistrant::onClientTransactionTimeout(const SipMessageExt& request) {
-    onLost(request, kRegistrantTransactionTimeout);
-    return true;
-}
-
-bool SipRegistrant::onRequestTransportError(const SipMessageExt& request) {
-    onLost(request, kRegistrantTransportError);
-    return true;
-}
-
 void SipRegistrant::onLost(const SipMessageExt& request, int event) {
-    if (!takeLostRequest(request, event == kRegistrantTransportError ? "onRequestTransportError" : "onClientTransactionTimeout")) {
-        return;
-    }
     queued_.reset();
     report(event, &request);
 }
 
-bool SipRegistrant::onTimeout(int timerName) {
-    switch (takeExpiry(timerName, kRegistrantRegistered)) {
-        case Expiry::Unknown: return false;
-        case Expiry::Late: return true;
-        case Expiry::Refresh: break;
-    }
+void SipRegistrant::refresh() {
     SipRegistration stored;
     stored.expires = -1;
     if (sendRegister(stored)) {
@@ -184,7 +159,6 @@ bool SipRegistrant::onTimeout(int timerName) {
     } else {
         report(kRegistrantRefreshSendFailed, nullptr, getSeqNo());
     }
-    return true;
 }
 
 void SipRegistrant::report(int event, const SipMessageExt* message, intptr_t parameter) {

@@ -28,8 +28,8 @@ enum SipRegistrantEvent : int {
     kRegistrantUnregisteredEvent = 1,
     kRegistrantRegisterFailed = 2,
     kRegistrantUnregisterFailed = 3,
-    kRegistrantTransactionTimeout = 4,
-    kRegistrantTransportError = 5,
+    kRegistrantTransactionTimeout = SipOutOfDialogUsage::kTimeoutEvent,
+    kRegistrantTransportError = SipOutOfDialogUsage::kTransportErrorEvent,
     kRegistrantRefresh = 6,
     kRegistrantSentRegister = 7,
     kRegistrantSentUnregister = 8,
@@ -65,11 +65,6 @@ public:
     // REGISTER has succeeded; fails in any other state.
     bool sendReRegister(const SipRegistration& registration);
 
-    bool onReceiveResponse(SipMessageExt& response);
-    bool onClientTransactionTimeout(const SipMessageExt& request);
-    bool onRequestTransportError(const SipMessageExt& request);
-    bool onTimeout(int timerName);
-
     const char* getStateString() const override { return registrantStateString(state_); }
     const SipAddress& getContact() const noexcept { return contact_; }
     // The values of the last REGISTER that set a binding.
@@ -79,10 +74,11 @@ public:
     bool hasQueuedRefresh() const noexcept { return queued_.has_value(); }
 
 private:
-    void onSuccess(SipMessageExt& response);
-    void onFailure(SipMessageExt& response);
-    // The transaction ended without a final response.
-    void onLost(const SipMessageExt& request, int event);
+    void onSuccess(SipMessageExt& response) override;
+    void onFailure(SipMessageExt& response) override;
+    void onLost(const SipMessageExt& request, int event) override;
+    // Sends the stored values again.
+    void refresh() override;
     // The lifetime the registrar granted our binding; none when the response does not hold it.
     std::optional<int> grantedLifetime(SipMessageExt& response) const;
     void report(int event, const SipMessageExt* message, intptr_t parameter = 0);

@@ -12,12 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "ProgramSupport.h"
-#include "UsageEventLog.h"
+#include "RecordingControllers.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
 #include "kel_sip/transport/SipUDPTransport.h"
-#include "kel_sip/usage/SipPublisherController.h"
-#include "kel_sip/usage/SipRegistrantController.h"
 
 namespace kel_sip::test {
 namespace {
@@ -50,34 +48,6 @@ private:
     SipUDPTransport transport_;
 };
 
-class RecordingRegistrar : public SipRegistrantController {
-public:
-    explicit RecordingRegistrar(SipTransactionController& controller) : SipRegistrantController(controller) {
-        init(1, "127.0.0.1");
-    }
-    ~RecordingRegistrar() override { clean(); }
-    bool onSipRegistrantEvent(int event, SipRegistrant& registrant, const SipMessageExt* message,
-                              intptr_t parameter) override {
-        log.add(recordOf(event, registrant, message, parameter));
-        return true;
-    }
-    UsageEventLog log;
-};
-
-class RecordingPublisher : public SipPublisherController {
-public:
-    explicit RecordingPublisher(SipTransactionController& controller) : SipPublisherController(controller) {
-        init(1, "127.0.0.1");
-    }
-    ~RecordingPublisher() override { clean(); }
-    bool onSipPublisherEvent(int event, SipPublisher& publisher, const SipMessageExt* message,
-                             intptr_t parameter) override {
-        log.add(recordOf(event, publisher, message, parameter));
-        return true;
-    }
-    UsageEventLog log;
-};
-
 std::string header(const SipMessageExt& message, int kind) {
     const std::string* value = const_cast<SipMessageExt&>(message).getHeader(kind, HeaderListBase::Position::First);
     return value != nullptr ? *value : "";
@@ -108,7 +78,7 @@ TEST(RegistrationInterop, KamailioDigestRefreshAndWildcardRemoval) {
     ASSERT_TRUE(kamailio.started());
 
     LocalStack stack;
-    RecordingRegistrar registrar(stack.controller);
+    RecordingRegistrar registrar(stack.controller, "127.0.0.1");
     ASSERT_TRUE(stack.start());
     registrar.setUnregisterByWildCard(true);
 
@@ -209,7 +179,7 @@ TEST(PublicationInterop, SippRefreshQueuedModificationAndRemovalMatchTheEntityTa
     ASSERT_TRUE(sipp.started());
 
     LocalStack stack;
-    RecordingPublisher publisher(stack.controller);
+    RecordingPublisher publisher(stack.controller, "127.0.0.1");
     ASSERT_TRUE(stack.start());
     SipPublisherStart start;
     const std::string uri = "sip:alice@127.0.0.1:" + std::to_string(sippPort);

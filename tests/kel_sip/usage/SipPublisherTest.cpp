@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeTransactionController.h"
-#include "UsageEventLog.h"
+#include "RecordingControllers.h"
 #include "kel_sip/syntax/HeaderList.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipMethod.h"
@@ -18,23 +18,6 @@ namespace kel_sip::test {
 namespace {
 
 using std::chrono::milliseconds;
-
-class RecordingPublisher : public SipPublisherController {
-public:
-    RecordingPublisher(FakeTransactionController& fake, kel_util::ClockSource& clock)
-        : SipPublisherController(fake, clock) {
-        init(1, "host.test");
-    }
-    ~RecordingPublisher() override { clean(); }
-
-    bool onSipPublisherEvent(int event, SipPublisher& publisher, const SipMessageExt* message,
-                             intptr_t parameter) override {
-        log.add(recordOf(event, publisher, message, parameter));
-        return SipPublisherController::onSipPublisherEvent(event, publisher, message, parameter);
-    }
-
-    UsageEventLog log;
-};
 
 SipPublication document(const std::string& body, int expires = 60) {
     SipPublication publication;
@@ -70,7 +53,7 @@ protected:
 
     kel_util::ManualClock clock;
     FakeTransactionController fake;
-    RecordingPublisher publisher{fake, clock};
+    RecordingPublisher publisher{fake, "host.test", clock};
 };
 
 TEST_F(SipPublisherTest, RefreshAtHalfTheExpiresHasNoBodyAndMatchesTheLastEntityTag) {
@@ -158,7 +141,7 @@ TEST_F(SipPublisherTest, OutcomesOfTheFinalResponse) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RecordingPublisher fresh(fake, clock);
+        RecordingPublisher fresh(fake, "host.test", clock);
         SipPublisherStart start;
         start.usage.requestUri.parse("sip:alice@a.test", 16, true);
         start.usage.addressOfRecord.parse("<sip:alice@a.test>", 18, true);
@@ -211,7 +194,7 @@ TEST_F(SipPublisherTest, RemovalSendsExpiresZeroWithTheEntityTagAndEndsOnItsAnsw
 
 TEST_F(SipPublisherTest, TimeOutAndTransportErrorEndThePublication) {
     for (const bool timeout : {true, false}) {
-        RecordingPublisher fresh(fake, clock);
+        RecordingPublisher fresh(fake, "host.test", clock);
         SipPublisherStart start;
         start.usage.requestUri.parse("sip:alice@a.test", 16, true);
         start.usage.addressOfRecord.parse("<sip:alice@a.test>", 18, true);

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeTransactionController.h"
-#include "UsageEventLog.h"
+#include "RecordingControllers.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/usage/SipRegistrantController.h"
@@ -20,23 +20,6 @@ namespace {
 using std::chrono::milliseconds;
 
 const std::string kContact = "<sip:alice@192.0.2.1:5062>";
-
-class RecordingRegistrar : public SipRegistrantController {
-public:
-    RecordingRegistrar(FakeTransactionController& fake, kel_util::ClockSource& clock)
-        : SipRegistrantController(fake, clock) {
-        init(1, "host.test");
-    }
-    ~RecordingRegistrar() override { clean(); }
-
-    bool onSipRegistrantEvent(int event, SipRegistrant& registrant, const SipMessageExt* message,
-                              intptr_t parameter) override {
-        log.add(recordOf(event, registrant, message, parameter));
-        return SipRegistrantController::onSipRegistrantEvent(event, registrant, message, parameter);
-    }
-
-    UsageEventLog log;
-};
 
 class SipRegistrantTest : public ::testing::Test {
 protected:
@@ -75,7 +58,7 @@ protected:
 
     kel_util::ManualClock clock;
     FakeTransactionController fake;
-    RecordingRegistrar registrar{fake, clock};
+    RecordingRegistrar registrar{fake, "host.test", clock};
 };
 
 TEST_F(SipRegistrantTest, FirstRegisterCarriesTheBindingAndItsOwnCallIdAndCSeq) {
@@ -120,7 +103,7 @@ TEST_F(SipRegistrantTest, RefreshesAtHalfTheGrantedLifetime) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RecordingRegistrar fresh(fake, clock);
+        RecordingRegistrar fresh(fake, "host.test", clock);
         const std::size_t before = fake.sent().size();
         const int id = fresh.regist(start(300));
         ASSERT_GT(id, 0);
@@ -204,7 +187,7 @@ TEST_F(SipRegistrantTest, FailuresTimeOutsAndTransportErrorsEndOrKeepTheBinding)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RecordingRegistrar fresh(fake, clock);
+        RecordingRegistrar fresh(fake, "host.test", clock);
         const int id = fresh.regist(start());
         std::size_t events = 1;
         if (c.unregistering) {
