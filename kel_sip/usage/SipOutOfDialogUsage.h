@@ -55,6 +55,8 @@ public:
     int getId() const noexcept { return id_; }
     void setId(int id) noexcept { id_ = id; }
     int getState() const noexcept { return state_; }
+    // The state's name, for the log lines.
+    virtual const char* getStateString() const = 0;
     const std::string& getCallId() const noexcept { return callId_; }
     // The CSeq number of the last request sent.
     int getSeqNo() const noexcept { return seqNo_; }
@@ -104,9 +106,6 @@ protected:
     virtual void refresh() = 0;
     // The refresh timer at half the lifetime (RFC 3261 section 10.2.4, RFC 3903 section 4.1).
     void startRefreshTimer(int lifetimeSeconds);
-    // The state's name, for the log lines.
-    virtual const char* getStateString() const = 0;
-
     int state_ = 0;
     std::unique_ptr<AuthenticateData> credentials_;
 

@@ -5,6 +5,7 @@
 // Threads: publish, rePublish and the setters from any thread; init and clean from the owner.
 // onSipPublisherEvent runs with the publisher's entry locked (the list unlocked), on a worker or
 // on the thread that called publish or rePublish.
+// It must not call rePublish or inspect for the same publisher (that entry lock is held).
 #pragma once
 
 #include <functional>

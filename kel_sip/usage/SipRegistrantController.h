@@ -7,6 +7,7 @@
 // Threads: regist, reRegist, remove and the setters from any thread; init and clean from the
 // owner. onSipRegistrantEvent runs with the registrant's entry locked (the list unlocked), on a
 // worker or on the thread that called regist or reRegist.
+// It must not call reRegist, remove or inspect for the same registrant (that entry lock is held).
 #pragma once
 
 #include <functional>
