@@ -43,7 +43,9 @@ const char* publisherEventString(int event) {
 }
 
 SipPublisher::SipPublisher(SipPublisherController& controller, std::string eventPackage)
-    : SipOutOfDialogUsage(controller, "SipPublisher"), controller_(controller), eventPackage_(std::move(eventPackage)) {}
+    : SipOutOfDialogUsage(controller, "SipPublisher"),
+      controller_(controller),
+      eventPackage_(std::move(eventPackage)) {}
 
 bool SipPublisher::sendPublish(const SipPublication& publication) {
     if (state_ != kPublisherIdle && state_ != kPublisherPublished) {
@@ -55,8 +57,8 @@ bool SipPublisher::sendPublish(const SipPublication& publication) {
     std::unique_ptr<SipMessageExt> request = createRequest(SipMethod::Publish, nullptr);
     if (expires >= 0) request->addHeader(SipHeader::Expires, std::to_string(expires));
     if (!eventPackage_.empty()) request->addHeader(SipHeader::Event, eventPackage_);
-    const bool callerMatches = storedHeadersHave(SipHeader::SipIfMatch) ||
-                               (publication.headers != nullptr && publication.headers->hasHeader(SipHeader::SipIfMatch));
+    const bool givenMatch = publication.headers != nullptr && publication.headers->hasHeader(SipHeader::SipIfMatch);
+    const bool callerMatches = givenMatch || storedHeadersHave(SipHeader::SipIfMatch);
     // Without it the server takes a refresh, modification or removal for a new publication,
     // or refuses it (RFC 3903 section 4.1).
     if (!entityTag_.empty() && !callerMatches) request->addHeader(SipHeader::SipIfMatch, entityTag_);

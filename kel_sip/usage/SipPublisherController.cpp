@@ -39,14 +39,16 @@ bool SipPublisherController::rePublish(int id, const SipPublication& publication
 }
 
 bool SipPublisherController::inspect(int id, const std::function<void(const SipPublisher&)>& look) {
-    return runOnUsage(publishers_, id, nullptr, "SipPublisherController::inspect", kName, [&](const SipPublisher& publisher) {
-        look(publisher);
-        return true;
-    });
+    return runOnUsage(publishers_, id, nullptr, "SipPublisherController::inspect", kName,
+                      [&](const SipPublisher& publisher) {
+                          look(publisher);
+                          return true;
+                      });
 }
 
 bool SipPublisherController::onSipPublisherEvent(int event, SipPublisher& publisher, const SipMessageExt*, intptr_t) {
-    logPrint(DET, "SipPublisherController::onSipPublisherEvent. SipPublisherEvent, EventType=[%s], State=[%s], id=%d.\n",
+    logPrint(DET,
+             "SipPublisherController::onSipPublisherEvent. SipPublisherEvent, EventType=[%s], State=[%s], id=%d.\n",
              publisherEventString(event), publisher.getStateString(), publisher.getId());
     return true;
 }

@@ -91,7 +91,8 @@ bool SipRegistrant::sendReRegister(const SipRegistration& registration) {
         return true;
     }
     if (state_ == kRegistrantRegistered) return sendRegister(registration);
-    logPrint(MIN, "SipRegistrant::sendReRegister. Invalid SipRegistrantState=[%s], id=%d.\n", getStateString(), getId());
+    logPrint(MIN, "SipRegistrant::sendReRegister. Invalid SipRegistrantState=[%s], id=%d.\n", getStateString(),
+             getId());
     return false;
 }
 

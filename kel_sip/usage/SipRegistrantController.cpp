@@ -58,15 +58,17 @@ bool SipRegistrantController::remove(int id) {
 }
 
 bool SipRegistrantController::inspect(int id, const std::function<void(const SipRegistrant&)>& look) {
-    return runOnUsage(registrants_, id, nullptr, "SipRegistrantController::inspect", kName, [&](const SipRegistrant& registrant) {
-        look(registrant);
-        return true;
-    });
+    return runOnUsage(registrants_, id, nullptr, "SipRegistrantController::inspect", kName,
+                      [&](const SipRegistrant& registrant) {
+                          look(registrant);
+                          return true;
+                      });
 }
 
 bool SipRegistrantController::onSipRegistrantEvent(int event, SipRegistrant& registrant, const SipMessageExt*,
                                                    intptr_t) {
-    logPrint(DET, "SipRegistrantController::onSipRegistrantEvent. SipRegistrantEvent, EventType=[%s], State=[%s], id=%d.\n",
+    logPrint(DET,
+             "SipRegistrantController::onSipRegistrantEvent. SipRegistrantEvent, EventType=[%s], State=[%s], id=%d.\n",
              registrantEventString(event), registrant.getStateString(), registrant.getId());
     return true;
 }

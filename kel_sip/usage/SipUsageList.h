@@ -76,8 +76,9 @@ int addAndRun(SipUsageList<Usage>& list, std::unique_ptr<Usage> usage, const cha
 }
 
 // A controller procedure on the usage with this ID number: locks the list, gives up the
-// eventLock (when called from a procedure), holds the usage's entry while work runs on it, then marks it removed when it is
-// Idle. False when there is no such usage (logged) or work fails.
+// eventLock (when called from a procedure), holds the usage's entry while work runs on it,
+// then marks it removed when it is Idle. False when there is no such usage (logged) or work
+// fails.
 template <class Usage, class Work>
 bool runOnUsage(SipUsageList<Usage>& list, int id, EventLockGuard* eventLock, const char* where, const char* name,
                 Work&& work) {

@@ -218,7 +218,8 @@ TEST(PublicationInterop, SippRefreshQueuedModificationAndRemovalMatchTheEntityTa
 
     const int status = sipp.waitExit(20s);
     stack.stop();
-    EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log") << tessaly_interop::readText(dir / "messages.log");
+    EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log")
+                         << tessaly_interop::readText(dir / "messages.log");
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
 

@@ -85,7 +85,8 @@ TEST_F(SipPublisherTest, RefreshAtHalfTheExpiresHasNoBodyAndMatchesTheLastEntity
     EXPECT_EQ(header(*lastSent(), SipHeader::SipIfMatch), "e2");
     EXPECT_EQ(publisher.log.numbers(),
               (std::vector<int>{kPublisherSentPublish, kPublisherPublishedEvent, kPublisherSentPublish,
-                                kPublisherRefresh, kPublisherPublishedEvent, kPublisherSentPublish, kPublisherRefresh}));
+                                kPublisherRefresh, kPublisherPublishedEvent, kPublisherSentPublish,
+                                kPublisherRefresh}));
 }
 
 TEST_F(SipPublisherTest, ModificationDuringAnOutstandingPublishIsSentAfterIt) {
