@@ -76,6 +76,15 @@ TEST(RegistrationInterop, KamailioDigestRefreshAndWildcardRemoval) {
          "CTLSOCK=\"unix:" + (dir / "ctl").string() + "\""},
         dir / "kamailio.out");
     ASSERT_TRUE(kamailio.started());
+    // kamailio's main process stops its children on SIGTERM; the SIGKILL of a test that ends
+    // early would leave them holding the port.
+    struct StopOnExit {
+        tessaly_interop::ChildProcess& child;
+        ~StopOnExit() {
+            child.signal(SIGTERM);
+            child.waitExit(10s);
+        }
+    } stopKamailio{kamailio};
 
     LocalStack stack;
     RecordingRegistrar registrar(stack.controller, "127.0.0.1");
