@@ -48,6 +48,13 @@ IndividualLockData* IndividualLockDataList::find(int id) const {
     return found == records_.end() ? nullptr : found->second.get();
 }
 
+std::vector<int> IndividualLockDataList::ids() const {
+    std::vector<int> all;
+    all.reserve(records_.size());
+    for (const auto& entry : records_) all.push_back(entry.first);
+    return all;
+}
+
 IndividualLockData* IndividualLockDataList::getAndLock(int id) {
     IndividualLockData* record = find(id);
     if (record == nullptr || record->removed) return nullptr;

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "kel_util/Mutex.h"
 
@@ -108,6 +109,8 @@ public:
 
     // With the list locked.
     std::size_t size() const noexcept { return records_.size(); }
+    // With the list locked: the ids listed, in no particular order.
+    std::vector<int> ids() const;
 
 protected:
     IndividualLockData* find(int id) const;

@@ -142,10 +142,14 @@ bool TransactionUser::sendResponseFromRequest(const SipMessageExt& request, int 
     return false;
 }
 
-int TransactionUser::sendWithNewBranch(SipMessageExt& request, int parameter) {
+std::string TransactionUser::createBranch() {
     std::string branch;
     controller_.createBranch(branch);
-    request.vias.front().setBranch(branch);
+    return branch;
+}
+
+int TransactionUser::sendWithNewBranch(SipMessageExt& request, int parameter) {
+    request.vias.front().setBranch(createBranch());
     return sendRequest(request, parameter);
 }
 

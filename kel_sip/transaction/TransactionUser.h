@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -95,6 +96,9 @@ public:
 
     // Added to a CSeq number for a request derived from another (the BYE after an ACK).
     static constexpr int kCSeqStep = 1;
+
+    // A new Via branch from the transaction controller (RFC 3261 section 8.1.1.7).
+    std::string createBranch();
 
 protected:
     // The six procedures, one per event type. The base ones log the unexpected event, release
