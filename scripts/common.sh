@@ -16,12 +16,15 @@ TESSALY_PACKAGES=(
   libxml2-utils
   miniupnpd nftables iproute2
 )
+# Peers only the benchmarks run (scripts/bench installs them too).
+TESSALY_BENCH_PACKAGES=(baresip)
 
-# Installs the packages that are not installed yet; a warm machine skips apt entirely.
+# Installs the packages that are not installed yet, with any further ones named as arguments;
+# a warm machine skips apt entirely.
 install_missing_packages() {
   local missing=()
   local pkg
-  for pkg in "${TESSALY_PACKAGES[@]}"; do
+  for pkg in "${TESSALY_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$pkg")
     fi
