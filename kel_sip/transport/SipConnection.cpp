@@ -97,7 +97,7 @@ bool SipConnection::setNoDelay() noexcept {
 }
 
 bool SipConnection::isDataPending() {
-    if (length_ > 0) {
+    if (hasBufferedBytes()) {
         logPrint(kel_util::DEV, "SipConnection::isDataPending. Data exits in receive buffer, len=%d, id=%d.\n", length_, id_);
         return true;
     }

@@ -82,6 +82,10 @@ public:
 
 protected:
     kel_util::Socket& socket() noexcept { return *socket_; }
+    // True when bytes already received may hold a message (isDataPending).
+    virtual bool hasBufferedBytes() const noexcept { return length_ > 0; }
+    // Writes all bytes within the send time-out; false, logged, on failure or time-out.
+    bool sendAll(const std::string& bytes);
     // Reads what the socket holds now into the free end of the buffer: the bytes read, 0 when
     // the buffer is full or nothing is waiting. Throws SocketException (peer closed, reset).
     int fillBuffer();
@@ -94,8 +98,6 @@ private:
     static std::atomic<std::chrono::milliseconds> connectTimeout_;
     static std::atomic<std::chrono::milliseconds> receiveTimeout_;
     static std::atomic<std::chrono::milliseconds> sendTimeout_;
-
-    bool sendAll(const std::string& bytes);
 
     std::unique_ptr<kel_util::Socket> socket_;
     const int handle_;

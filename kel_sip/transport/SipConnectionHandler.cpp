@@ -338,11 +338,22 @@ bool SipConnectionHandler::send(int connectionId, SipMessageExt& message, int tr
     const bool sent = connection.send(message, transactionId) == 1;
     if (sent) {
         startConnectionTimer(connection);
+        message.connectionId = connectionId;
     } else {
         onDisconnect(connection);
     }
     releaseEntry(record, !sent);
     return sent;
+}
+
+bool SipConnectionHandler::getAddresses(int connectionId, SocketAddress& peer, SocketAddress& local) {
+    list_.lock();
+    SipConnectionILData* record = lockConnection(connectionId, "SipConnectionHandler::getAddresses");
+    if (record == nullptr) return false;
+    peer = record->payload().getPeerAddress();
+    local = record->payload().getLocalAddress();
+    releaseEntry(record, false);
+    return true;
 }
 
 void SipConnectionHandler::stopAppConnControlTimer(int connectionId) {
