@@ -87,6 +87,16 @@ void SipConnection::shutdown() noexcept {
     }
 }
 
+void SipConnection::refuse() noexcept {
+    try {
+        socket_->shutdown(SHUT_WR);
+        // Only what has arrived: a peer that goes on sending costs no more than one buffer.
+        socket_->receive(buffer_, kReceiveBufferSize, kel_util::Socket::Timeout(-1));
+    } catch (const SocketException&) {
+        // Reset or closed already: nothing is left to spare the peer.
+    }
+}
+
 bool SipConnection::setNoDelay() noexcept {
     try {
         socket_->setOption(IPPROTO_TCP, TCP_NODELAY, 1);

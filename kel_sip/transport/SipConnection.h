@@ -59,6 +59,10 @@ public:
     // Ends traffic both ways without freeing the descriptor: the peer sees the end, and a read
     // or write on this side fails. Never throws.
     void shutdown() noexcept;
+    // Ends a connection that is not taken: the end of the stream first, then what the peer
+    // sent already is read and dropped, so that the close reaches the peer as an orderly end
+    // and not as a reset that may cost it the whole run. Never throws.
+    void refuse() noexcept;
 
     // Sends small segments at once (TCP_NODELAY); false when the socket refuses.
     bool setNoDelay() noexcept;

@@ -106,7 +106,8 @@ bool SipConnectionHandler::onAccepted(std::unique_ptr<kel_util::Socket> socket, 
         list_.unlock();
         logPrint(MIN, "SipConnectionHandler::onAccepted. Too many connection, Size=%d, MaxConnection=%d, dest=[%s].\n",
                  size, limit, from.c_str());
-        return false;  // the connection closes as it goes out of scope
+        connection->refuse();
+        return false;
     }
     SipConnectionILData* record = addSipConnection(std::move(connection));
     if (record == nullptr) {

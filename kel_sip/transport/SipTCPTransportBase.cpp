@@ -50,13 +50,14 @@ bool SipTCPTransportBase::init(int workerCount, int handlerWorkerCount, const ch
         logPrint(MAJ, "SipTCPTransportBase::init. Failed to init SipTCPTransportBase, TransportID=%d.\n", id);
         return false;
     }
-    if (port == 0) {
+    try {
+        const SocketAddress bound = handler_.getLocalAddress();
+        family_ = bound.getFamily();
         // A Via naming no port sends responses to 5060: it must name the port the system chose.
-        try {
-            setSentBy(nullptr, handler_.getLocalAddress().getPort());
-        } catch (const kel_util::SocketException&) {
-            // Not bound yet (bind failures tolerated): the port stays as configured.
-        }
+        if (port == 0) setSentBy(nullptr, bound.getPort());
+    } catch (const kel_util::SocketException&) {
+        // Not bound yet (bind failures tolerated): the family and port stay as configured.
+        family_ = family == AF_INET6 ? AF_INET6 : AF_INET;
     }
     logPrint(DBG, "SipTCPTransportBase::init. Initialized SipTCPTransportBase, TransportID=%d.\n", id);
     return true;
@@ -71,13 +72,7 @@ void SipTCPTransportBase::clean() {
 
 int SipTCPTransportBase::getTransportType() const { return kTransportTCP; }
 
-int SipTCPTransportBase::getLocalAddressFamily() const {
-    try {
-        return const_cast<SipConnectionHandler&>(handler_).getLocalAddress().getFamily();
-    } catch (const kel_util::SocketException&) {
-        return AF_INET;
-    }
-}
+int SipTCPTransportBase::getLocalAddressFamily() const { return family_; }
 
 int SipTCPTransportBase::connect(const SocketAddress& address, std::chrono::milliseconds timeout) {
     logPrint(DET, "SipTCPTransportBase::connect. Connecting to [%s], TransportID=%d.\n", address.toString().c_str(),

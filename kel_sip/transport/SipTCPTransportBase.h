@@ -10,6 +10,10 @@
 // the send filter runs or while connecting.
 #pragma once
 
+#include <sys/socket.h>
+
+#include <atomic>
+
 #include "kel_sip/transport/SipConnectionHandler.h"
 #include "kel_sip/transport/SipConnectionTransport.h"
 #include "kel_util/EventHandlerExt.h"
@@ -72,6 +76,7 @@ private:
 
     std::atomic<bool> viaAlias_{false};
     std::atomic<bool> viaConnectionSrcPort_{false};
+    std::atomic<int> family_{AF_INET};  // of the listen address, set by init
     SipConnectionHandler handler_;
 };
 
