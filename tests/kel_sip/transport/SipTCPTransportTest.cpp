@@ -3,9 +3,13 @@
 // or makes one, with the Via values of the switches.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "TcpTestSupport.h"
 #include "kel_sip/syntax/SipTransportType.h"
 #include "kel_sip/transport/SipTCPTransport.h"
+#include "kel_sip/transport/SipTransportHooks.h"
 
 namespace kel_test {
 namespace {
@@ -148,6 +152,25 @@ TEST_F(SipTCPTransportTest, RequestsReuseTheConnectionTheyMadeAndCarryTheSwitche
     EXPECT_EQ(nextCallId(reader), "two");
     EXPECT_EQ(nextCallId(reader), "three");
     EXPECT_EQ(transport_.getHandler().getConnectionCount(), 1);
+}
+
+TEST_F(SipTCPTransportTest, SendsTheFilterSwallowsDoNotKeepAnIdleConnectionOpen) {
+    transport_.getHandler().setConnectionTimeoutSec(1);
+    TcpPeer peer(address_);
+    const SipMessageExt& request = sendAndTake(peer, tcpRequest("idle"));
+    kel_sip::setSendFilterHook([](SipMessageExt&, kel_sip::SipTransportBase&) { return true; });
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        while (!stop) {
+            auto response = request.createResponse(200, "OK", true);
+            EXPECT_TRUE(transport_.sendResponse(*response, 9));
+            std::this_thread::sleep_for(milliseconds(50));  // pacing: a swallowed answer every 50 ms
+        }
+    });
+    EXPECT_TRUE(peer.waitClosed(milliseconds(5000)));
+    stop = true;
+    sender.join();
+    kel_sip::setSendFilterHook({});
 }
 
 TEST_F(SipTCPTransportTest, RequestToTheAliasOfAnAcceptedConnectionUsesIt) {
