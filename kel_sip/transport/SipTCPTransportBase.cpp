@@ -100,12 +100,16 @@ void SipTCPTransportBase::onEvent(int workerId, int type, intptr_t param1, intpt
         return;
     }
     std::unique_ptr<SipMessageExt> message(reinterpret_cast<SipMessageExt*>(param1));
-    releaseEventLock();
+    // The event lock is held until the message is handed over: two messages of one connection
+    // reach the transaction controller in the order they came (a CANCEL after its INVITE, a
+    // BYE after its ACK). The hand-over only matches and queues, so the lock is held briefly.
     logPrint(kel_util::DEV,
              "SipTCPTransportBase::onEvent. Event SIPTCPTRANSPORT_EVMSGTYPE_RECVSIPMESSAGE, worker id=%d, type=%d, "
              "param1=%d, param2=%d, from=%p, TransportID=%d.\n",
              workerId, type, static_cast<int>(param1), static_cast<int>(param2), from, getTransportId());
-    if (receiveFromConnection(std::move(message), static_cast<int>(param2))) {
+    const bool received = receiveFromConnection(std::move(message), static_cast<int>(param2));
+    releaseEventLock();
+    if (received) {
         logPrint(kel_util::DEV, "SipTCPTransportBase::onEvent. Succeeded procReceiveSipMessage, TransportID=%d.\n",
                  getTransportId());
     } else {

@@ -5,6 +5,9 @@
 // on its request's connection, else on one to the request's source, else on one to the
 // address its top Via names (RFC 3261 section 18.2.2), connecting when there is none.
 //
+// Received messages reach the transaction controller one at a time, in the order each
+// connection delivered them.
+//
 // Threads: the owner calls the setters, init and clean; sendRequest, sendResponse, connect,
 // disconnect and stopAppConnControlTimer may be called from any thread. No lock is held while
 // the send filter runs or while connecting.
