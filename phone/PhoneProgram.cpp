@@ -49,7 +49,9 @@ void PhoneProgram::showStatus(const std::string& text) {
 
 std::string PhoneProgram::listeningLine() {
     const std::string host = local_.family == AF_INET6 ? "[" + local_.address + "]" : local_.address;
-    std::string line = "tessaly listening on UDP " + host + ":" + std::to_string(stack_.udpPort()) + ", pseudo servers: ";
+    std::string line = "tessaly listening on UDP " + host + ":" + std::to_string(stack_.udpPort());
+    if (stack_.tcpPort() > 0) line += ", TCP " + host + ":" + std::to_string(stack_.tcpPort());
+    line += ", pseudo servers: ";
     const auto names = stack_.pseudoServerNames();
     if (names.empty()) line += "none";
     for (std::size_t i = 0; i < names.size(); ++i) line += (i == 0 ? "" : ", ") + names[i];

@@ -10,10 +10,12 @@ using kel_util::logPrint;
 namespace {
 
 constexpr int kUdpTransportId = 0;
+constexpr int kTcpTransportId = 0;
 
 }  // namespace
 
-PhoneStack::PhoneStack() : controller_(nullptr), udp_(controller_, kUdpTransportId) {}
+PhoneStack::PhoneStack()
+    : controller_(nullptr), udp_(controller_, kUdpTransportId), tcp_(controller_, kTcpTransportId) {}
 
 PhoneStack::~PhoneStack() { stop(); }
 
@@ -36,8 +38,13 @@ bool PhoneStack::start(const Settings& settings, const LocalAddress& local, std:
     if (!udp_.open(sentBy.c_str(), settings.sip.sipUDPPort, local.address.c_str(), local.family, false)) {
         error = "Failed to open UDP port " + std::to_string(settings.sip.sipUDPPort) + " on " + local.address +
                 " (in use, or not a local address).";
-    } else if (!controller_.addUDPTransport(&udp_) || !controller_.init(kWorkers)) {
+    } else if (!startTCP(settings, local, sentBy, error)) {
         udp_.close();
+    } else if (!controller_.addUDPTransport(&udp_) || (tcpRunning_ && !controller_.addTCPTransport(&tcp_)) ||
+               !controller_.init(kWorkers)) {
+        udp_.close();
+        tcp_.clean();
+        tcpRunning_ = false;
         error = "Failed to start the transaction controller.";
     } else {
         running_ = true;
@@ -57,6 +64,8 @@ void PhoneStack::stop() {
     if (!running_) return;
     running_ = false;
     udp_.close();
+    tcp_.clean();
+    tcpRunning_ = false;
     controller_.clean();
     for (auto& server : pseudoServers_) server->clean();
     pseudoServers_.clear();
@@ -69,6 +78,29 @@ int PhoneStack::udpPort() {
     } catch (const kel_util::Throwable&) {
         return -1;
     }
+}
+
+int PhoneStack::tcpPort() {
+    if (!running_ || !tcpRunning_) return -1;
+    try {
+        return tcp_.getHandler().getLocalAddress().getPort();
+    } catch (const kel_util::Throwable&) {
+        return -1;
+    }
+}
+
+bool PhoneStack::startTCP(const Settings& settings, const LocalAddress& local, const std::string& sentBy,
+                          std::string& error) {
+    if (!settings.sip.useTCP) return true;
+    tcp_.getHandler().setUseAlias(settings.sip.useTCPConnectionAlias);
+    if (!tcp_.init(kWorkers, kWorkers, sentBy.c_str(), settings.sip.sipTCPPort, local.address.c_str(), local.family,
+                   false)) {
+        error = "Failed to open TCP port " + std::to_string(settings.sip.sipTCPPort) + " on " + local.address +
+                " (in use, or not a local address).";
+        return false;
+    }
+    tcpRunning_ = true;
+    return true;
 }
 
 std::vector<std::string> PhoneStack::pseudoServerNames() const {
@@ -95,15 +127,32 @@ void PhoneStack::removePseudoServers() {
 
 void PhoneStack::setTimers(int t1, int t2, int t4, int td, int) { controller_.setTimers(t1, t2, t4, td); }
 
-void PhoneStack::setViaFlags(bool rport, bool, bool) { udp_.setViaRPort(rport); }
+void PhoneStack::setViaFlags(bool rport, bool connectionSourcePort, bool alias) {
+    udp_.setViaRPort(rport);
+    tcp_.setViaRPort(rport);
+    tcp_.setViaConnectionSrcPort(connectionSourcePort);
+    tcp_.setViaAlias(alias);
+}
 
-bool PhoneStack::setViaParams(const std::string& params) { return udp_.setViaParams(params.c_str()); }
+bool PhoneStack::setViaParams(const std::string& params) {
+    const bool udp = udp_.setViaParams(params.c_str());
+    return tcp_.setViaParams(params.c_str()) && udp;
+}
 
-// The settings below belong to TCP and to the usages, which this stack does not run yet (the
+void PhoneStack::setTCPParams(int connectionTimeoutSec, int connectMSec, int receiveMSec, int sendMSec, int acceptMSec) {
+    using std::chrono::milliseconds;
+    kel_sip::SipConnection::setConnectTimeout(milliseconds(connectMSec));
+    kel_sip::SipConnection::setReceiveTimeout(milliseconds(receiveMSec));
+    kel_sip::SipConnection::setSendTimeout(milliseconds(sendMSec));
+    tcp_.getHandler().setConnectionTimeoutSec(connectionTimeoutSec);
+    tcp_.getHandler().setAcceptTimeout(milliseconds(acceptMSec));
+}
+
+void PhoneStack::setTCPMaxConnection(int maxConnections) { tcp_.getHandler().setMaxConnection(maxConnections); }
+
+// The settings below belong to the usages, which this stack does not run yet (the
 // pseudo servers create no requests, so Max-Forwards does not reach them either).
 void PhoneStack::setMaxForwards(int) {}
-void PhoneStack::setTCPParams(int, int, int, int, int) {}
-void PhoneStack::setTCPMaxConnection(int) {}
 void PhoneStack::setSessionOptions(const OptionSettings&) {}
 void PhoneStack::setInitialLocalSeqNo(int) {}
 void PhoneStack::setDefaultTransportType(int) {}

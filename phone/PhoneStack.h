@@ -1,15 +1,16 @@
-// The part of the user agent that runs today: the transaction controller, the UDP transport and
-// the pseudo servers that the settings switch on. It takes the stack settings like the user
+// The part of the user agent that runs today: the transaction controller, the UDP transport,
+// the TCP transport when UseTCP is on, and the pseudo servers that the settings switch on. It takes the stack settings like the user
 // agent does and starts and stops its parts in the user agent's order:
 //   start: pseudo servers (each registered for its one method), the transports' own OPTIONS
-//          answer, the UDP transport, the transaction controller;
-//   stop:  UDP transport, pseudo servers (their last sends still go through), transaction
+//          answer, the UDP transport, the TCP transport, the transaction controller;
+//   stop:  UDP and TCP transports, pseudo servers (their last sends still go through), transaction
 //          controller.
 //
 // Threads: the owner's thread (the logic thread) only.
 #pragma once
 
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
+#include "kel_sip/transport/SipTCPTransport.h"
 #include "kel_sip/transport/SipUDPTransport.h"
 #include "phone/LocalAddress.h"
 #include "phone/PseudoSipServer.h"
@@ -41,6 +42,8 @@ public:
     // The UDP port the transport is bound to (the system's choice when SipUDPPort is 0); -1
     // while it is not running.
     int udpPort();
+    // The TCP listen port; -1 while it is not running or UseTCP is off.
+    int tcpPort();
     // The class names of the pseudo servers that run, in start order.
     std::vector<std::string> pseudoServerNames() const;
 
@@ -63,9 +66,13 @@ private:
     // Creates, starts and registers one pseudo server; false (logged, server dropped) on failure.
     bool addPseudoServer(std::unique_ptr<PseudoSipServer> server, const char* initName);
     void removePseudoServers();
+    // Starts the TCP transport when settings switch it on; false with error on failure.
+    bool startTCP(const Settings& settings, const LocalAddress& local, const std::string& sentBy, std::string& error);
 
     kel_sip::SipTransactionControllerImpl controller_;
     kel_sip::SipUDPTransport udp_;
+    kel_sip::SipTCPTransport tcp_;
+    bool tcpRunning_ = false;
     std::vector<std::unique_ptr<PseudoSipServer>> pseudoServers_;
     bool running_ = false;
 };

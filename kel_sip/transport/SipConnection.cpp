@@ -87,6 +87,16 @@ void SipConnection::shutdown() noexcept {
     }
 }
 
+void SipConnection::refuse() noexcept {
+    try {
+        socket_->shutdown(SHUT_WR);
+        // Only what has arrived: a peer that goes on sending costs no more than one buffer.
+        socket_->receive(buffer_, kReceiveBufferSize, kel_util::Socket::Timeout(-1));
+    } catch (const SocketException&) {
+        // Reset or closed already: nothing is left to spare the peer.
+    }
+}
+
 bool SipConnection::setNoDelay() noexcept {
     try {
         socket_->setOption(IPPROTO_TCP, TCP_NODELAY, 1);
@@ -97,7 +107,7 @@ bool SipConnection::setNoDelay() noexcept {
 }
 
 bool SipConnection::isDataPending() {
-    if (length_ > 0) {
+    if (hasBufferedBytes()) {
         logPrint(kel_util::DEV, "SipConnection::isDataPending. Data exits in receive buffer, len=%d, id=%d.\n", length_, id_);
         return true;
     }

@@ -59,6 +59,10 @@ public:
     // Ends traffic both ways without freeing the descriptor: the peer sees the end, and a read
     // or write on this side fails. Never throws.
     void shutdown() noexcept;
+    // Ends a connection that is not taken: the end of the stream first, then what the peer
+    // sent already is read and dropped, so that the close reaches the peer as an orderly end
+    // and not as a reset that may cost it the whole run. Never throws.
+    void refuse() noexcept;
 
     // Sends small segments at once (TCP_NODELAY); false when the socket refuses.
     bool setNoDelay() noexcept;
@@ -82,6 +86,10 @@ public:
 
 protected:
     kel_util::Socket& socket() noexcept { return *socket_; }
+    // True when bytes already received may hold a message (isDataPending).
+    virtual bool hasBufferedBytes() const noexcept { return length_ > 0; }
+    // Writes all bytes within the send time-out; false, logged, on failure or time-out.
+    bool sendAll(const std::string& bytes);
     // Reads what the socket holds now into the free end of the buffer: the bytes read, 0 when
     // the buffer is full or nothing is waiting. Throws SocketException (peer closed, reset).
     int fillBuffer();
@@ -94,8 +102,6 @@ private:
     static std::atomic<std::chrono::milliseconds> connectTimeout_;
     static std::atomic<std::chrono::milliseconds> receiveTimeout_;
     static std::atomic<std::chrono::milliseconds> sendTimeout_;
-
-    bool sendAll(const std::string& bytes);
 
     std::unique_ptr<kel_util::Socket> socket_;
     const int handle_;

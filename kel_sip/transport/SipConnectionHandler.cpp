@@ -106,7 +106,8 @@ bool SipConnectionHandler::onAccepted(std::unique_ptr<kel_util::Socket> socket, 
         list_.unlock();
         logPrint(MIN, "SipConnectionHandler::onAccepted. Too many connection, Size=%d, MaxConnection=%d, dest=[%s].\n",
                  size, limit, from.c_str());
-        return false;  // the connection closes as it goes out of scope
+        connection->refuse();
+        return false;
     }
     SipConnectionILData* record = addSipConnection(std::move(connection));
     if (record == nullptr) {
@@ -338,11 +339,22 @@ bool SipConnectionHandler::send(int connectionId, SipMessageExt& message, int tr
     const bool sent = connection.send(message, transactionId) == 1;
     if (sent) {
         startConnectionTimer(connection);
+        message.connectionId = connectionId;
     } else {
         onDisconnect(connection);
     }
     releaseEntry(record, !sent);
     return sent;
+}
+
+bool SipConnectionHandler::getAddresses(int connectionId, SocketAddress& peer, SocketAddress& local) {
+    list_.lock();
+    SipConnectionILData* record = lockConnection(connectionId, "SipConnectionHandler::getAddresses");
+    if (record == nullptr) return false;
+    peer = record->payload().getPeerAddress();
+    local = record->payload().getLocalAddress();
+    releaseEntry(record, false);
+    return true;
 }
 
 void SipConnectionHandler::stopAppConnControlTimer(int connectionId) {

@@ -77,8 +77,11 @@ public:
     // Closes the connection; false when there is no such connection.
     bool disconnect(int connectionId);
     void stopAppConnControlTimer(int connectionId);
-    // Sends message on the connection; a failed send closes it. True when sent.
+    // Sends message on the connection and stores the connection's ID in it; a failed send
+    // closes the connection. True when sent.
     bool send(int connectionId, SipMessageExt& message, int transactionId);
+    // The remote and local address of a connection; false when there is no such connection.
+    bool getAddresses(int connectionId, kel_util::SocketAddress& peer, kel_util::SocketAddress& local);
 
     // A connection for a destination: by alias when aliases are on, then by peer address; 0
     // when there is none.

@@ -65,8 +65,12 @@ int ChildProcess::waitExit(std::chrono::milliseconds limit) {
     return status_;
 }
 
-int freeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+int freeUdpPort() { return freePort(SOCK_DGRAM); }
+
+int freeTcpPort() { return freePort(SOCK_STREAM); }
+
+int freePort(int type) {
+    const int fd = ::socket(AF_INET, type, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

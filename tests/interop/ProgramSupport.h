@@ -35,6 +35,9 @@ private:
 
 // A UDP port on 127.0.0.1 that was free a moment ago.
 int freeUdpPort();
+int freeTcpPort();
+// A port of 127.0.0.1 free for sockets of type (SOCK_DGRAM, SOCK_STREAM) when asked.
+int freePort(int type);
 // The whole file; empty when it cannot be read.
 std::string readText(const std::filesystem::path& file);
 // Waits until pattern occurs in file; false after limit.

@@ -30,10 +30,10 @@ constexpr const char* kListening = "tessaly listening on UDP 127.0.0.1:";
 // The settings of a test run: all pseudo servers on, logging at level 6 into dir, no captor,
 // and (unless multiExec is false) no single-instance lock.
 fs::path writeSettings(const fs::path& dir, int udpPort, bool multiExec = true,
-                       const std::string& name = "tessaly.ini") {
+                       const std::string& name = "tessaly.ini", const std::string& sipExtra = "") {
     const fs::path file = dir / name;
     std::ofstream out(file);
-    out << "[Sip]\nSipUDPPort=" << udpPort << "\n"
+    out << "[Sip]\nSipUDPPort=" << udpPort << "\n" << sipExtra
         << "[Response]\nUsePseudoRegistrar=1\nUsePseudoMessengerar=1\nUsePseudoInfoerar=1\n"
         << "[Other]\nMultiExec=" << (multiExec ? 1 : 0) << "\n"
         << "[Local]\nMessageCaptor=0\n"
@@ -67,10 +67,10 @@ private:
     ChildProcess process_;
 };
 
-// Runs one SIPp scenario of this folder against port; its exit status (0: every step passed).
-// localPort 0 takes a free one.
-int runScenario(const std::string& scenario, int port, const fs::path& dir, int localPort = 0,
-                const std::string& tag = "", const std::vector<std::string>& extra = {}) {
+// Runs one SIPp scenario of this folder against port; its exit status (0: every step passed,
+// 1: some calls failed). localPort 0 takes a free one.
+int runSipp(const std::string& scenario, int port, const fs::path& dir, int localPort = 0, const std::string& tag = "",
+            const std::vector<std::string>& extra = {}) {
     const std::string name = scenario + tag;
     const fs::path messages = dir / (name + ".msg");
     std::vector<std::string> args = {TESSALY_SIPP, "127.0.0.1:" + std::to_string(port), "-sf",
@@ -81,10 +81,18 @@ int runScenario(const std::string& scenario, int port, const fs::path& dir, int 
                                      "-trace_err", "-error_file", (dir / (name + ".err")).string()};
     args.insert(args.end(), extra.begin(), extra.end());
     ChildProcess sipp(args, dir / (name + ".out"));
-    const int status = sipp.waitExit(30s);
+    return sipp.waitExit(30s);
+}
+
+// As runSipp, a failed expectation with SIPp's account unless every step passed.
+int runScenario(const std::string& scenario, int port, const fs::path& dir, int localPort = 0,
+                const std::string& tag = "", const std::vector<std::string>& extra = {}) {
+    const int status = runSipp(scenario, port, dir, localPort, tag, extra);
     if (status != 0) {
+        const std::string name = scenario + tag;
         ADD_FAILURE() << scenario << " exit " << status << "\n"
-                      << tessaly_interop::readText(dir / (name + ".err")) << tessaly_interop::readText(messages);
+                      << tessaly_interop::readText(dir / (name + ".err"))
+                      << tessaly_interop::readText(dir / (name + ".msg"));
     }
     return status;
 }
@@ -139,6 +147,46 @@ TEST_F(TessalyProgram, RetransmittedRegisterGetsTheSameResponseAndIsHandledOnce)
     EXPECT_EQ(response("-1"), response("-2"));
     EXPECT_NE(response("-1").find(";tag="), std::string::npos);
     EXPECT_EQ(tessaly_interop::countInFiles(dir_, ".log", "PseudoSipRegistrar::onReceiveRequest. Method=[REGISTER]"), 1);
+}
+
+// The settings of a run with TCP on a free port beside UDP; tcpPort gets that port.
+fs::path writeTcpSettings(const fs::path& dir, int& tcpPort, const std::string& extra = "") {
+    tcpPort = tessaly_interop::freeTcpPort();
+    return writeSettings(dir, 0, true, "tessaly.ini", "UseTCP=1\nSipTCPPort=" + std::to_string(tcpPort) + "\n" + extra);
+}
+
+constexpr const char* kAccepted = "SipConnectionHandler::onAccepted. Succeeded addSipConnection";
+
+TEST_F(TessalyProgram, PseudoServersAnswerOverTcpOnOneConnection) {
+    int tcpPort = 0;
+    Tessaly tessaly(dir_, {"-a", "127.0.0.1", "-f", writeTcpSettings(dir_, tcpPort).string()});
+    ASSERT_GT(tessaly.port(), 0) << tessaly.output();
+    EXPECT_NE(tessaly.output().find("TCP 127.0.0.1:" + std::to_string(tcpPort)), std::string::npos) << tessaly.output();
+    EXPECT_EQ(runScenario("pseudo_register_load", tcpPort, dir_, 0, "-t1", {"-t", "t1", "-m", "20"}), 0);
+    EXPECT_EQ(runScenario("pseudo_message_info", tcpPort, dir_, 0, "-info", {"-t", "t1"}), 0);
+    tessaly.process().signal(SIGTERM);
+    ASSERT_EQ(tessaly.process().waitExit(5s), 0);
+    // One connection per SIPp run: twenty REGISTERs shared the first.
+    EXPECT_EQ(tessaly_interop::countInFiles(dir_, ".log", kAccepted), 2);
+    EXPECT_EQ(tessaly_interop::countInFiles(dir_, ".log", "PseudoSipRegistrar::onReceiveRequest. Method=[REGISTER]"), 20);
+}
+
+TEST_F(TessalyProgram, TcpConnectionsAboveTheCapAreClosedAndTheStackKeepsAnswering) {
+    int tcpPort = 0;
+    Tessaly tessaly(dir_, {"-a", "127.0.0.1", "-f", writeTcpSettings(dir_, tcpPort, "TCPMaxConnection=10\n").string()});
+    ASSERT_GT(tessaly.port(), 0) << tessaly.output();
+    // 110 calls at once, each on its own connection held for three seconds: 100 above the cap.
+    // SIPp counts the refused calls as failed (exit 1); a reset would have ended its run (exit 255).
+    EXPECT_EQ(runSipp("pseudo_register_hold", tcpPort, dir_, 0, "-tn",
+                      {"-t", "tn", "-m", "110", "-l", "110", "-r", "400", "-max_socket", "200"}),
+              1);
+    EXPECT_EQ(runScenario("pseudo_register_load", tcpPort, dir_, 0, "-after", {"-t", "t1", "-m", "20"}), 0);
+    tessaly.process().signal(SIGTERM);
+    ASSERT_EQ(tessaly.process().waitExit(5s), 0);
+    EXPECT_EQ(tessaly_interop::countInFiles(dir_, ".log", "SipConnectionHandler::onAccepted. Too many connection"), 100);
+    EXPECT_EQ(tessaly_interop::countInFiles(dir_, ".log", kAccepted), 11);
+    // Ten held calls and the twenty after them; nothing that came on a refused connection.
+    EXPECT_EQ(tessaly_interop::countInFiles(dir_, ".log", "PseudoSipRegistrar::onReceiveRequest. Method=[REGISTER]"), 30);
 }
 
 TEST_F(TessalyProgram, SigtermDuringLoadStopsCleanlyWithinASecond) {

@@ -111,6 +111,28 @@ TEST(PhoneStack, PortTakenFailsWithAReasonAndLeavesNothingRunning) {
     EXPECT_TRUE(second.start(settingsWith(true, false, false), loopback(), error)) << error;
 }
 
+TEST(PhoneStack, TcpPortTakenFailsWithAReasonAndTheStackStartsLaterOnAnother) {
+    PhoneStack first;
+    std::string error;
+    Settings settings = settingsWith(true, false, false);
+    settings.sip.useTCP = true;
+    settings.sip.sipTCPPort = 0;
+    ASSERT_TRUE(first.start(settings, loopback(), error)) << error;
+    ASSERT_GT(first.tcpPort(), 0);
+    PhoneStack second;
+    settings.sip.sipTCPPort = first.tcpPort();
+    EXPECT_FALSE(second.start(settings, loopback(), error));
+    EXPECT_NE(error.find("TCP port " + std::to_string(first.tcpPort())), std::string::npos) << error;
+    EXPECT_FALSE(second.isRunning());
+    EXPECT_EQ(second.tcpPort(), -1);
+    // Its TCP transport starts again after the failure, and after a stop.
+    settings.sip.sipTCPPort = 0;
+    ASSERT_TRUE(second.start(settings, loopback(), error)) << error;
+    second.stop();
+    ASSERT_TRUE(second.start(settings, loopback(), error)) << error;
+    EXPECT_GT(second.tcpPort(), 0);
+}
+
 TEST(PseudoSipResponder, OtherMethodRoutedToItIsAnswered405WithItsOwnMethodAllowed) {
     kel_sip::SipTransactionControllerImpl controller(nullptr);
     kel_sip::SipUDPTransport transport(controller, 0);
