@@ -206,10 +206,7 @@ bool SipSession::sendInvite(const InviteOrder& order) {
 
 bool SipSession::onReceiveResponse(SipMessageExt& response) {
     if (response.cseq.getMethodKind() == SipMethod::Invite) return onInviteResponse(response);
-    const std::string method(response.cseq.getMethodName());
-    logPrint(MIN, "SipSession::onReceiveResponse. Invalid Method=[%s], StatusCode=%d, SipSessionState=[%s], id=%d.\n",
-             method.c_str(), response.statusCode, getStateString(), dialogId());
-    return false;
+    return refuseMethod("onReceiveResponse", response);
 }
 
 bool SipSession::onInviteResponse(SipMessageExt& response) {
@@ -373,10 +370,7 @@ bool SipSession::endSession(const HeaderList* headers) {
 bool SipSession::onReceiveRequest(SipMessageExt& request, int serverTransactionId) {
     if (request.methodKind == SipMethod::Ack) return onReceiveAck(request);
     if (request.methodKind == SipMethod::Bye) return onReceiveBye(request, serverTransactionId);
-    const std::string method(request.getMethodName());
-    logPrint(MIN, "SipSession::onReceiveRequest. Invalid Method=[%s], SipSessionState=[%s], id=%d.\n", method.c_str(),
-             getStateString(), dialogId());
-    return false;
+    return refuseMethod("onReceiveRequest", request);
 }
 
 bool SipSession::onReceiveAck(const SipMessageExt&) {
@@ -423,28 +417,27 @@ bool SipSession::onTimeout(int timerName) {
 }
 
 bool SipSession::onClientTransactionTimeout(const SipMessageExt& request) {
-    if (request.methodKind == SipMethod::Invite && state_ == kSessionInviting)
-        return endInviting(kEventInvitingTransactionTimeout, &request);
-    const std::string method(request.getMethodName());
-    logPrint(MIN, "SipSession::onClientTransactionTimeout. Invalid Method=[%s], SipSessionState=[%s], id=%d.\n",
-             method.c_str(), getStateString(), dialogId());
-    return false;
+    return endInvitingOn(request, kEventInvitingTransactionTimeout, "onClientTransactionTimeout");
 }
 
 bool SipSession::onRequestTransportError(const SipMessageExt& request) {
-    if (request.methodKind == SipMethod::Invite && state_ == kSessionInviting)
-        return endInviting(kEventInvitingTransportError, &request);
-    const std::string method(request.getMethodName());
-    logPrint(MIN, "SipSession::onRequestTransportError. Invalid Method=[%s], SipSessionState=[%s], id=%d.\n",
-             method.c_str(), getStateString(), dialogId());
-    return false;
+    return endInvitingOn(request, kEventInvitingTransportError, "onRequestTransportError");
+}
+
+bool SipSession::endInvitingOn(const SipMessageExt& request, int event, const char* operation) {
+    if (request.methodKind == SipMethod::Invite && state_ == kSessionInviting) return endInviting(event, &request);
+    return refuseMethod(operation, request);
 }
 
 bool SipSession::onResponseTransportError(const SipMessageExt& response) {
     // This side sends responses only to BYE, whose transport errors change nothing.
-    const std::string method(response.cseq.getMethodName());
-    logPrint(MIN, "SipSession::onResponseTransportError. Invalid Method=[%s], SipSessionState=[%s], id=%d.\n",
-             method.c_str(), getStateString(), dialogId());
+    return refuseMethod("onResponseTransportError", response);
+}
+
+bool SipSession::refuseMethod(const char* operation, const SipMessageExt& message) const {
+    const std::string method(message.isRequest ? message.getMethodName() : message.cseq.getMethodName());
+    logPrint(MIN, "SipSession::%s. Invalid Method=[%s], StatusCode=%d, SipSessionState=[%s], id=%d.\n", operation,
+             method.c_str(), message.statusCode, getStateString(), dialogId());
     return false;
 }
 

@@ -101,6 +101,9 @@ private:
     // The first INVITE ends without a call: Idle, with event.
     bool endInviting(int event, const SipMessageExt* message);
 
+    // A time-out or transport error of the INVITE ends it with event; others are refused.
+    bool endInvitingOn(const SipMessageExt& request, int event, const char* operation);
+    bool refuseMethod(const char* operation, const SipMessageExt& message) const;
     bool report(int event, const SipMessageExt* message, const char* operation);
     bool refuse(const char* operation) const;
     void startTimer(int timerName, int seconds, bool& running);

@@ -72,31 +72,31 @@ int SipSessionController::invite(const SipDialogStart& start, const InviteOrder&
     logPrint(DET, "SipSessionController::_invite. Created SipSessionDialog, SipDialogIDExt=[%s], id=%d.\n",
              entry->dialog().dialogId().toString().c_str(), id);
     const bool sent =
-        runOn(entry, nullptr, state, [&](SipSessionDialog& d) { return d.createSession().sendInvite(order); });
+        runOn(entry, state, [&](SipSessionDialog& d) { return d.createSession().sendInvite(order); });
     return sent ? id : -1;
 }
 
 bool SipSessionController::acknowledge(int id, const SessionRequestContent& content, int* state) {
-    return callDialog("acknowledge", id, state, [&](SipSessionDialog& dialog) {
+    return callDialog("acknowledge", id, nullptr, state, [&](SipSessionDialog& dialog) {
         return dialog.session() != nullptr && dialog.session()->sendAck(content);
     });
 }
 
 bool SipSessionController::endSession(int id, const HeaderList* headers, int* state) {
-    return callDialog("endSession", id, state, [&](SipSessionDialog& dialog) {
+    return callDialog("endSession", id, nullptr, state, [&](SipSessionDialog& dialog) {
         return dialog.session() != nullptr && dialog.session()->endSession(headers);
     });
 }
 
 bool SipSessionController::sendDialogRequest(int id, std::string_view method, std::string_view body,
                                              std::string_view contentType, const HeaderList* headers) {
-    return callDialog("sendDialogRequest", id, nullptr, [&](SipSessionDialog& dialog) {
+    return callDialog("sendDialogRequest", id, nullptr, nullptr, [&](SipSessionDialog& dialog) {
         return dialog.sendDialogRequest(method, body, contentType, headers);
     });
 }
 
 bool SipSessionController::setLocalContent(int id, std::string_view body, std::string_view contentType) {
-    return callDialog("setLocalContent", id, nullptr, [&](SipSessionDialog& dialog) {
+    return callDialog("setLocalContent", id, nullptr, nullptr, [&](SipSessionDialog& dialog) {
         if (dialog.session() == nullptr) return false;
         dialog.session()->setLocalContent(body, contentType);
         return true;
@@ -105,13 +105,14 @@ bool SipSessionController::setLocalContent(int id, std::string_view body, std::s
 
 bool SipSessionController::refer(int id, const SipReferTo& referTo, const SipReferredBy* referredBy,
                                  const SubscriptionOrder& order) {
-    return callDialog("refer", id, nullptr, [&](SipSessionDialog& dialog) {
+    return callDialog("refer", id, nullptr, nullptr, [&](SipSessionDialog& dialog) {
         return dialog.createSubscriber(order, true) && dialog.sendRefer(referTo, referredBy, nullptr);
     });
 }
 
 bool SipSessionController::withNotifierDialog(int id, const std::function<bool(SipNotifierDialogBase&)>& work) {
-    return callDialog("withNotifierDialog", id, nullptr, [&](SipSessionDialog& dialog) { return work(dialog); });
+    return callDialog("withNotifierDialog", id, nullptr, nullptr,
+                      [&](SipSessionDialog& dialog) { return work(dialog); });
 }
 
 bool SipSessionController::onSipSessionControllerEvent(int event, const SipMessageExt& message, int serverTransactionId) {
@@ -134,21 +135,24 @@ bool SipSessionController::onSipSessionEvent(int event, SipSession& session, con
     return true;
 }
 
-bool SipSessionController::withDialog(int id, const Work& work) { return callDialog("withDialog", id, nullptr, work); }
+bool SipSessionController::withDialog(int id, const Work& work) {
+    return callDialog("withDialog", id, nullptr, nullptr, work);
+}
 
-bool SipSessionController::callDialog(const char* operation, int id, int* state, const Work& work) {
+bool SipSessionController::callDialog(const char* operation, int id, EventLockGuard* eventLock, int* state,
+                                      const Work& work) {
     dialogs_.lock();
+    if (eventLock != nullptr) eventLock->release();
     SipDialogListData* entry = dialogs_.getAndLockById(id);
     if (entry == nullptr) {
         dialogs_.unlock();
         logPrint(MIN, "SipSessionController::%s. Dialog not found, id=%d.\n", operation, id);
         return false;
     }
-    return runOn(entry, nullptr, state, work);
+    return runOn(entry, state, work);
 }
 
-bool SipSessionController::runOn(SipDialogListData* entry, EventLockGuard* eventLock, int* state, const Work& work) {
-    if (eventLock != nullptr) eventLock->release();
+bool SipSessionController::runOn(SipDialogListData* entry, int* state, const Work& work) {
     auto& dialog = static_cast<SipSessionDialog&>(entry->dialog());
     const bool done = work(dialog);
     if (state != nullptr) *state = dialog.session() != nullptr ? dialog.session()->getState() : kSessionIdle;
@@ -165,20 +169,9 @@ void SipSessionController::funcPostProc(SipDialogListData* entry) {
     dialogs_.release(entry, ended);
 }
 
-bool SipSessionController::routeById(const char* procedure, int id, EventLockGuard& eventLock, const Work& work) {
-    dialogs_.lock();
-    eventLock.release();
-    SipDialogListData* entry = dialogs_.getAndLockById(id);
-    if (entry == nullptr) {
-        dialogs_.unlock();
-        logPrint(MIN, "SipSessionController::%s. Dialog not found, id=%d.\n", procedure, id);
-        return false;
-    }
-    return runOn(entry, nullptr, nullptr, work);
-}
-
 bool SipSessionController::onTimeout(int id, int timerName, EventLockGuard& eventLock) {
-    return routeById("onTimeout", id, eventLock, [&](SipSessionDialog& dialog) { return dialog.onTimeout(timerName); });
+    return callDialog("onTimeout", id, &eventLock, nullptr,
+                      [&](SipSessionDialog& dialog) { return dialog.onTimeout(timerName); });
 }
 
 int SipSessionController::procReceiveRequest(SipMessageSlot& request, int serverTransactionId,
@@ -192,7 +185,7 @@ int SipSessionController::procReceiveRequest(SipMessageSlot& request, int server
     SipDialogListData* entry = kind == SipMethod::Cancel ? nullptr : dialogs_.getAndLockByRequest(*request);
     if (entry == nullptr) return onRequestWithoutDialog(request, serverTransactionId);
     bool done = false;
-    runOn(entry, nullptr, nullptr, [&](SipSessionDialog& dialog) {
+    runOn(entry, nullptr, [&](SipSessionDialog& dialog) {
         done = isPassedMethod(kind) ? onSipSessionDialogEvent(kControllerUndefinedRequest, dialog, *request)
                                     : dialog.onReceiveRequest(request, serverTransactionId);
         return done;
@@ -248,7 +241,7 @@ int SipSessionController::createForRequest(SipMessageSlot& request, int serverTr
     SipDialogListData* entry = dialogs_.addAndLock(std::move(dialog));
     logPrint(DET, "SipSessionController::procReceiveRequest. Created SipSessionDialog SipDialogIDExt=[%s], id=%d.\n",
              entry->dialog().dialogId().toString().c_str(), entry->getId());
-    const bool done = runOn(entry, nullptr, nullptr, [&](SipSessionDialog& d) {
+    const bool done = runOn(entry, nullptr, [&](SipSessionDialog& d) {
         return d.onReceiveRequest(request, serverTransactionId);
     });
     return done ? 0 : 500;
@@ -273,12 +266,12 @@ bool SipSessionController::procReceiveResponse(SipMessageSlot& response, int use
     const int kind = response->cseq.getMethodKind();
     if (!isDialogResponse(kind)) {
         // BYE and the free-form requests' answers: the user agent may look at them.
-        runOn(entry, nullptr, nullptr, [&](SipSessionDialog& dialog) {
+        runOn(entry, nullptr, [&](SipSessionDialog& dialog) {
             return onSipSessionDialogEvent(kControllerUndefinedResponse, dialog, *response);
         });
         return true;
     }
-    return runOn(entry, nullptr, nullptr, [&](SipSessionDialog& dialog) { return dialog.onReceiveResponse(response); });
+    return runOn(entry, nullptr, [&](SipSessionDialog& dialog) { return dialog.onReceiveResponse(response); });
 }
 
 bool SipSessionController::onStraySuccess(const SipMessageExt& response) {
@@ -294,18 +287,18 @@ bool SipSessionController::onStraySuccess(const SipMessageExt& response) {
 
 bool SipSessionController::procClientTransactionTimeout(SipMessageSlot& request, int userId,
                                                         EventLockGuard& eventLock) {
-    return routeById("procClientTransactionTimeout", userId, eventLock,
+    return callDialog("procClientTransactionTimeout", userId, &eventLock, nullptr,
                      [&](SipSessionDialog& dialog) { return dialog.onClientTransactionTimeout(request); });
 }
 
 bool SipSessionController::procRequestTransportError(SipMessageSlot& request, int userId, EventLockGuard& eventLock) {
-    return routeById("procRequestTransportError", userId, eventLock,
+    return callDialog("procRequestTransportError", userId, &eventLock, nullptr,
                      [&](SipSessionDialog& dialog) { return dialog.onRequestTransportError(request); });
 }
 
 bool SipSessionController::procResponseTransportError(SipMessageSlot& response, int parameter,
                                                       EventLockGuard& eventLock) {
-    return routeById("procResponseTransportError", parameter, eventLock,
+    return callDialog("procResponseTransportError", parameter, &eventLock, nullptr,
                      [&](SipSessionDialog& dialog) { return dialog.onResponseTransportError(response); });
 }
 

@@ -77,13 +77,13 @@ protected:
 
 private:
     using Work = std::function<bool(SipSessionDialog&)>;
-    // Runs work on the dialog with this ID number under its entry lock, then ends what has
-    // ended; false when there is none (logged for operation) or work fails.
-    bool callDialog(const char* operation, int id, int* state, const Work& work);
-    // With the list locked: releases the eventLock when given, runs work on entry's dialog,
-    // ends it when its parts have ended; the list is unlocked on return.
-    bool runOn(SipDialogListData* entry, EventLockGuard* eventLock, int* state, const Work& work);
-    bool routeById(const char* procedure, int id, EventLockGuard& eventLock, const Work& work);
+    // Runs work on the dialog with this ID number under its entry lock (releasing eventLock,
+    // when given, once the list is held), then ends what has ended; false when there is none
+    // (logged for operation) or work fails. state, when given, receives the session's state.
+    bool callDialog(const char* operation, int id, EventLockGuard* eventLock, int* state, const Work& work);
+    // With the list locked: runs work on entry's dialog and ends it when its parts have ended;
+    // the list is unlocked on return.
+    bool runOn(SipDialogListData* entry, int* state, const Work& work);
     // Removes the dialog of entry when it has ended, and gives the entry up.
     void funcPostProc(SipDialogListData* entry);
     // With the list locked, the eventLock released: a request that no dialog takes.

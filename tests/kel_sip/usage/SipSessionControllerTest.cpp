@@ -187,7 +187,7 @@ std::vector<std::vector<Step>> scenarios() {
             {"a late 2xx has no dialog", [](Call& c) { c.respondStray("remote1"); }, {"ACK", "BYE"}, {}, "gone"},
         },
         {
-            {"hung up before the ACK", [=](Call& c) { answered(c); EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); },
+            {"hung up before the ACK", [=](Call& c) { answered(c); c.settle(); EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); },
              {kInvite, "BYE"}, {kEventSentInvite, kEventInvitingConfirmed, kEventSentBye}, "gone"},
         },
         {
