@@ -101,6 +101,7 @@ public:
     void transportError() { ASSERT_TRUE(fake.injectRequestTransportError(last("INVITE").transactionId)); }
     void advance(std::chrono::milliseconds step) { ASSERT_TRUE(clock.advance(step)); }
     void settle() { kel_sip::test::settle(fake, "OPTIONS"); }
+    std::vector<int> events() { return sessions.events(); }
     // The session's state string; "gone" when the dialog has been removed.
     std::string state() {
         std::string text = "gone";
@@ -252,22 +253,7 @@ std::vector<std::vector<Step>> scenarios() {
 }
 
 TEST(SipSessionController, ScriptedPeerDrivesTheCallingSideThroughItsStates) {
-    int number = 0;
-    for (const std::vector<Step>& scenario : scenarios()) {
-        ++number;
-        Call c;
-        for (const Step& step : scenario) {
-            const std::size_t sentBefore = c.fake.sent().size();
-            const std::size_t eventsBefore = c.sessions.events().size();
-            step.act(c);
-            c.settle();
-            const std::vector<int> all = c.sessions.events();
-            EXPECT_EQ(std::vector<int>(all.begin() + static_cast<long>(eventsBefore), all.end()), step.events)
-                << number << ": " << step.what;
-            EXPECT_EQ(sentSince(c.fake, sentBefore), step.sent) << number << ": " << step.what;
-            EXPECT_EQ(c.state(), step.state) << number << ": " << step.what;
-        }
-    }
+    runScenarios<Call>(scenarios());
 }
 
 }  // namespace
