@@ -25,7 +25,8 @@ class RecordingSessions : public SipSessionController {
 public:
     RecordingSessions(FakeTransactionController& fake, kel_util::ClockSource& clock) : SipSessionController(fake, clock) {
         init(1, "host.test");
-        registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Options});
+        registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Refer,
+                         SipMethod::Notify, SipMethod::Options});
     }
     ~RecordingSessions() override { clean(); }
 
@@ -85,17 +86,32 @@ public:
         ASSERT_TRUE(invite.message);
         ASSERT_TRUE(fake.injectStrayResponse(*response(*invite.message, 200, kContact + "Content-Length: 0\n\n", toTag, 0)));
     }
-    void peerBye() {
+    // The peer sends a request of method in the dialog; headers follow CSeq.
+    void peerRequest(const std::string& method, const std::string& headers = {}) {
         const SentMessage invite = last("INVITE");
         ASSERT_TRUE(invite.message);
-        ASSERT_GT(fake.injectRequest(*parseMessage("BYE sip:alice@127.0.0.1:5062 SIP/2.0\n"
-                                                   "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKbye1\n"
+        const std::string seqNo = std::to_string(++peerSeqNo_);
+        ASSERT_GT(fake.injectRequest(*parseMessage(method + " sip:alice@127.0.0.1:5062 SIP/2.0\n"
+                                                   "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKpeer" + seqNo + "\n"
                                                    "From: <sip:bob@b.test>;tag=remote1\n"
                                                    "To: <sip:alice@a.test>;tag=" + invite.message->from.tag + "\n"
                                                    "Call-ID: " + invite.message->callId + "\n"
-                                                   "CSeq: 7 BYE\n"
+                                                   "CSeq: " + seqNo + " " + method + "\n" + headers +
                                                    "Content-Length: 0\n\n")),
                   0);
+    }
+    void peerBye() { peerRequest("BYE"); }
+    // REFER in the call, and the peer's answer to it.
+    void refer() {
+        SipReferTo referTo;
+        referTo.parse("<sip:carol@c.test>", 18, true);
+        ASSERT_TRUE(sessions.refer(id, referTo, nullptr, {}));
+    }
+    void answerRefer(int code) {
+        const SentMessage refer = last("REFER");
+        ASSERT_TRUE(refer.message);
+        ASSERT_TRUE(fake.injectResponse(refer.transactionId,
+                                        *response(*refer.message, code, "Content-Length: 0\n\n", "remote1", 0)));
     }
     void timeOut() { ASSERT_TRUE(fake.injectClientTimeout(last("INVITE").transactionId)); }
     void transportError() { ASSERT_TRUE(fake.injectRequestTransportError(last("INVITE").transactionId)); }
@@ -125,6 +141,7 @@ public:
     int id = 0;
 
 private:
+    int peerSeqNo_ = 0;
     static std::unique_ptr<SipMessageExt> response(const SipMessageExt& invite, int code, const std::string& tail,
                                                    const char* toTag, int seqNoOffset) {
         const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
@@ -133,7 +150,8 @@ private:
                             "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
                             "To: <sip:bob@b.test>" + tag + "\n"
                             "Call-ID: " + invite.callId + "\n"
-                            "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " INVITE\n" + tail);
+                            "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
+                            std::string(invite.getMethodName()) + "\n" + tail);
     }
 };
 
@@ -186,6 +204,34 @@ std::vector<std::vector<Step>> scenarios() {
             {"hung up", [](Call& c) { EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); }, {"BYE"}, {kEventSentBye},
              "gone"},
             {"a late 2xx has no dialog", [](Call& c) { c.respondStray("remote1"); }, {"ACK", "BYE"}, {}, "gone"},
+        },
+        {
+            {"a transfer in the call",
+             [=](Call& c) { answered(c); c.settle(); acknowledge(c); c.refer(); c.answerRefer(202); },
+             {kInvite, "ACK", "REFER"}, {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck}, "Acknowledged"},
+            {"the session ends, the REFER's subscription keeps the dialog", [](Call& c) { c.peerBye(); }, {"200 OK"},
+             {kEventReceivedBye}, "none"},
+            {"its NOTIFY reaches it", [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: active\n"); },
+             {"200 OK"}, {}, "none"},
+            {"a terminated NOTIFY ends the dialog",
+             [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: terminated\n"); }, {"200 OK"}, {},
+             "gone"},
+        },
+        {
+            {"a new REFER beyond the most dialogs", [](Call& c) {
+                 c.sessions.setMaxDialogs(1);
+                 c.invite();
+                 ASSERT_GT(c.fake.injectRequest(*parseMessage("REFER sip:alice@127.0.0.1:5062 SIP/2.0\n"
+                                                              "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKr1\n"
+                                                              "From: <sip:bob@b.test>;tag=remote9\n"
+                                                              "To: <sip:alice@a.test>\n"
+                                                              "Call-ID: refer-outside\n"
+                                                              "CSeq: 1 REFER\n"
+                                                              "Refer-To: <sip:carol@c.test>\n" + kContact +
+                                                              "Content-Length: 0\n\n")),
+                           0);
+             },
+             {kInvite, "480 Temporarily Unavailable"}, {kEventSentInvite}, "Inviting"},
         },
         {
             {"hung up before the ACK", [=](Call& c) { answered(c); c.settle(); EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); },
