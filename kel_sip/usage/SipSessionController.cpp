@@ -139,6 +139,24 @@ bool SipSessionController::withDialog(int id, const Work& work) {
     return callDialog("withDialog", id, nullptr, nullptr, work);
 }
 
+void SipSessionController::onSipSessionSubscriberEvent(int event, SipSessionDialog& dialog,
+                                                       const SipMessageExt* message) {
+    SipSubscriberControllerBase::onSipSubscriberEvent(event, dialog, message);
+}
+
+void SipSessionController::onSipSessionNotifierEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message) {
+    SipNotifierControllerBase::onSipNotifierEvent(event, dialog, message);
+}
+
+void SipSessionController::onSipSubscriberEvent(int event, SipSubscriberDialogBase& dialog,
+                                                const SipMessageExt* message) {
+    onSipSessionSubscriberEvent(event, static_cast<SipSessionDialog&>(dialog), message);
+}
+
+void SipSessionController::onSipNotifierEvent(int event, SipNotifierDialogBase& dialog, const SipMessageExt* message) {
+    onSipSessionNotifierEvent(event, static_cast<SipSessionDialog&>(dialog), message);
+}
+
 bool SipSessionController::callDialog(const char* operation, int id, EventLockGuard* eventLock, int* state,
                                       const Work& work) {
     dialogs_.lock();

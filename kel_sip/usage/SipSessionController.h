@@ -64,6 +64,14 @@ public:
     virtual bool onSipSessionControllerEvent(int event, const SipMessageExt& message, int serverTransactionId);
     virtual bool onSipSessionDialogEvent(int event, SipSessionDialog& dialog, const SipMessageExt& message);
     virtual bool onSipSessionEvent(int event, SipSession& session, const SipMessageExt* message, int parameter);
+    // The SipSubscriberEvents and SipNotifierEvents of a call's REFER parts; the defaults log.
+    virtual void onSipSessionSubscriberEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message);
+    virtual void onSipSessionNotifierEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message);
+
+    // Every subscriber and notifier part here lives in a SipSessionDialog: their events go to
+    // the two hooks above.
+    void onSipSubscriberEvent(int event, SipSubscriberDialogBase& dialog, const SipMessageExt* message) final;
+    void onSipNotifierEvent(int event, SipNotifierDialogBase& dialog, const SipMessageExt* message) final;
 
 protected:
     bool withNotifierDialog(int id, const std::function<bool(SipNotifierDialogBase&)>& work) override;

@@ -37,10 +37,19 @@ public:
         }
         return SipSessionController::onSipSessionEvent(event, session, message, parameter);
     }
+    // A call's subscriber events are recorded as kSubscriber plus their number.
+    void onSipSessionSubscriberEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            events_.push_back(kSubscriber + event);
+        }
+        SipSessionController::onSipSessionSubscriberEvent(event, dialog, message);
+    }
     std::vector<int> events() {
         std::lock_guard<std::mutex> lock(mutex_);
         return events_;
     }
+    static constexpr int kSubscriber = 100;
 
 private:
     std::mutex mutex_;
@@ -164,6 +173,7 @@ struct Step {
 };
 
 const char* const kInvite = "INVITE Content-Type=application/sdp";
+constexpr int kSubscriber = RecordingSessions::kSubscriber;
 
 void acknowledge(Call& c) {
     ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
@@ -208,14 +218,17 @@ std::vector<std::vector<Step>> scenarios() {
         {
             {"a transfer in the call",
              [=](Call& c) { answered(c); c.settle(); acknowledge(c); c.refer(); c.answerRefer(202); },
-             {kInvite, "ACK", "REFER"}, {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck}, "Acknowledged"},
+             {kInvite, "ACK", "REFER"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kSubscriber + kSentRefer,
+              kSubscriber + kReferSucceeded},
+             "Acknowledged"},
             {"the session ends, the REFER's subscription keeps the dialog", [](Call& c) { c.peerBye(); }, {"200 OK"},
              {kEventReceivedBye}, "none"},
             {"its NOTIFY reaches it", [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: active\n"); },
-             {"200 OK"}, {}, "none"},
+             {"200 OK"}, {kSubscriber + kNotifiedActive}, "none"},
             {"a terminated NOTIFY ends the dialog",
-             [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: terminated\n"); }, {"200 OK"}, {},
-             "gone"},
+             [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: terminated\n"); }, {"200 OK"},
+             {kSubscriber + kNotifiedTerminate}, "gone"},
         },
         {
             {"a new REFER beyond the most dialogs", [](Call& c) {
