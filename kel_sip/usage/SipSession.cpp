@@ -67,7 +67,8 @@ const char* invitedString(const InvitedSipSessionData* data, const InvitedString
 
 // States that have a dialog to end with BYE (2xx received or sent, and after).
 bool hasCall(int state) {
-    return state == kSessionInvitingConfirmed || (state >= kSessionInvitedConfirmed && state <= kSessionReInvitedConfirmed);
+    return state == kSessionInvitingConfirmed ||
+           (state >= kSessionInvitedConfirmed && state <= kSessionReInvitedConfirmed);
 }
 
 void attachBody(SipMessageExt& message, std::string_view body, std::string_view contentType) {
@@ -252,7 +253,8 @@ bool SipSession::onProvisional(SipMessageExt& response) {
     inviting_->proceeding = true;
     if (inviting_->provisionalToTag.empty()) inviting_->provisionalToTag = response.to.tag;
     const bool reported = report(kEventInvitingProceeding, &response, "onReceiveResponseInviteProvisional");
-    if (inviting_->progressTimeout > 0) startTimer(kTimerProgress, inviting_->progressTimeout, inviting_->progressTimer);
+    if (inviting_->progressTimeout > 0)
+        startTimer(kTimerProgress, inviting_->progressTimeout, inviting_->progressTimer);
     return reported;
 }
 
@@ -298,7 +300,8 @@ bool SipSession::onRepeatedSuccess(const SipMessageExt& response) {
     }
     // The same ACK again (RFC 3261 section 13.2.2.4): its peer was chosen when it first went out.
     const int result = dialog_.sendRequest(*ack_);
-    if (result < 0) logPrint(MIN, "SipSession::onReceiveResponseInviteSuccessful. Failed to resend ACK, id=%d.\n", dialogId());
+    if (result < 0)
+        logPrint(MIN, "SipSession::onReceiveResponseInviteSuccessful. Failed to resend ACK, id=%d.\n", dialogId());
     return result >= 0;
 }
 
@@ -382,7 +385,8 @@ bool SipSession::onReceiveAck(const SipMessageExt&) {
 
 bool SipSession::onReceiveBye(SipMessageExt& request, int serverTransactionId) {
     if (!hasCall(state_)) return refuse("onReceiveBye");
-    if (!dialog_.sendResponseFromRequest(serverTransactionId, request, 200, nullptr, asDialog().dialogId().localTag.c_str()))
+    const std::string& localTag = asDialog().dialogId().localTag;
+    if (!dialog_.sendResponseFromRequest(serverTransactionId, request, 200, nullptr, localTag.c_str()))
         logPrint(MIN, "SipSession::onReceiveBye. Failed sendResponseFromRequest, id=%d.\n", dialogId());
     stopTimers();
     state_ = kSessionIdle;

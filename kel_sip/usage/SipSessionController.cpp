@@ -115,7 +115,8 @@ bool SipSessionController::withNotifierDialog(int id, const std::function<bool(S
                       [&](SipSessionDialog& dialog) { return work(dialog); });
 }
 
-bool SipSessionController::onSipSessionControllerEvent(int event, const SipMessageExt& message, int serverTransactionId) {
+bool SipSessionController::onSipSessionControllerEvent(int event, const SipMessageExt& message,
+                                                       int serverTransactionId) {
     const std::string method(message.isRequest ? message.getMethodName() : message.cseq.getMethodName());
     logPrint(DET, "SipSessionController::onSipSessionControllerEvent. %s, Method=[%s], ServerTransactionID=%d.\n",
              sessionControllerEventString(event), method.c_str(), serverTransactionId);
@@ -144,7 +145,8 @@ void SipSessionController::onSipSessionSubscriberEvent(int event, SipSessionDial
     SipSubscriberControllerBase::onSipSubscriberEvent(event, dialog, message);
 }
 
-void SipSessionController::onSipSessionNotifierEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message) {
+void SipSessionController::onSipSessionNotifierEvent(int event, SipSessionDialog& dialog,
+                                                     const SipMessageExt* message) {
     SipNotifierControllerBase::onSipNotifierEvent(event, dialog, message);
 }
 

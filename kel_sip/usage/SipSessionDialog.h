@@ -49,8 +49,8 @@ public:
 
 private:
     // Hands message to its part, then ends what has ended.
-    bool route(Part part, const SipMessageExt& message, const char* operation, const std::function<bool()>& toSubscriber,
-               const std::function<bool()>& toNotifier, const std::function<bool(SipSession&)>& toSession);
+    bool route(Part part, const SipMessageExt& message, const char* operation,
+               const std::function<bool()>& toSubscriber, const std::function<bool()>& toNotifier, const std::function<bool(SipSession&)>& toSession);
     // The session for a message of method, logging when there is none.
     SipSession* sessionFor(const SipMessageExt& message, const char* operation);
 

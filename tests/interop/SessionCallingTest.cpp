@@ -72,11 +72,13 @@ private:
 // Calls SIPp running scenario; drive plays the user agent once the INVITE is out. SIPp's exit
 // status tells whether what we sent is what the scenario expects; the events reported must
 // be expected.
-void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive, const std::vector<int>& expected) {
+void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
+          const std::vector<int>& expected) {
     const fs::path dir = tessaly_interop::freshDirectory(scenario);
     const int sippPort = tessaly_interop::freeUdpPort();
     const std::string file = std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml";
-    tessaly_interop::ChildProcess sipp(tessaly_interop::sippArguments(TESSALY_SIPP, file, sippPort, dir), dir / "sipp.out");
+    tessaly_interop::ChildProcess sipp(tessaly_interop::sippArguments(TESSALY_SIPP, file, sippPort, dir),
+                                       dir / "sipp.out");
     ASSERT_TRUE(sipp.started());
 
     SipTransactionControllerImpl controller(nullptr);
@@ -105,7 +107,8 @@ void call(const std::string& scenario, const std::function<void(Caller&, int)>& 
     EXPECT_EQ(caller.events(), expected);
     transport.close();
     controller.clean();
-    EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log") << tessaly_interop::readText(dir / "messages.log");
+    EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log")
+                         << tessaly_interop::readText(dir / "messages.log");
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
 
@@ -128,7 +131,8 @@ TEST(SessionCalling, BusyEndsTheSessionAsFailed) {
 }
 
 TEST(SessionCalling, RedirectEndsTheSessionAsFailed) {
-    call("session_invite_redirected", [](Caller& caller, int) { ASSERT_TRUE(caller.waitForEvent(kEventInvitingFailed)); },
+    call("session_invite_redirected",
+         [](Caller& caller, int) { ASSERT_TRUE(caller.waitForEvent(kEventInvitingFailed)); },
          {kEventSentInvite, kEventInvitingFailed});
 }
 

@@ -23,7 +23,8 @@ using namespace std::chrono_literals;
 
 class RecordingSessions : public SipSessionController {
 public:
-    RecordingSessions(FakeTransactionController& fake, kel_util::ClockSource& clock) : SipSessionController(fake, clock) {
+    RecordingSessions(FakeTransactionController& fake, kel_util::ClockSource& clock)
+        : SipSessionController(fake, clock) {
         init(1, "host.test");
         registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Refer,
                          SipMethod::Notify, SipMethod::Options});
@@ -87,13 +88,15 @@ public:
                  int seqNoOffset = 0) {
         const SentMessage invite = last("INVITE");
         ASSERT_TRUE(invite.message);
-        ASSERT_TRUE(fake.injectResponse(invite.transactionId, *response(*invite.message, code, tail, toTag, seqNoOffset)));
+        ASSERT_TRUE(
+            fake.injectResponse(invite.transactionId, *response(*invite.message, code, tail, toTag, seqNoOffset)));
     }
     // A 2xx after the INVITE transaction ended: a retransmission or another fork's.
     void respondStray(const char* toTag) {
         const SentMessage invite = last("INVITE");
         ASSERT_TRUE(invite.message);
-        ASSERT_TRUE(fake.injectStrayResponse(*response(*invite.message, 200, kContact + "Content-Length: 0\n\n", toTag, 0)));
+        const std::string tail = kContact + "Content-Length: 0\n\n";
+        ASSERT_TRUE(fake.injectStrayResponse(*response(*invite.message, 200, tail, toTag, 0)));
     }
     // The peer sends a request of method in the dialog; headers follow CSeq.
     void peerRequest(const std::string& method, const std::string& headers = {}) {
@@ -224,7 +227,8 @@ std::vector<std::vector<Step>> scenarios() {
              "Acknowledged"},
             {"the session ends, the REFER's subscription keeps the dialog", [](Call& c) { c.peerBye(); }, {"200 OK"},
              {kEventReceivedBye}, "none"},
-            {"its NOTIFY reaches it", [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: active\n"); },
+            {"its NOTIFY reaches it",
+             [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: active\n"); },
              {"200 OK"}, {kSubscriber + kNotifiedActive}, "none"},
             {"a terminated NOTIFY ends the dialog",
              [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: terminated\n"); }, {"200 OK"},
@@ -247,7 +251,8 @@ std::vector<std::vector<Step>> scenarios() {
              {kInvite, "480 Temporarily Unavailable"}, {kEventSentInvite}, "Inviting"},
         },
         {
-            {"hung up before the ACK", [=](Call& c) { answered(c); c.settle(); EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); },
+            {"hung up before the ACK",
+             [=](Call& c) { answered(c); c.settle(); EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); },
              {kInvite, "BYE"}, {kEventSentInvite, kEventInvitingConfirmed, kEventSentBye}, "gone"},
         },
         {
