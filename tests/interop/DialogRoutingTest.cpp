@@ -65,11 +65,8 @@ private:
 void callThrough(const std::string& scenario) {
     const fs::path dir = tessaly_interop::freshDirectory("dialog-" + scenario);
     const int sippPort = tessaly_interop::freeUdpPort();
-    tessaly_interop::ChildProcess sipp(
-        {TESSALY_SIPP, "-sf", std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml", "-m", "1", "-i", "127.0.0.1",
-         "-p", std::to_string(sippPort), "-nostdin", "-timeout", "20", "-timeout_error", "-trace_msg", "-message_file",
-         (dir / "messages.log").string(), "-trace_err", "-error_file", (dir / "errors.log").string()},
-        dir / "sipp.out");
+    const std::string file = std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml";
+    tessaly_interop::ChildProcess sipp(tessaly_interop::sippArguments(TESSALY_SIPP, file, sippPort, dir), dir / "sipp.out");
     ASSERT_TRUE(sipp.started());
 
     SipTransactionControllerImpl controller(nullptr);

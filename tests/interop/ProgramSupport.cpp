@@ -120,4 +120,11 @@ fs::path freshDirectory(const std::string& name) {
     return dir;
 }
 
+std::vector<std::string> sippArguments(const std::string& sipp, const std::string& scenario, int port,
+                                       const std::filesystem::path& directory) {
+    return {sipp, "-sf", scenario, "-m", "1", "-i", "127.0.0.1", "-p", std::to_string(port), "-nostdin",
+            "-timeout", "20", "-timeout_error", "-trace_msg", "-message_file", (directory / "messages.log").string(),
+            "-trace_err", "-error_file", (directory / "errors.log").string()};
+}
+
 }  // namespace tessaly_interop

@@ -44,6 +44,10 @@ std::string readText(const std::filesystem::path& file);
 bool waitForText(const std::filesystem::path& file, const std::string& pattern, std::chrono::milliseconds limit);
 // How often pattern occurs in the files of directory whose names end in suffix.
 int countInFiles(const std::filesystem::path& directory, const std::string& suffix, const std::string& pattern);
+// The arguments that run SIPp (the program sipp) once through the scenario file on
+// 127.0.0.1:port, ending in error after 20 s, with its message and error traces in directory.
+std::vector<std::string> sippArguments(const std::string& sipp, const std::string& scenario, int port,
+                                       const std::filesystem::path& directory);
 // A fresh directory for one test's files.
 std::filesystem::path freshDirectory(const std::string& name);
 

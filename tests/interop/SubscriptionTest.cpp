@@ -70,11 +70,8 @@ public:
         EXPECT_TRUE(controller.addUDPTransport(&transport));
         localPort = transport.getLocalAddress().getPort();
         sippPort = tessaly_interop::freeUdpPort();
-        std::vector<std::string> args = {TESSALY_SIPP, "-sf", std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml",
-                                         "-m", "1", "-i", "127.0.0.1", "-p", std::to_string(sippPort), "-nostdin",
-                                         "-timeout", "20", "-timeout_error", "-trace_msg", "-message_file",
-                                         (dir_ / "messages.log").string(), "-trace_err", "-error_file",
-                                         (dir_ / "errors.log").string()};
+        std::vector<std::string> args = tessaly_interop::sippArguments(
+            TESSALY_SIPP, std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml", sippPort, dir_);
         if (sippCalls) args.push_back("127.0.0.1:" + std::to_string(localPort));
         sipp_ = std::make_unique<tessaly_interop::ChildProcess>(args, dir_ / "sipp.out");
         EXPECT_TRUE(sipp_->started());

@@ -103,6 +103,17 @@ bool FakeTransactionController::injectResponse(int clientTransactionId, const Si
     return injectFromClient(clientTransactionId, SIPTRANSACTION_EVMSGTYPE_RECVSIPRESPONSE, &response);
 }
 
+kel_util::EventHandler2* FakeTransactionController::userFor(int methodKind) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = users_.find(methodKind);
+    return found == users_.end() ? nullptr : found->second;
+}
+
+bool FakeTransactionController::injectStrayResponse(const SipMessageExt& response) {
+    kel_util::EventHandler2* user = userFor(response.cseq.getMethodKind());
+    return user != nullptr && post(user, SIPTRANSACTION_EVMSGTYPE_RECVSIPRESPONSE, response, 0, 0);
+}
+
 bool FakeTransactionController::injectClientTimeout(int clientTransactionId) {
     return injectFromClient(clientTransactionId, SIPTRANSACTION_EVMSGTYPE_CLIENTTRANSACTIONTIMEOUT, nullptr);
 }
@@ -113,14 +124,9 @@ bool FakeTransactionController::injectRequestTransportError(int clientTransactio
 
 bool FakeTransactionController::injectResponseTransportError(int serverTransactionId, const SipMessageExt& response,
                                                              int parameter) {
-    kel_util::EventHandler2* user = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = users_.find(response.cseq.getMethodKind());
-        if (found == users_.end()) return false;
-        user = found->second;
-    }
-    return post(user, SIPTRANSACTION_EVMSGTYPE_RESPONSETRANSPORTERROR, response, serverTransactionId, parameter);
+    kel_util::EventHandler2* user = userFor(response.cseq.getMethodKind());
+    return user != nullptr &&
+           post(user, SIPTRANSACTION_EVMSGTYPE_RESPONSETRANSPORTERROR, response, serverTransactionId, parameter);
 }
 
 std::vector<SentMessage> FakeTransactionController::sent() {

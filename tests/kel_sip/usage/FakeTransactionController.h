@@ -52,6 +52,9 @@ public:
     // unknown ID.
     bool injectResponse(int clientTransactionId, const SipMessageExt& response);
     bool injectClientTimeout(int clientTransactionId);
+    // A response that matches no client transaction any more (a 2xx to INVITE repeated after
+    // the transaction ended), to the user registered for its method with IDs 0.
+    bool injectStrayResponse(const SipMessageExt& response);
     bool injectRequestTransportError(int clientTransactionId);
     // A transport error on a response sent on a server transaction, with its parameter.
     bool injectResponseTransportError(int serverTransactionId, const SipMessageExt& response, int parameter);
@@ -73,6 +76,8 @@ private:
         int userId;
         std::shared_ptr<SipMessageExt> request;
     };
+    // The user registered for methodKind, null when none is.
+    kel_util::EventHandler2* userFor(int methodKind);
     bool post(kel_util::EventHandler2* user, int type, const SipMessageExt& message, int transactionId, int userId);
     bool injectFromClient(int clientTransactionId, int type, const SipMessageExt* response);
     bool record(SentMessage sent);

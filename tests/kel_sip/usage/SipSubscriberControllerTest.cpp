@@ -82,6 +82,7 @@ public:
     void advance(std::chrono::milliseconds step) { ASSERT_TRUE(clock.advance(step)); }
 
     void settle() { kel_sip::test::settle(fake, "NOTIFY"); }
+    std::vector<int> events() { return subscriber.events(); }
     // The subscriber's state string, "gone" when its dialog has been removed.
     std::string state() {
         std::string text = "gone";
@@ -222,22 +223,7 @@ std::vector<std::vector<Step>> scenarios() {
 }
 
 TEST(SipSubscriberController, ScriptedPeersDriveTheSubscriptionThroughItsStates) {
-    int number = 0;
-    for (const std::vector<Step>& scenario : scenarios()) {
-        ++number;
-        Subscription s;
-        for (const Step& step : scenario) {
-            const std::size_t sentBefore = s.fake.sent().size();
-            const std::size_t eventsBefore = s.subscriber.events().size();
-            step.act(s);
-            s.settle();
-            const std::vector<int> all = s.subscriber.events();
-            EXPECT_EQ(std::vector<int>(all.begin() + static_cast<long>(eventsBefore), all.end()), step.events)
-                << number << ": " << step.what;
-            EXPECT_EQ(sentSince(s.fake, sentBefore), step.sent) << number << ": " << step.what;
-            EXPECT_EQ(s.state(), step.state) << number << ": " << step.what;
-        }
-    }
+    runScenarios<Subscription>(scenarios());
 }
 
 }  // namespace

@@ -1,0 +1,127 @@
+// The INVITE session of one call (RFC 3261 sections 13 to 15): the state machine that sends the
+// INVITE, follows its provisional and final responses, acknowledges a 2xx, answers a repeated
+// 2xx with the ACK it kept, and ends the call with BYE; each step the user agent must know of
+// is reported to the controller as a numbered SipSessionEvent.
+//
+// Built here is the calling side. The answering side (INVITE received, 2xx retransmission,
+// ACK awaited), CANCEL, re-INVITE and the RFC 3262/4028 extensions are added beside it: a
+// request, response or timer of theirs is refused with an "Invalid" log line and fails, so
+// the controller answers it 500 and no session is left waiting.
+//
+// Threads: touched only under the entry lock of its dialog.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "kel_sip/syntax/HeaderList.h"
+#include "kel_sip/syntax/SipMessageExt.h"
+#include "kel_sip/syntax/SipPeerAddress.h"
+#include "kel_sip/usage/SipSessionData.h"
+#include "kel_sip/usage/SipSessionTypes.h"
+
+namespace kel_sip {
+
+class SipDialog;
+class SipSessionDialog;
+
+// What an INVITE carries and how long its answer may take.
+struct InviteOrder {
+    std::string_view body;
+    bool reuseLocalContent = false;  // the session's local content instead of body
+    std::string_view contentType;    // else the local content's, else "application/sdp"
+    const HeaderList* headers = nullptr;  // a Route or Record-Route here replaces that list
+    const SipPeerAddress* peer = nullptr;  // the next hop instead of the route's
+    int inviteTimeout = 0;    // seconds until any response; 0 = none
+    int noAnswerTimeout = 0;  // seconds until the final response; 0 = none
+    int progressTimeout = 0;  // seconds from each provisional to the next response; 0 = none
+    std::string_view localAddress;   // when given, the From of this INVITE only
+    std::string_view remoteAddress;  // when given, the To of this INVITE only
+};
+
+// What an ACK or a BYE carries besides what the dialog gives it.
+struct SessionRequestContent {
+    std::string_view body;
+    std::string_view contentType;  // "application/sdp" when empty
+    const HeaderList* headers = nullptr;
+};
+
+class SipSession {
+public:
+    explicit SipSession(SipSessionDialog& dialog);
+    ~SipSession();
+    SipSession(const SipSession&) = delete;
+    SipSession& operator=(const SipSession&) = delete;
+
+    int getState() const noexcept { return state_; }
+    // "Idle", "Inviting (Provisoned)", "Acknowledged", ...; "NULL" when a state's transaction
+    // data is missing.
+    const char* getStateString() const;
+    SipSessionDialog& dialog() noexcept { return dialog_; }
+    const InvitingSipSessionData* inviting() const noexcept { return inviting_.get(); }
+    const InvitedSipSessionData* invited() const noexcept { return invited_.get(); }
+    // The body and type of the last offer or answer this side sent.
+    const std::string& localBody() const noexcept { return localBody_; }
+    const std::string& localContentType() const noexcept { return localContentType_; }
+    void setLocalContent(std::string_view body, std::string_view contentType);
+
+    // The first INVITE (state Idle). False, with the session still Idle, when it was not sent.
+    bool sendInvite(const InviteOrder& order);
+    // The ACK of the 2xx received (Inviting Confirmed), with the INVITE's CSeq (RFC 3261
+    // section 13.2.2.4).
+    bool sendAck(const SessionRequestContent& content);
+    // BYE (RFC 3261 section 15.1.1); the session ends whether or not it went out.
+    bool sendBye(const HeaderList* headers);
+    // The user hangs up: BYE in the states that have a dialog to end.
+    bool endSession(const HeaderList* headers);
+
+    bool onReceiveRequest(SipMessageExt& request, int serverTransactionId);
+    bool onReceiveResponse(SipMessageExt& response);
+    bool onTimeout(int timerName);
+    bool onClientTransactionTimeout(const SipMessageExt& request);
+    bool onRequestTransportError(const SipMessageExt& request);
+    bool onResponseTransportError(const SipMessageExt& response);
+
+    // Stops the timers the state runs.
+    void stopTimers();
+
+private:
+    bool onInviteResponse(SipMessageExt& response);
+    bool onTrying();
+    bool onProvisional(SipMessageExt& response);
+    bool onSuccess(SipMessageExt& response);
+    bool onRepeatedSuccess(const SipMessageExt& response);
+    bool onFailure(SipMessageExt& response);
+    // A 2xx this side cannot carry on with (no usable Contact, a bad session description):
+    // acknowledged, so that the peer stops retransmitting, then ended with BYE.
+    bool refuseSuccess(SipMessageExt& response, const char* why);
+    bool onReceiveBye(SipMessageExt& request, int serverTransactionId);
+    bool onReceiveAck(const SipMessageExt& request);
+    // The first INVITE ends without a call: Idle, with event.
+    bool endInviting(int event, const SipMessageExt* message);
+
+    // A time-out or transport error of the INVITE ends it with event; others are refused.
+    bool endInvitingOn(const SipMessageExt& request, int event, const char* operation);
+    bool refuseMethod(const char* operation, const SipMessageExt& message) const;
+    bool report(int event, const SipMessageExt* message, const char* operation);
+    bool refuse(const char* operation) const;
+    void startTimer(int timerName, int seconds, bool& running);
+    void stopTimer(int timerName, bool& running);
+    void stopInvitingTimers();
+    int dialogId() const;
+    // The dialog itself; its parts have operations of the same names.
+    SipDialog& asDialog();
+
+    SipSessionDialog& dialog_;
+    int state_ = kSessionIdle;
+    std::string localBody_;
+    std::string localContentType_;
+    std::unique_ptr<InvitingSipSessionData> inviting_;
+    std::unique_ptr<InvitedSipSessionData> invited_;
+    int inviteSeqNo_ = -1;                 // CSeq of the last INVITE: its ACK and repeated 2xx use it
+    std::unique_ptr<SipMessageExt> ack_;   // the last ACK sent, for a repeated 2xx
+    bool ackSent_ = false;                 // for the current INVITE
+};
+
+}  // namespace kel_sip

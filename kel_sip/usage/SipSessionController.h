@@ -1,0 +1,108 @@
+// The usage controller that carries calls (RFC 3261 sections 12 to 15): a SipSessionDialog per
+// call, found by ID number for what this side sent (responses, time-outs, errors, timers) and
+// by dialog ID for what the peer sends. It routes each event to the dialog, removes a dialog
+// once its parts have ended, and ends a 2xx to INVITE that finds no dialog with ACK and BYE.
+// Session steps reach the user agent through onSipSessionEvent; requests the calls do not
+// handle through onSipSessionDialogEvent and onSipSessionControllerEvent. Register it with the
+// transaction controller for INVITE, ACK, BYE, CANCEL, INFO, REFER, UPDATE, PRACK, NOTIFY,
+// OPTIONS, REGISTER, SUBSCRIBE, MESSAGE and PUBLISH.
+//
+// Threads: the operations the user agent calls (invite, acknowledge, ...) may be called from
+// any thread; the procedures run on the workers, each giving up the eventLock once it holds the
+// dialog list. The event hooks are called on a worker with the dialog's entry lock held.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string_view>
+
+#include "kel_sip/syntax/SipReferTo.h"
+#include "kel_sip/syntax/SipReferredBy.h"
+#include "kel_sip/transaction/TransactionUserExt.h"
+#include "kel_sip/usage/SipDialogList.h"
+#include "kel_sip/usage/SipNotifierControllerBase.h"
+#include "kel_sip/usage/SipSessionDialog.h"
+#include "kel_sip/usage/SipSubscriberControllerBase.h"
+
+namespace kel_sip {
+
+class SipSessionController : public TransactionUserExt,
+                             public SipSubscriberControllerBase,
+                             public SipNotifierControllerBase {
+public:
+    explicit SipSessionController(SipTransactionController& controller,
+                                  kel_util::ClockSource& clock = kel_util::clockSource());
+    ~SipSessionController() override;
+
+    // The most dialogs at once; a new INVITE or REFER beyond it is answered 480. 0 = no limit.
+    int getMaxDialogs() const noexcept { return maxDialogs_.load(std::memory_order_relaxed); }
+    void setMaxDialogs(int count) noexcept { maxDialogs_.store(count, std::memory_order_relaxed); }
+
+    // The first INVITE of a new call (start: an empty Call-ID gets a new one, an empty local
+    // tag the LocalTag setting or a new tag). The dialog's ID number, -1 when the INVITE could
+    // not be sent (the dialog is then gone). state, when given, receives the session's state.
+    int invite(const SipDialogStart& start, const InviteOrder& order, int* state = nullptr);
+    // The ACK of the 2xx the call received.
+    bool acknowledge(int id, const SessionRequestContent& content, int* state = nullptr);
+    // Hangs the call up.
+    bool endSession(int id, const HeaderList* headers, int* state = nullptr);
+    // A request of any method in the call's dialog (SipDialog::sendDialogRequest).
+    bool sendDialogRequest(int id, std::string_view method, std::string_view body, std::string_view contentType,
+                           const HeaderList* headers);
+    // Replaces the body and type that a negative-length INVITE reuses.
+    bool setLocalContent(int id, std::string_view body, std::string_view contentType);
+    // REFER in the call's dialog (a transfer); its subscription reports through
+    // onSipSubscriberEvent.
+    bool refer(int id, const SipReferTo& referTo, const SipReferredBy* referredBy, const SubscriptionOrder& order);
+
+    // Runs work on the call dialog with this ID number under its entry lock, then ends the
+    // dialog when its parts have ended; false when there is none or work fails.
+    bool withDialog(int id, const std::function<bool(SipSessionDialog&)>& work);
+
+    // The hooks the user agent overrides. The defaults log; onSipSessionEvent answers true,
+    // the other two false (the request is then answered 405 or 500).
+    virtual bool onSipSessionControllerEvent(int event, const SipMessageExt& message, int serverTransactionId);
+    virtual bool onSipSessionDialogEvent(int event, SipSessionDialog& dialog, const SipMessageExt& message);
+    virtual bool onSipSessionEvent(int event, SipSession& session, const SipMessageExt* message, int parameter);
+    // The SipSubscriberEvents and SipNotifierEvents of a call's REFER parts; the defaults log.
+    virtual void onSipSessionSubscriberEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message);
+    virtual void onSipSessionNotifierEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message);
+
+    // Every subscriber and notifier part here lives in a SipSessionDialog: their events go to
+    // the two hooks above.
+    void onSipSubscriberEvent(int event, SipSubscriberDialogBase& dialog, const SipMessageExt* message) final;
+    void onSipNotifierEvent(int event, SipNotifierDialogBase& dialog, const SipMessageExt* message) final;
+
+protected:
+    bool withNotifierDialog(int id, const std::function<bool(SipNotifierDialogBase&)>& work) override;
+
+    bool onTimeout(int id, int timerName, EventLockGuard& eventLock) override;
+    int procReceiveRequest(SipMessageSlot& request, int serverTransactionId, EventLockGuard& eventLock) override;
+    bool procReceiveResponse(SipMessageSlot& response, int userId, EventLockGuard& eventLock) override;
+    bool procClientTransactionTimeout(SipMessageSlot& request, int userId, EventLockGuard& eventLock) override;
+    bool procRequestTransportError(SipMessageSlot& request, int userId, EventLockGuard& eventLock) override;
+    bool procResponseTransportError(SipMessageSlot& response, int parameter, EventLockGuard& eventLock) override;
+
+private:
+    using Work = std::function<bool(SipSessionDialog&)>;
+    // Runs work on the dialog with this ID number under its entry lock (releasing eventLock,
+    // when given, once the list is held), then ends what has ended; false when there is none
+    // (logged for operation) or work fails. state, when given, receives the session's state.
+    bool callDialog(const char* operation, int id, EventLockGuard* eventLock, int* state, const Work& work);
+    // With the list locked: runs work on entry's dialog and ends it when its parts have ended;
+    // the list is unlocked on return.
+    bool runOn(SipDialogListData* entry, int* state, const Work& work);
+    // Removes the dialog of entry when it has ended, and gives the entry up.
+    void funcPostProc(SipDialogListData* entry);
+    // With the list locked, the eventLock released: a request that no dialog takes.
+    int onRequestWithoutDialog(SipMessageSlot& request, int serverTransactionId);
+    // With the list locked: a new dialog for an INVITE or REFER, or the status that refuses it.
+    int createForRequest(SipMessageSlot& request, int serverTransactionId);
+    // With the list locked, the eventLock released: a 2xx to INVITE that names no dialog.
+    bool onStraySuccess(const SipMessageExt& response);
+
+    SipDialogList dialogs_;
+    std::atomic<int> maxDialogs_{0};
+};
+
+}  // namespace kel_sip

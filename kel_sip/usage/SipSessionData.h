@@ -1,0 +1,68 @@
+// What an INVITE session keeps for each INVITE transaction it runs: the calling side's
+// InvitingSipSessionData for the INVITE it sent, the answering side's InvitedSipSessionData
+// for the INVITE it answers. Both start from a copy of the dialog's addressing.
+//
+// Threads: owned by a session and touched under its dialog's entry lock.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kel_sip/syntax/SipMessageExt.h"
+#include "kel_sip/syntax/SipVia.h"
+#include "kel_sip/usage/SipDialogInfo.h"
+
+namespace kel_sip {
+
+// A request this side sends in the session.
+class RequestingSipSessionData : public SipDialogInfo {
+public:
+    int clientTransactionId = -1;
+};
+
+// The INVITE this side sent, until its final response.
+class InvitingSipSessionData : public RequestingSipSessionData {
+public:
+    std::unique_ptr<SipMessageExt> invite;  // kept: CANCEL is built from it
+    std::string body;
+    std::string contentType;
+    std::string provisionalToTag;  // the To tag of the first provisional response
+    bool inviteTimer = false;      // the timers this INVITE started, while they run
+    bool progressTimer = false;
+    bool noAnswerTimer = false;
+    bool canceling = false;    // CANCEL asked for
+    bool provisioned = false;  // a 100 or a provisional response came
+    bool proceeding = false;   // a provisional response came
+    bool prackSent = false;
+    int relProcessType = 0;    // 100rel use of this INVITE (RFC 3262)
+    int lastRSeq = -1;         // -1 = none received
+    int progressTimeout = 0;   // seconds; above 0 restarts the Progress timer on each provisional
+    int sessionExpires = -1;   // the session-timer values sent (RFC 4028); -1 = none
+    int minSE = 0;
+};
+
+// A request this side answers in the session.
+class RequestedSipSessionData : public SipDialogInfo {
+public:
+    int serverTransactionId = -1;
+    std::vector<SipVia> vias;  // of the request, for the responses
+};
+
+// The INVITE this side answers, until its final response.
+class InvitedSipSessionData : public RequestedSipSessionData {
+public:
+    std::string body;  // what the answer carries
+    std::string contentType;
+    int peer100rel = 0;      // 0 none, 1 Supported, 2 Require (RFC 3262)
+    int relProcessType = 0;
+    int peerSessionExpires = -1;  // the peer's session-timer request (RFC 4028); -1 = none
+    int peerMinSE = 0;
+    std::unique_ptr<SipMessageExt> reliableProvisional;  // kept for retransmission
+    int provisionalInterval = 0;                         // its retransmission interval (ms)
+    int lastRSeqSent = -1;
+    bool waitingPrack = false;
+    bool proceeding = false;  // a provisional response was sent
+};
+
+}  // namespace kel_sip

@@ -1,0 +1,324 @@
+// The calling side of an INVITE session over the fake transaction layer: a scripted peer
+// answers, the test plays the user agent (acknowledge, endSession), the manual clock drives
+// the session timers, and each step checks what went out, which SipSessionEvents were
+// reported and the session's state string.
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "FakeTransactionController.h"
+#include "UsageTestMessages.h"
+#include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/usage/SipSessionController.h"
+#include "kel_util/Clock.h"
+
+namespace kel_sip::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingSessions : public SipSessionController {
+public:
+    RecordingSessions(FakeTransactionController& fake, kel_util::ClockSource& clock)
+        : SipSessionController(fake, clock) {
+        init(1, "host.test");
+        registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Refer,
+                         SipMethod::Notify, SipMethod::Options});
+    }
+    ~RecordingSessions() override { clean(); }
+
+    bool onSipSessionEvent(int event, SipSession& session, const SipMessageExt* message, int parameter) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            events_.push_back(event);
+        }
+        return SipSessionController::onSipSessionEvent(event, session, message, parameter);
+    }
+    // A call's subscriber events are recorded as kSubscriber plus their number.
+    void onSipSessionSubscriberEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            events_.push_back(kSubscriber + event);
+        }
+        SipSessionController::onSipSessionSubscriberEvent(event, dialog, message);
+    }
+    std::vector<int> events() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return events_;
+    }
+    static constexpr int kSubscriber = 100;
+
+private:
+    std::mutex mutex_;
+    std::vector<int> events_;
+};
+
+const std::string kSdp =
+    "v=0\no=- 1 1 IN IP4 10.0.0.2\ns=-\nc=IN IP4 10.0.0.2\nt=0 0\nm=audio 4000 RTP/AVP 0\n";
+const std::string kContact = "Contact: <sip:bob@10.0.0.2:5080>\n";
+
+// Content-Type and Content-Length lines and the body, as parseMessage will send them.
+std::string withBody(const std::string& type, const std::string& body) {
+    const auto crlf = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n'));
+    return "Content-Type: " + type + "\nContent-Length: " + std::to_string(body.size() + crlf) + "\n\n" + body;
+}
+
+class Call {
+public:
+    void invite(int inviteTimeout = 0, int noAnswerTimeout = 0, int progressTimeout = 0) {
+        InviteOrder order;
+        order.body = "v=0\r\n";
+        order.inviteTimeout = inviteTimeout;
+        order.noAnswerTimeout = noAnswerTimeout;
+        order.progressTimeout = progressTimeout;
+        SipDialogStart start;
+        start.requestUri.parse("sip:bob@b.test", 14, true);
+        start.localParty.parse("<sip:alice@a.test>", 18, true);
+        start.remoteParty.parse("<sip:bob@b.test>", 16, true);
+        start.localContact.parse("<sip:alice@127.0.0.1:5062>", 26, true);
+        id = sessions.invite(start, order);
+        ASSERT_GT(id, 0);
+    }
+    // The peer answers the INVITE; tail is what follows Call-ID and CSeq.
+    void respond(int code, const std::string& tail = kContact + "Content-Length: 0\n\n", const char* toTag = "remote1",
+                 int seqNoOffset = 0) {
+        const SentMessage invite = last("INVITE");
+        ASSERT_TRUE(invite.message);
+        ASSERT_TRUE(
+            fake.injectResponse(invite.transactionId, *response(*invite.message, code, tail, toTag, seqNoOffset)));
+    }
+    // A 2xx after the INVITE transaction ended: a retransmission or another fork's.
+    void respondStray(const char* toTag) {
+        const SentMessage invite = last("INVITE");
+        ASSERT_TRUE(invite.message);
+        const std::string tail = kContact + "Content-Length: 0\n\n";
+        ASSERT_TRUE(fake.injectStrayResponse(*response(*invite.message, 200, tail, toTag, 0)));
+    }
+    // The peer sends a request of method in the dialog; headers follow CSeq.
+    void peerRequest(const std::string& method, const std::string& headers = {}) {
+        const SentMessage invite = last("INVITE");
+        ASSERT_TRUE(invite.message);
+        const std::string seqNo = std::to_string(++peerSeqNo_);
+        ASSERT_GT(fake.injectRequest(*parseMessage(method + " sip:alice@127.0.0.1:5062 SIP/2.0\n"
+                                                   "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKpeer" + seqNo + "\n"
+                                                   "From: <sip:bob@b.test>;tag=remote1\n"
+                                                   "To: <sip:alice@a.test>;tag=" + invite.message->from.tag + "\n"
+                                                   "Call-ID: " + invite.message->callId + "\n"
+                                                   "CSeq: " + seqNo + " " + method + "\n" + headers +
+                                                   "Content-Length: 0\n\n")),
+                  0);
+    }
+    void peerBye() { peerRequest("BYE"); }
+    // REFER in the call, and the peer's answer to it.
+    void refer() {
+        SipReferTo referTo;
+        referTo.parse("<sip:carol@c.test>", 18, true);
+        ASSERT_TRUE(sessions.refer(id, referTo, nullptr, {}));
+    }
+    void answerRefer(int code) {
+        const SentMessage refer = last("REFER");
+        ASSERT_TRUE(refer.message);
+        ASSERT_TRUE(fake.injectResponse(refer.transactionId,
+                                        *response(*refer.message, code, "Content-Length: 0\n\n", "remote1", 0)));
+    }
+    void timeOut() { ASSERT_TRUE(fake.injectClientTimeout(last("INVITE").transactionId)); }
+    void transportError() { ASSERT_TRUE(fake.injectRequestTransportError(last("INVITE").transactionId)); }
+    void advance(std::chrono::milliseconds step) { ASSERT_TRUE(clock.advance(step)); }
+    void settle() { kel_sip::test::settle(fake, "OPTIONS"); }
+    std::vector<int> events() { return sessions.events(); }
+    // The session's state string; "gone" when the dialog has been removed.
+    std::string state() {
+        std::string text = "gone";
+        sessions.withDialog(id, [&](SipSessionDialog& dialog) {
+            text = dialog.session() != nullptr ? dialog.session()->getStateString() : "none";
+            return true;
+        });
+        return text;
+    }
+    // The last request of method sent.
+    SentMessage last(const char* method) {
+        const std::vector<SentMessage> all = fake.sent();
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (it->kind == SentMessage::Request && it->message->getMethodName() == method) return *it;
+        return {};
+    }
+
+    kel_util::ManualClock clock;
+    FakeTransactionController fake;
+    RecordingSessions sessions{fake, clock};
+    int id = 0;
+
+private:
+    int peerSeqNo_ = 0;
+    static std::unique_ptr<SipMessageExt> response(const SipMessageExt& invite, int code, const std::string& tail,
+                                                   const char* toTag, int seqNoOffset) {
+        const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
+        return parseMessage("SIP/2.0 " + std::to_string(code) + " Whatever\n"
+                            "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=" + invite.vias.front().getBranch() + "\n"
+                            "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
+                            "To: <sip:bob@b.test>" + tag + "\n"
+                            "Call-ID: " + invite.callId + "\n"
+                            "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
+                            std::string(invite.getMethodName()) + "\n" + tail);
+    }
+};
+
+struct Step {
+    const char* what;
+    std::function<void(Call&)> act;
+    std::vector<std::string> sent;  // summaries of what we sent
+    std::vector<int> events;        // SipSessionEvent numbers reported
+    const char* state;              // the session's state afterwards
+};
+
+const char* const kInvite = "INVITE Content-Type=application/sdp";
+constexpr int kSubscriber = RecordingSessions::kSubscriber;
+
+void acknowledge(Call& c) {
+    ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
+    // RFC 3261 section 13.2.2.4: the INVITE's CSeq number, the 2xx's Contact as Request-URI.
+    const SentMessage ack = c.last("ACK");
+    ASSERT_TRUE(ack.message);
+    EXPECT_EQ(ack.message->cseq.getNumber(), c.last("INVITE").message->cseq.getNumber());
+    EXPECT_EQ(ack.message->requestUri.toString(), "sip:bob@10.0.0.2:5080");
+    EXPECT_EQ(ack.message->to.tag, "remote1");
+}
+
+std::vector<std::vector<Step>> scenarios() {
+    const auto answered = [](Call& c) { c.invite(); c.respond(200, kContact + withBody("application/sdp", kSdp)); };
+    return {
+        {
+            {"INVITE", [](Call& c) { c.invite(); }, {kInvite}, {kEventSentInvite}, "Inviting"},
+            {"100", [](Call& c) { c.respond(100); }, {}, {}, "Inviting (Provisoned)"},
+            {"a BYE before the answer", [](Call& c) { c.peerBye(); }, {"500 Server Internal Error"}, {},
+             "Inviting (Provisoned)"},
+            {"hanging up needs CANCEL", [](Call& c) { EXPECT_FALSE(c.sessions.endSession(c.id, nullptr)); }, {}, {},
+             "Inviting (Provisoned)"},
+            {"180", [](Call& c) { c.respond(180); }, {}, {kEventInvitingProceeding}, "Inviting (Provisoned)"},
+            {"200 of another CSeq", [](Call& c) { c.respond(200, kContact + "Content-Length: 0\n\n", "remote1", 1); },
+             {}, {}, "Inviting (Provisoned)"},
+            {"200", [](Call& c) { c.respond(200, kContact + withBody("application/sdp", kSdp)); }, {},
+             {kEventInvitingConfirmed}, "Inviting Confirmed"},
+            {"200 again before the ACK", [](Call& c) { c.respondStray("remote1"); }, {}, {}, "Inviting Confirmed"},
+            {"ACK", acknowledge, {"ACK"}, {kEventSentAck}, "Acknowledged"},
+            {"a second ACK is refused", [](Call& c) { EXPECT_FALSE(c.sessions.acknowledge(c.id, {})); }, {}, {},
+             "Acknowledged"},
+            {"200 again: the same ACK", [](Call& c) { c.respondStray("remote1"); }, {"ACK"}, {}, "Acknowledged"},
+            {"200 of another fork", [](Call& c) { c.respondStray("remote2"); }, {"ACK", "BYE"}, {}, "Acknowledged"},
+            {"BYE from the peer", [](Call& c) { c.peerBye(); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
+        },
+        {
+            {"answered", answered, {kInvite}, {kEventSentInvite, kEventInvitingConfirmed}, "Inviting Confirmed"},
+            {"ACK", acknowledge, {"ACK"}, {kEventSentAck}, "Acknowledged"},
+            {"hung up", [](Call& c) { EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); }, {"BYE"}, {kEventSentBye},
+             "gone"},
+            {"a late 2xx has no dialog", [](Call& c) { c.respondStray("remote1"); }, {"ACK", "BYE"}, {}, "gone"},
+        },
+        {
+            {"a transfer in the call",
+             [=](Call& c) { answered(c); c.settle(); acknowledge(c); c.refer(); c.answerRefer(202); },
+             {kInvite, "ACK", "REFER"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kSubscriber + kSentRefer,
+              kSubscriber + kReferSucceeded},
+             "Acknowledged"},
+            {"the session ends, the REFER's subscription keeps the dialog", [](Call& c) { c.peerBye(); }, {"200 OK"},
+             {kEventReceivedBye}, "none"},
+            {"its NOTIFY reaches it",
+             [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: active\n"); },
+             {"200 OK"}, {kSubscriber + kNotifiedActive}, "none"},
+            {"a terminated NOTIFY ends the dialog",
+             [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: terminated\n"); }, {"200 OK"},
+             {kSubscriber + kNotifiedTerminate}, "gone"},
+        },
+        {
+            {"a new REFER beyond the most dialogs", [](Call& c) {
+                 c.sessions.setMaxDialogs(1);
+                 c.invite();
+                 ASSERT_GT(c.fake.injectRequest(*parseMessage("REFER sip:alice@127.0.0.1:5062 SIP/2.0\n"
+                                                              "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKr1\n"
+                                                              "From: <sip:bob@b.test>;tag=remote9\n"
+                                                              "To: <sip:alice@a.test>\n"
+                                                              "Call-ID: refer-outside\n"
+                                                              "CSeq: 1 REFER\n"
+                                                              "Refer-To: <sip:carol@c.test>\n" + kContact +
+                                                              "Content-Length: 0\n\n")),
+                           0);
+             },
+             {kInvite, "480 Temporarily Unavailable"}, {kEventSentInvite}, "Inviting"},
+        },
+        {
+            {"hung up before the ACK",
+             [=](Call& c) { answered(c); c.settle(); EXPECT_TRUE(c.sessions.endSession(c.id, nullptr)); },
+             {kInvite, "BYE"}, {kEventSentInvite, kEventInvitingConfirmed, kEventSentBye}, "gone"},
+        },
+        {
+            {"486", [](Call& c) { c.invite(); c.respond(180); c.respond(486); }, {kInvite},
+             {kEventSentInvite, kEventInvitingProceeding, kEventInvitingFailed}, "gone"},
+        },
+        {
+            {"302", [](Call& c) { c.invite(); c.respond(302); }, {kInvite}, {kEventSentInvite, kEventInvitingFailed},
+             "gone"},
+        },
+        {
+            {"transaction time-out", [](Call& c) { c.invite(); c.timeOut(); }, {kInvite},
+             {kEventSentInvite, kEventInvitingTransactionTimeout}, "gone"},
+        },
+        {
+            {"transport error", [](Call& c) { c.invite(); c.transportError(); }, {kInvite},
+             {kEventSentInvite, kEventInvitingTransportError}, "gone"},
+        },
+        {
+            {"no response before the Invite timer", [](Call& c) { c.invite(2); c.settle(); c.advance(2s); },
+             {kInvite}, {kEventSentInvite, kEventInviteTimeout}, "gone"},
+        },
+        {
+            {"INVITE with three timers", [](Call& c) { c.invite(2, 5, 1); }, {kInvite}, {kEventSentInvite}, "Inviting"},
+            {"a 100 stops the Invite timer", [](Call& c) { c.respond(100); c.settle(); c.advance(2s); }, {}, {},
+             "Inviting (Provisoned)"},
+            {"180 starts the Progress timer", [](Call& c) { c.respond(180); }, {}, {kEventInvitingProceeding},
+             "Inviting (Provisoned)"},
+            {"Progress timer", [](Call& c) { c.advance(1s); }, {}, {kEventProgressTimeout}, "Inviting (Provisoned)"},
+            {"NoAnswer timer", [](Call& c) { c.advance(2s); }, {}, {kEventNoAnswerTimeout}, "gone"},
+        },
+        {
+            {"2xx without Contact", [](Call& c) { c.invite(); c.respond(200, "Content-Length: 0\n\n"); },
+             {kInvite, "ACK", "BYE"}, {kEventSentInvite, kEventSentAck, kEventSentBye, kEventInvitingFailed}, "gone"},
+        },
+        {
+            {"2xx with an unparsable Contact",
+             [](Call& c) { c.invite(); c.respond(200, "Contact: <sip:bob@\n" "Content-Length: 0\n\n"); },
+             {kInvite, "ACK", "BYE"}, {kEventSentInvite, kEventSentAck, kEventSentBye, kEventInvitingFailed}, "gone"},
+        },
+        {
+            {"2xx with an unparsable SDP",
+             [](Call& c) { c.invite(); c.respond(200, kContact + withBody("application/sdp", "garbage\n")); },
+             {kInvite, "ACK", "BYE"}, {kEventSentInvite, kEventSentAck, kEventSentBye, kEventInvitingFailed}, "gone"},
+        },
+        {
+            {"an INVITE from a peer is not taken on this side",
+             [](Call& c) {
+                 ASSERT_GT(c.fake.injectRequest(*parseMessage("INVITE sip:alice@127.0.0.1:5062 SIP/2.0\n"
+                                                              "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKin1\n"
+                                                              "From: <sip:bob@b.test>;tag=remote9\n"
+                                                              "To: <sip:alice@a.test>\n"
+                                                              "Call-ID: incoming\n"
+                                                              "CSeq: 1 INVITE\n" + kContact +
+                                                              "Content-Length: 0\n\n")),
+                           0);
+                 c.id = 1;
+             },
+             {"500 Server Internal Error"}, {}, "gone"},
+        },
+    };
+}
+
+TEST(SipSessionController, ScriptedPeerDrivesTheCallingSideThroughItsStates) {
+    runScenarios<Call>(scenarios());
+}
+
+}  // namespace
+}  // namespace kel_sip::test
