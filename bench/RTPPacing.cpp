@@ -62,6 +62,7 @@ struct WireFigures {
 };
 
 pid_t spawn(const std::vector<std::string>& args) {
+    std::fflush(stdout);  // else the child's copy of the buffer is printed again
     const pid_t child = fork();
     if (child == 0) {
         freopen("/dev/null", "w", stdout);

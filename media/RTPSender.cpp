@@ -1,5 +1,8 @@
 #include "media/RTPSender.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -96,6 +99,7 @@ RTPSendReport RTPSender::getReport() const {
 }
 
 void RTPSender::run() {
+    raisePriority();
     std::vector<std::uint8_t> work(static_cast<std::size_t>(session_.getBytesPerPacket()));
     auto deadline = std::chrono::steady_clock::now();
     cond_.lock();
@@ -107,6 +111,16 @@ void RTPSender::run() {
         if (!goOn) break;
     }
     cond_.unlock();
+}
+
+void RTPSender::raisePriority() {
+    // The sender wakes every packet interval for a few microseconds; under real-time scheduling,
+    // where the system grants it, those wake-ups stay on time while other threads keep the
+    // cores busy. Without the privilege the thread sends at normal priority.
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    const int result = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (result != 0) logPrint(kel_util::DBG, "RTPSender::run. Normal priority, errno=%d.\n", result);
 }
 
 bool RTPSender::waitForDeadline(std::chrono::steady_clock::time_point& deadline) {

@@ -46,6 +46,7 @@ public:
 
 private:
     // Waits for the next deadline and moves it on; false once stopped. Holding cond_.
+    static void raisePriority();
     bool waitForDeadline(std::chrono::steady_clock::time_point& deadline);
     // The next packet's bytes into work, padded with silence; holding cond_.
     void fillLocked(std::vector<std::uint8_t>& work);
