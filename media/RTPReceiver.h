@@ -42,6 +42,8 @@ public:
     void run() override;
 
 private:
+    // The thread is started through start above, never with the bare name.
+    using kel_util::Thread::start;
     enum class Outcome { Packet, Timeout, End };
 
     // Reads datagrams already waiting, which belong to no call of this receiver.

@@ -45,6 +45,8 @@ public:
     void run() override;
 
 private:
+    // The thread is started through start above, never with the bare name.
+    using kel_util::Thread::start;
     // Waits for the next deadline and moves it on; false once stopped. Holding cond_.
     static void raisePriority();
     bool waitForDeadline(std::chrono::steady_clock::time_point& deadline);
