@@ -212,25 +212,35 @@ TEST_F(UPnPControllerTest, BadAnswersFailTheActionWithinTheTimeOut) {
     }
 }
 
-TEST(HTTPConnection, ConnectTimeOutIsHonouredWhenTheServerNeverAccepts) {
-    // A listener whose accept queue is full drops further connection attempts unanswered.
-    kel_util::Socket listener;
+// A listening socket on 127.0.0.1 with the given backlog, for the time-out tests.
+void listenOnLoopback(kel_util::Socket& listener, int backlog) {
     listener.open(AF_INET, SOCK_STREAM);
     kel_util::SocketAddress loopback(AF_INET);
     loopback.set(0, "127.0.0.1", AF_INET);
     listener.bind(loopback);
-    listener.listen(0);
+    listener.listen(backlog);
+}
+
+kel_util::HTTPRequest requestTo(const kel_util::Socket& listener, const char* method) {
+    kel_util::HTTPRequest request;
+    request.host = "127.0.0.1";
+    request.port = listener.getLocalAddress().getPort();
+    request.method = method;
+    request.requestURI = "/";
+    return request;
+}
+
+TEST(HTTPConnection, ConnectTimeOutIsHonouredWhenTheServerNeverAccepts) {
+    // A listener whose accept queue is full drops further connection attempts unanswered.
+    kel_util::Socket listener;
+    listenOnLoopback(listener, 0);
     std::vector<std::unique_ptr<kel_util::Socket>> fillers;
     for (int i = 0; i < 2; ++i) {
         fillers.push_back(std::make_unique<kel_util::Socket>());
         fillers.back()->open(AF_INET, SOCK_STREAM);
         fillers.back()->connect(listener.getLocalAddress(), 200ms);
     }
-    kel_util::HTTPRequest request;
-    request.host = "127.0.0.1";
-    request.port = listener.getLocalAddress().getPort();
-    request.method = "GET";
-    request.requestURI = "/";
+    kel_util::HTTPRequest request = requestTo(listener, "GET");
     kel_util::HTTPMessage response;
     const auto start = Clock::now();
     EXPECT_EQ(kel_util::HTTPConnection().doHTTPRequest(request, {1, 1, 1}, response), 0);
@@ -239,16 +249,8 @@ TEST(HTTPConnection, ConnectTimeOutIsHonouredWhenTheServerNeverAccepts) {
 
 TEST(HTTPConnection, SendTimeOutIsHonouredWhenTheServerNeverReads) {
     kel_util::Socket listener;
-    listener.open(AF_INET, SOCK_STREAM);
-    kel_util::SocketAddress loopback(AF_INET);
-    loopback.set(0, "127.0.0.1", AF_INET);
-    listener.bind(loopback);
-    listener.listen(1);
-    kel_util::HTTPRequest request;
-    request.host = "127.0.0.1";
-    request.port = listener.getLocalAddress().getPort();
-    request.method = "POST";
-    request.requestURI = "/";
+    listenOnLoopback(listener, 1);
+    kel_util::HTTPRequest request = requestTo(listener, "POST");
     request.body.assign(64 << 20, 'x');  // far more than the socket buffers hold
     kel_util::HTTPMessage response;
     const auto start = Clock::now();
