@@ -40,6 +40,11 @@ install_missing_packages() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# ccache keys leave the build directory out, so a fresh clone or a second checkout reuses what
+# another one compiled (with -g it would otherwise hash the directory and miss everything).
+export CCACHE_NOHASHDIR=1
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$TESSALY_ROOT}"
+
 # configure_and_build <build dir> [extra cmake arguments...]
 configure_and_build() {
   local dir="$1"
