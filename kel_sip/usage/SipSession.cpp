@@ -442,10 +442,6 @@ bool SipSession::endInvitingOn(const SipMessageExt& request, int event, const ch
     return refuseMethod(operation, request);
 }
 
-bool SipSession::onResponseTransportError(const SipMessageExt& response) {
-    // This side sends responses only to BYE, whose transport errors change nothing.
-    return refuseMethod("onResponseTransportError", response);
-}
 
 bool SipSession::refuseMethod(const char* operation, const SipMessageExt& message) const {
     const std::string method(message.isRequest ? message.getMethodName() : message.cseq.getMethodName());

@@ -11,6 +11,7 @@
 #include "kel_sip/syntax/HeaderList.h"
 #include "kel_sip/syntax/SDP.h"
 #include "kel_sip/syntax/SipHeader.h"
+#include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipParseException.h"
 #include "kel_sip/syntax/SipStrList.h"
 #include "kel_sip/usage/SipSession.h"
@@ -349,6 +350,21 @@ bool SipSession::onFinalResponseTimeout(int timerName) {
     finalResponse_.reset();
     const bool ended = sendBye(nullptr);
     return report(kEventAckWaitingTimeout, nullptr, "onTimeout") && ended;
+}
+
+bool SipSession::onResponseTransportError(const SipMessageExt& response) {
+    // A response to INVITE that cannot reach the peer ends the INVITE being answered; the
+    // transport errors of responses to other requests change nothing.
+    const bool answeringInvite = isAnswering(state_) || isAwaitingAck(state_);
+    if (response.cseq.getMethodKind() != SipMethod::Invite || !answeringInvite)
+        return refuseMethod("onResponseTransportError", response);
+    const bool first = state_ == kSessionInvited || state_ == kSessionInvitedConfirmed;
+    stopFinalResponseTimers();
+    finalResponse_.reset();
+    invited_.reset();
+    state_ = first ? kSessionIdle : kSessionAcknowledged;
+    return report(first ? kEventInviteResponseTransportError : kEventReInviteResponseTransportError, &response,
+                  "onResponseTransportError");
 }
 
 void SipSession::stopFinalResponseTimers() {

@@ -353,6 +353,8 @@ public:
         if (withSdp) response.body = kSdp;
         ASSERT_TRUE(sessions.respondSession(id, response));
     }
+    // The transport cannot carry the last response; the parameter names the dialog.
+    void responseTransportError() { ASSERT_TRUE(fake.injectResponseTransportError(0, lastResponse(), id)); }
     // The last response sent.
     SipMessageExt& lastResponse() {
         const std::vector<SentMessage> all = fake.sent();
@@ -476,6 +478,11 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
             {"BYE before the ACK", [=](Answer& a) { answered(a); a.bye(Answer::kInviteSeqNo + 1); },
              {kOk, "200 OK"}, {kEventInvited, kEventSentInviteFinalResponse, kEventReceivedBye}, "gone"},
             {"no 2xx after it", advance(500ms), {}, {}, "gone"},
+        },
+        {
+            {"the 2xx cannot be sent", [=](Answer& a) { answered(a); a.settle(); a.responseTransportError(); },
+             {kOk}, {kEventInvited, kEventSentInviteFinalResponse, kEventInviteResponseTransportError}, "gone"},
+            {"and is not sent again", advance(500ms), {}, {}, "gone"},
         },
         {
             {"BYE while a re-INVITE waits",
