@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -122,9 +123,9 @@ private:
     bool onReceiveReInvite(SipMessageExt& request, int serverTransactionId);
     bool onReceiveReInviteCollision(SipMessageExt& request, int serverTransactionId);
     bool onReceiveCancel(SipMessageExt& request, int serverTransactionId);
-    // Where the CSeq of the peer's request stands to the last one (RFC 3261 section 12.2.2).
-    enum class SeqNoOrder { Above, Same, Below };
-    SeqNoOrder checkSeqNo(const SipMessageExt& request) const;
+    // A re-INVITE whose CSeq is not above the peer's last (RFC 3261 section 12.2.2): a lower
+    // one is answered 500, the same one dropped; the result then. None when it may be taken.
+    std::optional<bool> takeOutOfOrder(const SipMessageExt& request, int serverTransactionId);
     // Answers request on its server transaction with the dialog's local tag.
     bool answer(const SipMessageExt& request, int serverTransactionId, int statusCode);
     // Refuses the INVITE being taken before it reaches the user agent (state unchanged): 420

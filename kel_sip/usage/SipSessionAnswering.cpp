@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <optional>
 #include <string>
 
 #include "kel_sip/syntax/HeaderList.h"
@@ -140,13 +141,17 @@ bool SipSession::refuseInvite(int statusCode, const char* what) {
     return sent;
 }
 
-SipSession::SeqNoOrder SipSession::checkSeqNo(const SipMessageExt& request) const {
+std::optional<bool> SipSession::takeOutOfOrder(const SipMessageExt& request, int serverTransactionId) {
     const int seqNo = request.cseq.getNumber();
     const int last = dialog_.info().remoteSeqNo;
-    if (seqNo > last || dialog_.controller().getSkipSeqNoChecks()) return SeqNoOrder::Above;
-    logPrint(MIN, "SipSession::checkSeqNo. CSeq=%d not above %d, Method=[%s], SipSessionState=[%s], id=%d.\n", seqNo,
-             last, std::string(request.getMethodName()).c_str(), getStateString(), dialogId());
-    return seqNo == last ? SeqNoOrder::Same : SeqNoOrder::Below;
+    if (seqNo > last || dialog_.controller().getSkipSeqNoChecks()) return std::nullopt;
+    logPrint(MIN, "SipSession::onReceiveReInvite. CSeq=%d not above %d, SipSessionState=[%s], id=%d.\n", seqNo, last,
+             getStateString(), dialogId());
+    if (seqNo < last) return answer(request, serverTransactionId, 500);
+    // A retransmission in a transaction of its own: its server transaction would otherwise wait
+    // for an answer for ever.
+    dialog_.deleteServerTransaction(serverTransactionId);
+    return true;
 }
 
 bool SipSession::answer(const SipMessageExt& request, int serverTransactionId, int statusCode) {
@@ -159,26 +164,12 @@ bool SipSession::answer(const SipMessageExt& request, int serverTransactionId, i
 }
 
 bool SipSession::onReceiveReInvite(SipMessageExt& request, int serverTransactionId) {
-    switch (checkSeqNo(request)) {
-        case SeqNoOrder::Same:
-            // A retransmission in a transaction of its own: nothing to answer.
-            dialog_.deleteServerTransaction(serverTransactionId);
-            return true;
-        case SeqNoOrder::Below: return answer(request, serverTransactionId, 500);
-        case SeqNoOrder::Above: break;
-    }
+    if (const std::optional<bool> done = takeOutOfOrder(request, serverTransactionId)) return *done;
     return onReceiveInvite_(request, serverTransactionId);
 }
 
 bool SipSession::onReceiveReInviteCollision(SipMessageExt& request, int serverTransactionId) {
-    switch (checkSeqNo(request)) {
-        case SeqNoOrder::Same:
-            // Ignored; its server transaction would otherwise wait for an answer for ever.
-            dialog_.deleteServerTransaction(serverTransactionId);
-            return true;
-        case SeqNoOrder::Below: return answer(request, serverTransactionId, 500);
-        case SeqNoOrder::Above: break;
-    }
+    if (const std::optional<bool> done = takeOutOfOrder(request, serverTransactionId)) return *done;
     logPrint(MIN,
              "SipSession::onReceiveReInviteCollision. Received re-Invite while other Invite transaction running, "
              "SipSessionState=[%s], id=%d.\n",

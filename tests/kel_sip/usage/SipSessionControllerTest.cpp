@@ -438,6 +438,13 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
              "Invited Confirmed"},
             {"ACK", [](Answer& a) { a.ack(); }, {}, {kEventAcked}, "Acknowledged"},
             {"no 2xx after the ACK", advance(std::chrono::seconds(40)), {}, {}, "Acknowledged"},
+            {"a re-INVITE with the same CSeq is dropped",
+             [](Answer& a) {
+                 a.reInvite(Answer::kInviteSeqNo);
+                 a.settle();
+                 EXPECT_EQ(a.fake.deletedServerTransactions().size(), 1u);
+             },
+             {}, {}, "Acknowledged"},
             {"a re-INVITE with a lower CSeq", [](Answer& a) { a.reInvite(Answer::kInviteSeqNo - 1); },
              {"500 Server Internal Error"}, {}, "Acknowledged"},
             {"re-INVITE", [](Answer& a) { a.reInvite(6); }, {}, {kEventReInvited}, "ReInvited"},
