@@ -442,7 +442,6 @@ bool SipSession::endInvitingOn(const SipMessageExt& request, int event, const ch
     return refuseMethod(operation, request);
 }
 
-
 bool SipSession::refuseMethod(const char* operation, const SipMessageExt& message) const {
     const std::string method(message.isRequest ? message.getMethodName() : message.cseq.getMethodName());
     logPrint(MIN, "SipSession::%s. Invalid Method=[%s], StatusCode=%d, SipSessionState=[%s], id=%d.\n", operation,
