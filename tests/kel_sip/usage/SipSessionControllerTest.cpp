@@ -3,6 +3,7 @@
 // manual clock drives the session timers, and each step checks what went out, which
 // SipSessionEvents were reported and the session's state string.
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -37,8 +38,11 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             events_.push_back(event);
         }
+        if (event == refusedEvent) return false;
         return SipSessionController::onSipSessionEvent(event, session, message, parameter);
     }
+    // The event the user agent refuses to take (-1: none).
+    std::atomic<int> refusedEvent{-1};
     // A call's subscriber events are recorded as kSubscriber plus their number.
     void onSipSessionSubscriberEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message) override {
         {
@@ -447,13 +451,16 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
              {}, {}, "Acknowledged"},
             {"a re-INVITE with a lower CSeq", [](Answer& a) { a.reInvite(Answer::kInviteSeqNo - 1); },
              {"500 Server Internal Error"}, {}, "Acknowledged"},
-            {"re-INVITE", [](Answer& a) { a.reInvite(6); }, {}, {kEventReInvited}, "ReInvited"},
-            {"another re-INVITE meanwhile", [](Answer& a) { a.reInvite(7); }, {"491 Request Pending"}, {},
+            {"a re-INVITE with an SDP that does not parse",
+             [](Answer& a) { a.inDialog("INVITE", 6, kContact + withBody("application/sdp", "garbage\n")); },
+             {"400 Bad Request"}, {}, "Acknowledged"},
+            {"re-INVITE", [](Answer& a) { a.reInvite(7); }, {}, {kEventReInvited}, "ReInvited"},
+            {"another re-INVITE meanwhile", [](Answer& a) { a.reInvite(8); }, {"491 Request Pending"}, {},
              "ReInvited"},
             {"200 to the re-INVITE", [](Answer& a) { a.respond(200, true); }, {kOk},
              {kEventSentReInviteFinalResponse}, "ReInvited Confirmed"},
-            {"its ACK", [](Answer& a) { a.ack(6); }, {}, {kEventReAcked}, "Acknowledged"},
-            {"BYE", [](Answer& a) { a.bye(8); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
+            {"its ACK", [](Answer& a) { a.ack(7); }, {}, {kEventReAcked}, "Acknowledged"},
+            {"BYE", [](Answer& a) { a.bye(9); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
         },
         {
             {"answered, no ACK", answered, {kOk}, {kEventInvited, kEventSentInviteFinalResponse}, "Invited Confirmed"},
@@ -496,6 +503,15 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
              [=](Answer& a) { answered(a); a.ack(); a.reInvite(6); a.bye(7); },
              {kOk, "487 Request Terminated", "200 OK"},
              {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited, kEventReceivedBye}, "gone"},
+        },
+        {
+            {"an INVITE the user agent does not take leaves nothing",
+             [](Answer& a) {
+                 a.sessions.refusedEvent = kEventInvited;
+                 a.invite();
+                 EXPECT_EQ(a.sessions.getDialogCount(), 0u);
+             },
+             {"500 Server Internal Error"}, {kEventInvited}, "gone"},
         },
         {
             {"the user hangs up an INVITE not answered",
