@@ -27,6 +27,15 @@ SipDialogListData* SipDialogList::getAndLockByRequest(const SipMessage& request)
 
 SipDialogListData* SipDialogList::getAndLockByTags(const std::string& localTag, const std::string& remoteTag,
                                                    const std::string& callId) {
+    return getAndLockMatching(callId, [&](SipDialog& dialog) {
+        const SipDialogID& dialogId = dialog.dialogId();
+        // A dialog whose peer's tag is not known yet (no response so far) takes any From tag.
+        return dialogId.localTag == localTag && (dialogId.remoteTag.empty() || dialogId.remoteTag == remoteTag);
+    });
+}
+
+SipDialogListData* SipDialogList::getAndLockMatching(const std::string& callId,
+                                                     const std::function<bool(SipDialog&)>& matches) {
     // Candidates are taken by ID: the list is unlocked while an entry lock is awaited, and an
     // entry erased meanwhile is simply not found again.
     std::vector<int> candidates;
@@ -35,11 +44,7 @@ SipDialogListData* SipDialogList::getAndLockByTags(const std::string& localTag, 
     for (const int id : candidates) {
         SipDialogListData* record = getAndLockById(id);
         if (record == nullptr) continue;
-        const SipDialogID& dialogId = record->dialog().dialogId();
-        // A dialog whose peer's tag is not known yet (no response so far) takes any From tag.
-        if (dialogId.localTag == localTag && (dialogId.remoteTag.empty() || dialogId.remoteTag == remoteTag)) {
-            return record;
-        }
+        if (matches(record->dialog())) return record;
         IndividualLockDataList::release(record);
     }
     return nullptr;

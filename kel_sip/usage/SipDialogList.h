@@ -7,6 +7,7 @@
 // is found by its new tag.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -35,6 +36,9 @@ public:
     // From tag, remote tag = its To tag).
     SipDialogListData* getAndLockByTags(const std::string& localTag, const std::string& remoteTag,
                                         const std::string& callId);
+    // The first dialog under callId, not removed, that matches takes (called with its entry
+    // locked). Held and locked with the list unlocked, or null with the list locked.
+    SipDialogListData* getAndLockMatching(const std::string& callId, const std::function<bool(SipDialog&)>& matches);
     // Gives up an entry held by addAndLock or getAndLock..., deleting it first when remove is
     // set and no other thread holds it; returns with the list locked.
     void release(SipDialogListData* data, bool remove = false);

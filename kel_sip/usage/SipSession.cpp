@@ -121,9 +121,13 @@ bool SipSession::refuse(const char* operation) const {
 }
 
 void SipSession::startTimer(int timerName, int seconds, bool& running) {
-    stopTimer(timerName, running);
     const long long milliseconds = std::min<long long>(static_cast<long long>(seconds) * 1000, INT_MAX);
-    running = asDialog().startTimer(static_cast<int>(milliseconds), timerName);
+    startTimerMilliseconds(timerName, static_cast<int>(milliseconds), running);
+}
+
+void SipSession::startTimerMilliseconds(int timerName, int milliseconds, bool& running) {
+    stopTimer(timerName, running);
+    running = asDialog().startTimer(milliseconds, timerName);
 }
 
 void SipSession::stopTimer(int timerName, bool& running) {
@@ -139,8 +143,8 @@ void SipSession::stopInvitingTimers() {
 }
 
 void SipSession::stopTimers() {
-    // The calling side runs only the timers of the INVITE it sent.
     if (inviting_) stopInvitingTimers();
+    stopFinalResponseTimers();
 }
 
 namespace {
@@ -357,15 +361,22 @@ bool SipSession::sendBye(const HeaderList* headers) {
     return report(kEventSentBye, bye.get(), "sendBye");
 }
 
-bool SipSession::endSession(const HeaderList* headers) {
+bool SipSession::endSession(const HeaderList* headers, int rejectStatusCode) {
+    SessionResponse reject;
+    reject.statusCode = rejectStatusCode;
+    reject.headers = headers;
     switch (state_) {
         case kSessionIdle:
             logPrint(DET, "SipSession::endSession. Session already end, id=%d.\n", dialogId());
             return true;
-        case kSessionInviting:   // ended by CANCEL
-        case kSessionInvited:    // ended by an error response
-        case kSessionReInvited:
+        case kSessionInviting:  // ended by CANCEL
             return refuse("endSession");
+        case kSessionInvited: return sendInviteErrorResponse(reject);
+        case kSessionReInvited: {
+            // The re-INVITE is refused, then the call ended.
+            const bool refused = sendInviteErrorResponse(reject);
+            return sendBye(headers) && refused;
+        }
         default: return sendBye(headers);
     }
 }
@@ -373,18 +384,15 @@ bool SipSession::endSession(const HeaderList* headers) {
 bool SipSession::onReceiveRequest(SipMessageExt& request, int serverTransactionId) {
     if (request.methodKind == SipMethod::Ack) return onReceiveAck(request);
     if (request.methodKind == SipMethod::Bye) return onReceiveBye(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Invite) return onReceiveInvite(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Cancel) return onReceiveCancel(request, serverTransactionId);
     return refuseMethod("onReceiveRequest", request);
-}
-
-bool SipSession::onReceiveAck(const SipMessageExt&) {
-    // An ACK for a 2xx this side sent (states Invited Confirmed, ReInvited Confirmed) is not
-    // taken here; in Acknowledged a repeated one is ignored.
-    if (state_ != kSessionAcknowledged) return refuse("onReceiveAck");
-    return true;
 }
 
 bool SipSession::onReceiveBye(SipMessageExt& request, int serverTransactionId) {
     if (!hasCall(state_)) return refuse("onReceiveBye");
+    // The re-INVITE being answered ends with the call (RFC 3261 section 15.1.2).
+    if (state_ == kSessionReInvited) sendRequestTerminated();
     const std::string& localTag = asDialog().dialogId().localTag;
     if (!dialog_.sendResponseFromRequest(serverTransactionId, request, 200, nullptr, localTag.c_str()))
         logPrint(MIN, "SipSession::onReceiveBye. Failed sendResponseFromRequest, id=%d.\n", dialogId());
@@ -394,6 +402,7 @@ bool SipSession::onReceiveBye(SipMessageExt& request, int serverTransactionId) {
 }
 
 bool SipSession::onTimeout(int timerName) {
+    if (timerName == kTimerFinalResponseRetry || timerName == kTimerAckWait) return onFinalResponseTimeout(timerName);
     const bool inviting = state_ == kSessionInviting && inviting_;
     if (inviting && timerName == kTimerInvite) {
         inviting_->inviteTimer = false;
@@ -431,11 +440,6 @@ bool SipSession::onRequestTransportError(const SipMessageExt& request) {
 bool SipSession::endInvitingOn(const SipMessageExt& request, int event, const char* operation) {
     if (request.methodKind == SipMethod::Invite && state_ == kSessionInviting) return endInviting(event, &request);
     return refuseMethod(operation, request);
-}
-
-bool SipSession::onResponseTransportError(const SipMessageExt& response) {
-    // This side sends responses only to BYE, whose transport errors change nothing.
-    return refuseMethod("onResponseTransportError", response);
 }
 
 bool SipSession::refuseMethod(const char* operation, const SipMessageExt& message) const {

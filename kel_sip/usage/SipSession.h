@@ -3,15 +3,16 @@
 // 2xx with the ACK it kept, and ends the call with BYE; each step the user agent must know of
 // is reported to the controller as a numbered SipSessionEvent.
 //
-// Built here is the calling side. The answering side (INVITE received, 2xx retransmission,
-// ACK awaited), CANCEL, re-INVITE and the RFC 3262/4028 extensions are added beside it: a
-// request, response or timer of theirs is refused with an "Invalid" log line and fails, so
+// The calling side is here; the answering side (INVITE and re-INVITE received, 2xx
+// retransmitted until the ACK, CANCEL received) is in SipSessionAnswering.cpp. What is not
+// built yet (the RFC 3262/4028 extensions) is refused with an "Invalid" log line and fails, so
 // the controller answers it 500 and no session is left waiting.
 //
 // Threads: touched only under the entry lock of its dialog.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,19 @@ struct SessionRequestContent {
     const HeaderList* headers = nullptr;
 };
 
+// How the user agent answers the INVITE received.
+struct SessionResponse {
+    int statusCode = 0;
+    std::string_view reasonPhrase;          // the code's own when empty
+    const SipAddress* contact = nullptr;    // when given, the dialog's Contact from now on
+    std::string_view body;
+    bool reuseLocalContent = false;         // the session's local content instead of body
+    std::string_view contentType;           // else the local content's, else "application/sdp"
+    const HeaderList* headers = nullptr;
+    std::string_view unsupported;           // 420: the option tag named in Unsupported
+    int minSE = 0;                          // 422: the Min-SE value (seconds)
+};
+
 class SipSession {
 public:
     explicit SipSession(SipSessionDialog& dialog);
@@ -73,8 +87,12 @@ public:
     bool sendAck(const SessionRequestContent& content);
     // BYE (RFC 3261 section 15.1.1); the session ends whether or not it went out.
     bool sendBye(const HeaderList* headers);
-    // The user hangs up: BYE in the states that have a dialog to end.
-    bool endSession(const HeaderList* headers);
+    // The user hangs up: BYE in the states that have a dialog to end; an INVITE received and
+    // not answered yet is refused with rejectStatusCode.
+    bool endSession(const HeaderList* headers, int rejectStatusCode);
+    // Answers the INVITE received (Invited, ReInvited): 100, a provisional response, a 2xx
+    // (sent again until the ACK comes) or an error response (300-699).
+    bool respondSession(const SessionResponse& response);
 
     bool onReceiveRequest(SipMessageExt& request, int serverTransactionId);
     bool onReceiveResponse(SipMessageExt& response);
@@ -98,6 +116,37 @@ private:
     bool refuseSuccess(SipMessageExt& response, const char* why);
     bool onReceiveBye(SipMessageExt& request, int serverTransactionId);
     bool onReceiveAck(const SipMessageExt& request);
+
+    // The answering side (SipSessionAnswering.cpp).
+    bool onReceiveInvite(SipMessageExt& request, int serverTransactionId);
+    bool onReceiveInvite_(SipMessageExt& request, int serverTransactionId);
+    bool onReceiveReInvite(SipMessageExt& request, int serverTransactionId);
+    bool onReceiveReInviteCollision(SipMessageExt& request, int serverTransactionId);
+    bool onReceiveCancel(SipMessageExt& request, int serverTransactionId);
+    // A re-INVITE whose CSeq is not above the peer's last (RFC 3261 section 12.2.2): a lower
+    // one is answered 500, the same one dropped; the result then. None when it may be taken.
+    std::optional<bool> takeOutOfOrder(const SipMessageExt& request, int serverTransactionId);
+    // Answers request on its server transaction with the dialog's local tag.
+    bool answer(const SipMessageExt& request, int serverTransactionId, int statusCode);
+    // Refuses the INVITE being taken before it reaches the user agent (state unchanged): 420
+    // naming the option tag what, or 400 with what as Reason-Phrase.
+    bool refuseInvite(int statusCode, const char* what);
+    bool sendInviteResponseTrying(const SessionResponse& response);
+    bool sendInviteResponseProvisional(const SessionResponse& response);
+    bool sendInviteResponseSuccessful(const SessionResponse& response);
+    bool sendInviteErrorResponse(const SessionResponse& response);
+    // Sends the error response; the state and events are the caller's.
+    bool sendInviteError(const SessionResponse& response);
+    // Sends a 1xx or 2xx in the answering states; sent, when given, receives it.
+    bool sendInviteResponse(const SessionResponse& response, const char* operation,
+                            std::unique_ptr<SipMessageExt>* sent);
+    // The response to the INVITE received with the contact, body and headers given.
+    std::unique_ptr<SipMessageExt> createInviteResponse(const SessionResponse& response, const std::string& body,
+                                                        const std::string& contentType);
+    // The 487 of the INVITE received that a CANCEL or BYE ends.
+    bool sendRequestTerminated();
+    bool onFinalResponseTimeout(int timerName);
+    void stopFinalResponseTimers();
     // The first INVITE ends without a call: Idle, with event.
     bool endInviting(int event, const SipMessageExt* message);
 
@@ -107,6 +156,7 @@ private:
     bool report(int event, const SipMessageExt* message, const char* operation);
     bool refuse(const char* operation) const;
     void startTimer(int timerName, int seconds, bool& running);
+    void startTimerMilliseconds(int timerName, int milliseconds, bool& running);
     void stopTimer(int timerName, bool& running);
     void stopInvitingTimers();
     int dialogId() const;
@@ -122,6 +172,12 @@ private:
     int inviteSeqNo_ = -1;                 // CSeq of the last INVITE: its ACK and repeated 2xx use it
     std::unique_ptr<SipMessageExt> ack_;   // the last ACK sent, for a repeated 2xx
     bool ackSent_ = false;                 // for the current INVITE
+    std::unique_ptr<SipMessageExt> finalResponse_;  // the 2xx sent, until its ACK
+    int finalResponseInterval_ = 0;        // ms until the 2xx goes out again
+    bool finalResponseTimer_ = false;      // FinalResponseRetry running
+    bool ackWaitTimer_ = false;            // AckWait running
+    bool process100rel_ = true;            // the controller's defaults when the INVITE came
+    int relProcessType_ = 0;
 };
 
 }  // namespace kel_sip

@@ -1,5 +1,6 @@
 #include "kel_sip/usage/SipSessionController.h"
 
+#include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIdentifier.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_util/Log.h"
@@ -39,6 +40,17 @@ bool isDialogResponse(int kind) {
         case SipMethod::Prack: case SipMethod::Notify: return true;
         default: return false;
     }
+}
+
+// Why a request that creates a dialog cannot: its Contact is the dialog's remote target, so it
+// must be one SIP URI (RFC 3261 sections 8.1.1.8 and 12.1.1); null when it can.
+const char* contactFault(const SipMessageExt& request) {
+    if (!request.hasHeader(SipHeader::Contact)) return "Missing Contact";
+    std::vector<SipContact> contacts;
+    if (!request.getContacts(contacts, {}) || contacts.empty() || contacts.front().wildcard ||
+        !contacts.front().address.uri.isSipUri())
+        return "Invalid Contact";
+    return nullptr;
 }
 
 bool isInviteSuccess(const SipMessageExt& response) {
@@ -82,10 +94,31 @@ bool SipSessionController::acknowledge(int id, const SessionRequestContent& cont
     });
 }
 
-bool SipSessionController::endSession(int id, const HeaderList* headers, int* state) {
-    return callDialog("endSession", id, nullptr, state, [&](SipSessionDialog& dialog) {
-        return dialog.session() != nullptr && dialog.session()->endSession(headers);
+bool SipSessionController::respondSession(int id, const SessionResponse& response, int* state) {
+    return callDialog("respondSession", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->respondSession(response);
     });
+}
+
+bool SipSessionController::endSession(int id, const HeaderList* headers, int* state, int rejectStatusCode) {
+    return callDialog("endSession", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->endSession(headers, rejectStatusCode);
+    });
+}
+
+std::size_t SipSessionController::getDialogCount() {
+    dialogs_.lock();
+    const std::size_t count = dialogs_.size();
+    dialogs_.unlock();
+    return count;
+}
+
+void SipSessionController::setTimerT1(int milliseconds) noexcept {
+    if (milliseconds > 0) timerT1_.store(milliseconds, std::memory_order_relaxed);
+}
+
+void SipSessionController::setTerm100relProcessType(int type) noexcept {
+    term100relProcessType_.store(type >= 0 && type <= 2 ? type : 0, std::memory_order_relaxed);
 }
 
 bool SipSessionController::sendDialogRequest(int id, std::string_view method, std::string_view body,
@@ -199,10 +232,12 @@ int SipSessionController::procReceiveRequest(SipMessageSlot& request, int server
     const int kind = request->methodKind;
     if (!isDialogMethod(kind) && !isPassedMethod(kind))
         return TransactionUserExt::procReceiveRequest(request, serverTransactionId, eventLock);
+    // A CANCEL names the INVITE server transaction it ends (RFC 3261 section 9.2).
+    const int canceled = kind == SipMethod::Cancel ? controller().findTrancsactionToCancel(*request) : -1;
     dialogs_.lock();
     eventLock.release();
-    // A CANCEL names an INVITE server transaction; this side keeps none for it to cancel.
-    SipDialogListData* entry = kind == SipMethod::Cancel ? nullptr : dialogs_.getAndLockByRequest(*request);
+    SipDialogListData* entry =
+        kind == SipMethod::Cancel ? findCanceled(*request, canceled) : dialogs_.getAndLockByRequest(*request);
     if (entry == nullptr) return onRequestWithoutDialog(request, serverTransactionId);
     bool done = false;
     runOn(entry, nullptr, [&](SipSessionDialog& dialog) {
@@ -213,6 +248,15 @@ int SipSessionController::procReceiveRequest(SipMessageSlot& request, int server
     // Nobody answers an ACK (RFC 3261 section 17.1.1.3).
     if (done || kind == SipMethod::Ack) return 0;
     return 500;
+}
+
+SipDialogListData* SipSessionController::findCanceled(const SipMessageExt& cancel, int canceledTransactionId) {
+    if (canceledTransactionId < 0) return nullptr;
+    return dialogs_.getAndLockMatching(cancel.callId, [&](SipDialog& dialog) {
+        SipSession* session = static_cast<SipSessionDialog&>(dialog).session();
+        return session != nullptr && session->invited() != nullptr &&
+               session->invited()->serverTransactionId == canceledTransactionId;
+    });
 }
 
 int SipSessionController::onRequestWithoutDialog(SipMessageSlot& request, int serverTransactionId) {
@@ -248,14 +292,18 @@ int SipSessionController::createForRequest(SipMessageSlot& request, int serverTr
                  limit);
         return 480;
     }
+    if (const char* fault = contactFault(*request)) {
+        dialogs_.unlock();
+        return rejectBadRequest(*request, serverTransactionId, fault);
+    }
     auto dialog = std::make_unique<SipSessionDialog>(*this, controller());
     const int transport = request->transportType >= 0 ? request->transportType : getDefaultTransport();
     std::string localTag = getLocalTag();
     if (localTag.empty()) localTag = request->to.tag;
     if (!dialog->createFromRequest(*request, transport, request->transportId, getMaxForwards(), localTag)) {
         dialogs_.unlock();
-        logPrint(MIN, "SipSessionController::procReceiveRequest. Failed to create SipSessionDialog from request.\n");
-        return 400;
+        // The Contact passed above: what is left to fail is the Record-Route.
+        return rejectBadRequest(*request, serverTransactionId, "Invalid Record-Route");
     }
     dialog->setInitialLocalSeqNo(getInitialLocalSeqNo());
     SipDialogListData* entry = dialogs_.addAndLock(std::move(dialog));
@@ -265,6 +313,16 @@ int SipSessionController::createForRequest(SipMessageSlot& request, int serverTr
         return d.onReceiveRequest(request, serverTransactionId);
     });
     return done ? 0 : 500;
+}
+
+int SipSessionController::rejectBadRequest(const SipMessageExt& request, int serverTransactionId, const char* fault) {
+    logPrint(MIN, "SipSessionController::procReceiveRequest. Failed to create SipSessionDialog, %s, Call-ID=[%s].\n",
+             fault, request.callId.c_str());
+    std::unique_ptr<SipMessageExt> response = request.createResponse(400, nullptr, fault, false);
+    if (response->to.tag.empty()) response->to.tag = makeTag();
+    if (!sendResponse(serverTransactionId, *response, 0))
+        logPrint(MIN, "SipSessionController::procReceiveRequest. Failed sendResponse, StatusCode=400.\n");
+    return 0;
 }
 
 bool SipSessionController::procReceiveResponse(SipMessageSlot& response, int userId, EventLockGuard& eventLock) {

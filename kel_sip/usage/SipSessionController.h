@@ -37,6 +37,29 @@ public:
     // The most dialogs at once; a new INVITE or REFER beyond it is answered 480. 0 = no limit.
     int getMaxDialogs() const noexcept { return maxDialogs_.load(std::memory_order_relaxed); }
     void setMaxDialogs(int count) noexcept { maxDialogs_.store(count, std::memory_order_relaxed); }
+    // How many dialogs the controller holds now.
+    std::size_t getDialogCount();
+
+    // T1 and T2 of the 2xx retransmission to INVITE (RFC 3261 section 13.3.1.4), milliseconds:
+    // 500 and 4000 at construction. A T1 of 0 or less is not taken.
+    int getTimerT1() const noexcept { return timerT1_.load(std::memory_order_relaxed); }
+    void setTimerT1(int milliseconds) noexcept;
+    int getTimerT2() const noexcept { return timerT2_.load(std::memory_order_relaxed); }
+    void setTimerT2(int milliseconds) noexcept { timerT2_.store(milliseconds, std::memory_order_relaxed); }
+    // What a session created by a received INVITE makes of 100rel (RFC 3262): with
+    // Process100rel on and process type 0 a Require of it is refused with 420. Process type 0,
+    // 1 or 2 (others are stored as 0). On and 0 at construction.
+    bool getProcess100rel() const noexcept { return process100rel_.load(std::memory_order_relaxed); }
+    void setProcess100rel(bool on) noexcept { process100rel_.store(on, std::memory_order_relaxed); }
+    int getTerm100relProcessType() const noexcept { return term100relProcessType_.load(std::memory_order_relaxed); }
+    void setTerm100relProcessType(int type) noexcept;
+    // A 500 to an INVITE carries Retry-After (1 to 10 seconds) when on; off at construction.
+    bool getRetryAfterOn500() const noexcept { return retryAfterOn500_.load(std::memory_order_relaxed); }
+    void setRetryAfterOn500(bool on) noexcept { retryAfterOn500_.store(on, std::memory_order_relaxed); }
+    // Takes a re-INVITE whose CSeq is not above the peer's last one instead of answering it 500
+    // (RFC 3261 section 12.2.2); off at construction.
+    bool getSkipSeqNoChecks() const noexcept { return skipSeqNoChecks_.load(std::memory_order_relaxed); }
+    void setSkipSeqNoChecks(bool on) noexcept { skipSeqNoChecks_.store(on, std::memory_order_relaxed); }
 
     // The first INVITE of a new call (start: an empty Call-ID gets a new one, an empty local
     // tag the LocalTag setting or a new tag). The dialog's ID number, -1 when the INVITE could
@@ -44,8 +67,10 @@ public:
     int invite(const SipDialogStart& start, const InviteOrder& order, int* state = nullptr);
     // The ACK of the 2xx the call received.
     bool acknowledge(int id, const SessionRequestContent& content, int* state = nullptr);
-    // Hangs the call up.
-    bool endSession(int id, const HeaderList* headers, int* state = nullptr);
+    // Answers the INVITE or re-INVITE the call received.
+    bool respondSession(int id, const SessionResponse& response, int* state = nullptr);
+    // Hangs the call up; an INVITE not yet answered is refused with rejectStatusCode.
+    bool endSession(int id, const HeaderList* headers, int* state = nullptr, int rejectStatusCode = 603);
     // A request of any method in the call's dialog (SipDialog::sendDialogRequest).
     bool sendDialogRequest(int id, std::string_view method, std::string_view body, std::string_view contentType,
                            const HeaderList* headers);
@@ -94,6 +119,11 @@ private:
     bool runOn(SipDialogListData* entry, int* state, const Work& work);
     // Removes the dialog of entry when it has ended, and gives the entry up.
     void funcPostProc(SipDialogListData* entry);
+    // Answers a request that cannot create its dialog 400 with a Reason-Phrase naming fault;
+    // 0 (answered).
+    int rejectBadRequest(const SipMessageExt& request, int serverTransactionId, const char* fault);
+    // With the list locked: the dialog of the INVITE server transaction cancelled, or null.
+    SipDialogListData* findCanceled(const SipMessageExt& cancel, int canceledTransactionId);
     // With the list locked, the eventLock released: a request that no dialog takes.
     int onRequestWithoutDialog(SipMessageSlot& request, int serverTransactionId);
     // With the list locked: a new dialog for an INVITE or REFER, or the status that refuses it.
@@ -103,6 +133,12 @@ private:
 
     SipDialogList dialogs_;
     std::atomic<int> maxDialogs_{0};
+    std::atomic<int> timerT1_{500};
+    std::atomic<int> timerT2_{4000};
+    std::atomic<bool> process100rel_{true};
+    std::atomic<int> term100relProcessType_{0};
+    std::atomic<bool> retryAfterOn500_{false};
+    std::atomic<bool> skipSeqNoChecks_{false};
 };
 
 }  // namespace kel_sip

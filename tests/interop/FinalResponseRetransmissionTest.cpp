@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProgramSupport.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/transaction/SipTransactionControllerImpl.h"
 #include "kel_sip/transport/SipUDPTransport.h"
@@ -32,6 +33,8 @@ namespace kel_sip::test {
 namespace {
 
 namespace fs = std::filesystem;
+using tessaly_interop::Logged;
+using tessaly_interop::loggedMessages;
 
 constexpr int kT1 = 100;
 constexpr int kT2 = 400;
@@ -62,43 +65,6 @@ protected:
         delete reinterpret_cast<SipMessageExt*>(param1);
     }
 };
-
-// A message SIPp sent or received: its start line and the time (ms) it was logged.
-struct Logged {
-    bool received;
-    std::string startLine;
-    double at;
-};
-
-// The messages in SIPp's message log: each record begins with a line of dashes, a date and a
-// time of day, then "UDP message received" or "UDP message sent", then the message.
-std::vector<Logged> loggedMessages(const fs::path& file) {
-    std::ifstream in(file);
-    std::vector<Logged> found;
-    std::string line;
-    double at = 0;
-    bool receiving = false;
-    bool wantStartLine = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("----", 0) == 0) {
-            int hours = 0, minutes = 0;
-            double seconds = 0;
-            const auto space = line.rfind(' ');
-            if (std::sscanf(line.c_str() + space + 1, "%d:%d:%lf", &hours, &minutes, &seconds) == 3) {
-                at = ((hours * 60.0 + minutes) * 60.0 + seconds) * 1000.0;
-            }
-            wantStartLine = false;
-        } else if (line.find("message received") != std::string::npos || line.find("message sent") != std::string::npos) {
-            receiving = line.find("received") != std::string::npos;
-            wantStartLine = true;
-        } else if (wantStartLine && !line.empty()) {
-            found.push_back({receiving, line, at});
-            wantStartLine = false;
-        }
-    }
-    return found;
-}
 
 // Runs sipp with args; its exit status, or -1 when it could not be started.
 int runSipp(const std::vector<std::string>& args, const fs::path& output) {

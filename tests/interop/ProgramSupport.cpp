@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -125,6 +126,42 @@ std::vector<std::string> sippArguments(const std::string& sipp, const std::strin
     return {sipp, "-sf", scenario, "-m", "1", "-i", "127.0.0.1", "-p", std::to_string(port), "-nostdin",
             "-timeout", "20", "-timeout_error", "-trace_msg", "-message_file", (directory / "messages.log").string(),
             "-trace_err", "-error_file", (directory / "errors.log").string()};
+}
+
+// The messages in SIPp's message log: each record begins with a line of dashes, a date and a
+// time of day, then "UDP message received" or "UDP message sent", then the message.
+std::vector<Logged> loggedMessages(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<Logged> found;
+    std::string line;
+    double at = 0;
+    bool receiving = false;
+    bool wantStartLine = false;
+    bool inMessage = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("----", 0) == 0) {
+            inMessage = false;
+            int hours = 0, minutes = 0;
+            double seconds = 0;
+            const auto space = line.rfind(' ');
+            if (std::sscanf(line.c_str() + space + 1, "%d:%d:%lf", &hours, &minutes, &seconds) == 3) {
+                at = ((hours * 60.0 + minutes) * 60.0 + seconds) * 1000.0;
+            }
+            wantStartLine = false;
+        } else if (line.find("message received") != std::string::npos || line.find("message sent") != std::string::npos) {
+            receiving = line.find("received") != std::string::npos;
+            wantStartLine = true;
+        } else if (wantStartLine && !line.empty()) {
+            found.push_back({receiving, line, at, {}});
+            wantStartLine = false;
+            inMessage = true;
+        } else if (inMessage && line.rfind("CSeq:", 0) == 0) {
+            const auto value = line.find_first_not_of(' ', 5);
+            if (value != std::string::npos) found.back().cseq = line.substr(value);
+        }
+    }
+    return found;
 }
 
 }  // namespace tessaly_interop

@@ -48,6 +48,16 @@ int countInFiles(const std::filesystem::path& directory, const std::string& suff
 // 127.0.0.1:port, ending in error after 20 s, with its message and error traces in directory.
 std::vector<std::string> sippArguments(const std::string& sipp, const std::string& scenario, int port,
                                        const std::filesystem::path& directory);
+// A message SIPp sent or received: its start line, the time of day (ms) it was logged and its
+// CSeq value.
+struct Logged {
+    bool received;
+    std::string startLine;
+    double at;
+    std::string cseq;
+};
+// The messages in SIPp's message log (-trace_msg), in order.
+std::vector<Logged> loggedMessages(const std::filesystem::path& file);
 // A fresh directory for one test's files.
 std::filesystem::path freshDirectory(const std::string& name);
 

@@ -1,8 +1,9 @@
-// The calling side of an INVITE session over the fake transaction layer: a scripted peer
-// answers, the test plays the user agent (acknowledge, endSession), the manual clock drives
-// the session timers, and each step checks what went out, which SipSessionEvents were
-// reported and the session's state string.
+// Both sides of an INVITE session over the fake transaction layer: a scripted peer answers
+// or calls, the test plays the user agent (acknowledge, respondSession, endSession), the
+// manual clock drives the session timers, and each step checks what went out, which
+// SipSessionEvents were reported and the session's state string.
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "FakeTransactionController.h"
 #include "UsageTestMessages.h"
+#include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/usage/SipSessionController.h"
 #include "kel_util/Clock.h"
@@ -36,8 +38,11 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             events_.push_back(event);
         }
+        if (event == refusedEvent) return false;
         return SipSessionController::onSipSessionEvent(event, session, message, parameter);
     }
+    // The event the user agent refuses to take (-1: none).
+    std::atomic<int> refusedEvent{-1};
     // A call's subscriber events are recorded as kSubscriber plus their number.
     void onSipSessionSubscriberEvent(int event, SipSessionDialog& dialog, const SipMessageExt* message) override {
         {
@@ -67,7 +72,36 @@ std::string withBody(const std::string& type, const std::string& body) {
     return "Content-Type: " + type + "\nContent-Length: " + std::to_string(body.size() + crlf) + "\n\n" + body;
 }
 
-class Call {
+// What both sides' fixtures share: the controller over the fake, its clock and the call's ID.
+class Harness {
+public:
+    void advance(std::chrono::milliseconds step) { ASSERT_TRUE(clock.advance(step)); }
+    void settle() { kel_sip::test::settle(fake, "OPTIONS"); }
+    std::vector<int> events() { return sessions.events(); }
+    // The session's state string; "gone" when the dialog has been removed.
+    std::string state() {
+        std::string text = "gone";
+        sessions.withDialog(id, [&](SipSessionDialog& dialog) {
+            text = dialog.session() != nullptr ? dialog.session()->getStateString() : "none";
+            return true;
+        });
+        return text;
+    }
+    // The last request of method sent.
+    SentMessage last(const char* method) {
+        const std::vector<SentMessage> all = fake.sent();
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (it->kind == SentMessage::Request && it->message->getMethodName() == method) return *it;
+        return {};
+    }
+
+    kel_util::ManualClock clock;
+    FakeTransactionController fake;
+    RecordingSessions sessions{fake, clock};
+    int id = 0;
+};
+
+class Call : public Harness {
 public:
     void invite(int inviteTimeout = 0, int noAnswerTimeout = 0, int progressTimeout = 0) {
         InviteOrder order;
@@ -127,30 +161,6 @@ public:
     }
     void timeOut() { ASSERT_TRUE(fake.injectClientTimeout(last("INVITE").transactionId)); }
     void transportError() { ASSERT_TRUE(fake.injectRequestTransportError(last("INVITE").transactionId)); }
-    void advance(std::chrono::milliseconds step) { ASSERT_TRUE(clock.advance(step)); }
-    void settle() { kel_sip::test::settle(fake, "OPTIONS"); }
-    std::vector<int> events() { return sessions.events(); }
-    // The session's state string; "gone" when the dialog has been removed.
-    std::string state() {
-        std::string text = "gone";
-        sessions.withDialog(id, [&](SipSessionDialog& dialog) {
-            text = dialog.session() != nullptr ? dialog.session()->getStateString() : "none";
-            return true;
-        });
-        return text;
-    }
-    // The last request of method sent.
-    SentMessage last(const char* method) {
-        const std::vector<SentMessage> all = fake.sent();
-        for (auto it = all.rbegin(); it != all.rend(); ++it)
-            if (it->kind == SentMessage::Request && it->message->getMethodName() == method) return *it;
-        return {};
-    }
-
-    kel_util::ManualClock clock;
-    FakeTransactionController fake;
-    RecordingSessions sessions{fake, clock};
-    int id = 0;
 
 private:
     int peerSeqNo_ = 0;
@@ -167,13 +177,15 @@ private:
     }
 };
 
-struct Step {
+template <class Fixture>
+struct Steps {
     const char* what;
-    std::function<void(Call&)> act;
+    std::function<void(Fixture&)> act;
     std::vector<std::string> sent;  // summaries of what we sent
     std::vector<int> events;        // SipSessionEvent numbers reported
     const char* state;              // the session's state afterwards
 };
+using Step = Steps<Call>;
 
 const char* const kInvite = "INVITE Content-Type=application/sdp";
 constexpr int kSubscriber = RecordingSessions::kSubscriber;
@@ -298,26 +310,261 @@ std::vector<std::vector<Step>> scenarios() {
              [](Call& c) { c.invite(); c.respond(200, kContact + withBody("application/sdp", "garbage\n")); },
              {kInvite, "ACK", "BYE"}, {kEventSentInvite, kEventSentAck, kEventSentBye, kEventInvitingFailed}, "gone"},
         },
-        {
-            {"an INVITE from a peer is not taken on this side",
-             [](Call& c) {
-                 ASSERT_GT(c.fake.injectRequest(*parseMessage("INVITE sip:alice@127.0.0.1:5062 SIP/2.0\n"
-                                                              "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=z9hG4bKin1\n"
-                                                              "From: <sip:bob@b.test>;tag=remote9\n"
-                                                              "To: <sip:alice@a.test>\n"
-                                                              "Call-ID: incoming\n"
-                                                              "CSeq: 1 INVITE\n" + kContact +
-                                                              "Content-Length: 0\n\n")),
-                           0);
-                 c.id = 1;
-             },
-             {"500 Server Internal Error"}, {}, "gone"},
-        },
     };
 }
 
 TEST(SipSessionController, ScriptedPeerDrivesTheCallingSideThroughItsStates) {
     runScenarios<Call>(scenarios());
+}
+
+const std::string kOffer = kContact + withBody("application/sdp", kSdp);
+
+// The answering side: the scripted peer calls (Call-ID "answered" unless told, From tag
+// remote1), the test answers through respondSession. The first dialog has ID number 1.
+class Answer : public Harness {
+public:
+    Answer() {
+        id = 1;
+        contact_.parse("<sip:alice@127.0.0.1:5062>", 26, true);
+    }
+    void invite(const std::string& tail = kOffer, const std::string& callId = "answered") {
+        inviteServerId_ = peerRequest("INVITE", kInviteSeqNo, "", "z9hG4bKinvite", tail, callId);
+        ASSERT_GT(inviteServerId_, 0);
+        // Taken before the test answers it.
+        settle();
+    }
+    // A request in the dialog: its To tag is the one our responses carry.
+    void inDialog(const std::string& method, int seqNo, const std::string& tail = "Content-Length: 0\n\n") {
+        const int result = peerRequest(method, seqNo, localTag(), "z9hG4bK" + method + std::to_string(++branches_), tail);
+        ASSERT_GE(result, 0);
+    }
+    // The dialog's tags under another Call-ID.
+    void outsideDialog(const std::string& method, const std::string& tail = "Content-Length: 0\n\n") {
+        ASSERT_GE(peerRequest(method, 9, localTag(), "z9hG4bKout" + std::to_string(++branches_), tail, "elsewhere"), 0);
+    }
+    void reInvite(int seqNo) { inDialog("INVITE", seqNo, kOffer); }
+    void ack(int seqNo = kInviteSeqNo) { inDialog("ACK", seqNo); }
+    void bye(int seqNo) { inDialog("BYE", seqNo); }
+    // CANCEL of the first INVITE (RFC 3261 section 9.1): its branch and CSeq number, no To tag.
+    void cancel() {
+        fake.cancelTarget = inviteServerId_;
+        ASSERT_GT(peerRequest("CANCEL", kInviteSeqNo, "", "z9hG4bKinvite", "Content-Length: 0\n\n", "answered"), 0);
+    }
+    void respond(int code, bool withSdp = false) {
+        SessionResponse response;
+        response.statusCode = code;
+        response.contact = &contact_;
+        if (withSdp) response.body = kSdp;
+        ASSERT_TRUE(sessions.respondSession(id, response));
+    }
+    // The transport cannot carry the last response; the parameter names the dialog.
+    void responseTransportError() { ASSERT_TRUE(fake.injectResponseTransportError(0, lastResponse(), id)); }
+    // The last response sent.
+    SipMessageExt& lastResponse() {
+        const std::vector<SentMessage> all = fake.sent();
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (it->kind != SentMessage::Request && it->message->cseq.getMethodKind() != SipMethod::Options)
+                return *(last_ = it->message);
+        ADD_FAILURE() << "no response sent";
+        return *(last_ = std::make_shared<SipMessageExt>());
+    }
+    std::string header(int kind) {
+        const std::string* value = lastResponse().getHeader(kind, HeaderListBase::Position::First);
+        return value != nullptr ? *value : std::string("(none)");
+    }
+
+    static constexpr int kInviteSeqNo = 5;
+
+private:
+    std::string localTag() {
+        const std::vector<SentMessage> all = fake.sent();
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (it->kind != SentMessage::Request && it->message->callId == "answered" && !it->message->to.tag.empty())
+                return it->message->to.tag;
+        return {};
+    }
+    int peerRequest(const std::string& method, int seqNo, const std::string& toTag, const std::string& branch,
+                    const std::string& tail, const std::string& callId = "answered") {
+        const std::string to = toTag.empty() ? std::string() : ";tag=" + toTag;
+        return fake.injectRequest(*parseMessage(method + " sip:alice@127.0.0.1:5062 SIP/2.0\n"
+                                                "Via: SIP/2.0/UDP 10.0.0.2:5080;branch=" + branch + "\n"
+                                                "From: <sip:bob@b.test>;tag=remote1\n"
+                                                "To: <sip:alice@a.test>" + to + "\n"
+                                                "Call-ID: " + callId + "\n"
+                                                "CSeq: " + std::to_string(seqNo) + " " + method + "\n" + tail));
+    }
+
+    SipAddress contact_;
+    int inviteServerId_ = 0;
+    int branches_ = 0;
+    std::shared_ptr<SipMessageExt> last_;
+};
+
+using AnswerStep = Steps<Answer>;
+const char* const kOk = "200 OK Content-Type=application/sdp";
+
+// A 400 naming what failed, and nothing left of the call.
+AnswerStep refusedWith400(const char* what, std::string tail, const char* reason) {
+    return {what,
+            [tail, reason](Answer& a) {
+                a.invite(tail);
+                a.settle();
+                EXPECT_EQ(a.header(SipHeader::ReasonPhrase), reason);
+                EXPECT_EQ(a.sessions.getDialogCount(), 0u);
+            },
+            {"400 Bad Request"}, {}, "gone"};
+}
+
+std::vector<std::vector<AnswerStep>> answeringScenarios() {
+    const auto answered = [](Answer& a) { a.invite(); a.respond(200, true); };
+    const auto advance = [](std::chrono::milliseconds step) { return [step](Answer& a) { a.advance(step); }; };
+    return {
+        {
+            {"INVITE", [](Answer& a) { a.invite(); }, {}, {kEventInvited}, "Invited"},
+            {"100", [](Answer& a) { a.respond(100); }, {"100 Trying"}, {}, "Invited"},
+            {"180", [](Answer& a) { a.respond(180); }, {"180 Ringing"}, {kEventSentInviteProvisionalResponse},
+             "Invited (Proceeding)"},
+            {"200",
+             [](Answer& a) {
+                 a.respond(200, true);
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Contact), "<sip:alice@127.0.0.1:5062>");
+             },
+             {kOk}, {kEventSentInviteFinalResponse}, "Invited Confirmed"},
+            {"a second 2xx is refused",
+             [](Answer& a) {
+                 SessionResponse again;
+                 again.statusCode = 200;
+                 EXPECT_FALSE(a.sessions.respondSession(a.id, again));
+             },
+             {}, {}, "Invited Confirmed"},
+            {"an ACK of another CSeq is ignored", [](Answer& a) { a.ack(Answer::kInviteSeqNo + 1); }, {}, {},
+             "Invited Confirmed"},
+            {"ACK", [](Answer& a) { a.ack(); }, {}, {kEventAcked}, "Acknowledged"},
+            {"no 2xx after the ACK", advance(std::chrono::seconds(40)), {}, {}, "Acknowledged"},
+            {"a re-INVITE with the same CSeq is dropped",
+             [](Answer& a) {
+                 a.reInvite(Answer::kInviteSeqNo);
+                 a.settle();
+                 EXPECT_EQ(a.fake.deletedServerTransactions().size(), 1u);
+             },
+             {}, {}, "Acknowledged"},
+            {"a re-INVITE with a lower CSeq", [](Answer& a) { a.reInvite(Answer::kInviteSeqNo - 1); },
+             {"500 Server Internal Error"}, {}, "Acknowledged"},
+            {"a re-INVITE with an SDP that does not parse",
+             [](Answer& a) { a.inDialog("INVITE", 6, kContact + withBody("application/sdp", "garbage\n")); },
+             {"400 Bad Request"}, {}, "Acknowledged"},
+            {"re-INVITE", [](Answer& a) { a.reInvite(7); }, {}, {kEventReInvited}, "ReInvited"},
+            {"another re-INVITE meanwhile", [](Answer& a) { a.reInvite(8); }, {"491 Request Pending"}, {},
+             "ReInvited"},
+            {"200 to the re-INVITE", [](Answer& a) { a.respond(200, true); }, {kOk},
+             {kEventSentReInviteFinalResponse}, "ReInvited Confirmed"},
+            {"its ACK", [](Answer& a) { a.ack(7); }, {}, {kEventReAcked}, "Acknowledged"},
+            {"BYE", [](Answer& a) { a.bye(9); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
+        },
+        {
+            {"answered, no ACK", answered, {kOk}, {kEventInvited, kEventSentInviteFinalResponse}, "Invited Confirmed"},
+            {"not before T1", advance(499ms), {}, {}, "Invited Confirmed"},
+            {"T1", advance(1ms), {kOk}, {}, "Invited Confirmed"},
+            {"2 T1 later", advance(1000ms), {kOk}, {}, "Invited Confirmed"},
+            {"4 T1 later", advance(2000ms), {kOk}, {}, "Invited Confirmed"},
+            {"not before T2", advance(3999ms), {}, {}, "Invited Confirmed"},
+            {"T2 later", advance(1ms), {kOk}, {}, "Invited Confirmed"},
+            {"T2 again: capped",
+             [](Answer& a) {
+                 // 11.5 s to 31.5 s.
+                 for (int i = 0; i < 6; ++i) {
+                     a.advance(4000ms);
+                     a.settle();
+                 }
+             },
+             {kOk, kOk, kOk, kOk, kOk, kOk}, {}, "Invited Confirmed"},
+            {"64 T1 without ACK: BYE", advance(500ms), {"BYE"}, {kEventSentBye, kEventAckWaitingTimeout}, "gone"},
+        },
+        {
+            {"a BYE while Invited is refused",
+             [](Answer& a) { a.invite(); a.respond(180); a.bye(Answer::kInviteSeqNo + 1); },
+             {"180 Ringing", "500 Server Internal Error"}, {kEventInvited, kEventSentInviteProvisionalResponse},
+             "Invited (Proceeding)"},
+            {"CANCEL", [](Answer& a) { a.cancel(); }, {"200 OK", "487 Request Terminated"}, {kEventCanceled}, "gone"},
+        },
+        {
+            {"BYE before the ACK", [=](Answer& a) { answered(a); a.bye(Answer::kInviteSeqNo + 1); },
+             {kOk, "200 OK"}, {kEventInvited, kEventSentInviteFinalResponse, kEventReceivedBye}, "gone"},
+            {"no 2xx after it", advance(500ms), {}, {}, "gone"},
+        },
+        {
+            {"the 2xx cannot be sent", [=](Answer& a) { answered(a); a.settle(); a.responseTransportError(); },
+             {kOk}, {kEventInvited, kEventSentInviteFinalResponse, kEventInviteResponseTransportError}, "gone"},
+            {"and is not sent again", advance(500ms), {}, {}, "gone"},
+        },
+        {
+            {"BYE while a re-INVITE waits",
+             [=](Answer& a) { answered(a); a.ack(); a.reInvite(6); a.bye(7); },
+             {kOk, "487 Request Terminated", "200 OK"},
+             {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited, kEventReceivedBye}, "gone"},
+        },
+        {
+            {"an INVITE the user agent does not take leaves nothing",
+             [](Answer& a) {
+                 a.sessions.refusedEvent = kEventInvited;
+                 a.invite();
+                 EXPECT_EQ(a.sessions.getDialogCount(), 0u);
+             },
+             {"500 Server Internal Error"}, {kEventInvited}, "gone"},
+        },
+        {
+            {"the user hangs up an INVITE not answered",
+             [](Answer& a) { a.invite(); EXPECT_TRUE(a.sessions.endSession(a.id, nullptr)); }, {"603 Decline"},
+             {kEventInvited, kEventSentInviteErrorResponse}, "gone"},
+        },
+        {
+            {"Require: 100rel",
+             [](Answer& a) {
+                 a.invite("Require: 100rel\n" + kOffer);
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Unsupported), "100rel");
+             },
+             {"420 Bad Extension"}, {}, "gone"},
+        },
+        {
+            {"Supported: 100rel is taken", [](Answer& a) { a.invite("Supported: 100rel, timer\n" + kOffer); }, {},
+             {kEventInvited}, "Invited"},
+        },
+        {
+            {"a new INVITE beyond the most dialogs",
+             [](Answer& a) {
+                 a.sessions.setMaxDialogs(1);
+                 a.invite();
+                 a.invite(kOffer, "second");
+             },
+             {"480 Temporarily Unavailable"}, {kEventInvited}, "Invited"},
+        },
+        {refusedWith400("no Contact", withBody("application/sdp", kSdp), "Missing Contact")},
+        {refusedWith400("a Contact that does not parse", "Contact: <sip:bob@\n" + withBody("application/sdp", kSdp),
+                        "Invalid Contact")},
+        {refusedWith400("a Contact that is no SIP URI", "Contact: <tel:+1234>\n" + withBody("application/sdp", kSdp),
+                        "Invalid Contact")},
+        {refusedWith400("an SDP that does not parse", kContact + withBody("application/sdp", "garbage\n"),
+                        "Invalid SDP")},
+        {refusedWith400("a Require that does not parse", "Require: 100rel, bad/tag\n" + kOffer, "Invalid Require")},
+        {
+            {"requests for no dialog",
+             [](Answer& a) {
+                 a.invite();
+                 a.respond(180);
+                 a.settle();
+                 a.outsideDialog("INVITE", kOffer);
+                 a.outsideDialog("BYE");
+                 a.outsideDialog("ACK");
+             },
+             {"180 Ringing", "481 Call/Transaction Does Not Exist", "481 Call/Transaction Does Not Exist"}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+        },
+    };
+}
+
+TEST(SipSessionController, ScriptedPeerDrivesTheAnsweringSideThroughItsStates) {
+    runScenarios<Answer>(answeringScenarios());
 }
 
 }  // namespace
