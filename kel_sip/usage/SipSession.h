@@ -3,15 +3,18 @@
 // 2xx with the ACK it kept, and ends the call with BYE; each step the user agent must know of
 // is reported to the controller as a numbered SipSessionEvent.
 //
-// Built here is the calling side. The answering side (INVITE received, 2xx retransmission,
-// ACK awaited), CANCEL, re-INVITE and the RFC 3262/4028 extensions are added beside it: a
-// request, response or timer of theirs is refused with an "Invalid" log line and fails, so
-// the controller answers it 500 and no session is left waiting.
+// Built here is the calling side: INVITE, CANCEL (RFC 3261 section 9.1, held back until the
+// first response), re-INVITE with the retry after a 491 (section 14.1), ACK and BYE. The
+// answering side (INVITE received, 2xx retransmission, ACK awaited) and the RFC 3262/4028
+// extensions are added beside it: a request, response or timer of theirs is refused with an
+// "Invalid" log line and fails, so the controller answers it 500 and no session is left
+// waiting.
 //
 // Threads: touched only under the entry lock of its dialog.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +42,29 @@ struct InviteOrder {
     std::string_view localAddress;   // when given, the From of this INVITE only
     std::string_view remoteAddress;  // when given, the To of this INVITE only
 };
+
+// A re-INVITE's order, kept so that it can go out later: after the INVITE transaction it
+// collided with (RFC 3261 section 14.1), or again after a 491.
+class ReInviteParam {
+public:
+    explicit ReInviteParam(const InviteOrder& order);
+    // The same order; its views point into this.
+    InviteOrder order() const;
+
+private:
+    std::string body_;
+    bool reuseLocalContent_;
+    std::string contentType_;
+    std::optional<HeaderList> headers_;
+    std::optional<SipPeerAddress> peer_;
+    int inviteTimeout_;
+    std::string localAddress_;
+    std::string remoteAddress_;
+};
+
+// The wait before a re-INVITE refused with 491 is sent again (RFC 3261 section 14.1), in
+// milliseconds: 2100 to 4000 when this side chose the Call-ID, else 0 to 2000, in steps of 10.
+int glareRetryDelay(bool ownsCallId);
 
 // What an ACK or a BYE carries besides what the dialog gives it.
 struct SessionRequestContent {
@@ -68,12 +94,20 @@ public:
 
     // The first INVITE (state Idle). False, with the session still Idle, when it was not sent.
     bool sendInvite(const InviteOrder& order);
-    // The ACK of the 2xx received (Inviting Confirmed), with the INVITE's CSeq (RFC 3261
-    // section 13.2.2.4).
+    // A re-INVITE (Acknowledged; the no-answer and progress time-outs are not used). While
+    // another INVITE transaction runs (ReInviting to ReInvited Confirmed) it is kept and sent
+    // once the session is Acknowledged again.
+    bool sendReInvite(const InviteOrder& order);
+    // CANCEL of the INVITE sent (Inviting, ReInviting); before any response it waits for the
+    // first one (RFC 3261 section 9.1). The Cancel timer ends the INVITE when no final
+    // response comes.
+    bool sendCancel(const HeaderList* headers);
+    // The ACK of the 2xx received (Inviting Confirmed, ReInviting Confirmed), with the
+    // INVITE's CSeq (RFC 3261 section 13.2.2.4).
     bool sendAck(const SessionRequestContent& content);
     // BYE (RFC 3261 section 15.1.1); the session ends whether or not it went out.
     bool sendBye(const HeaderList* headers);
-    // The user hangs up: BYE in the states that have a dialog to end.
+    // The user hangs up: CANCEL while Inviting, BYE in the states that have a dialog to end.
     bool endSession(const HeaderList* headers);
 
     bool onReceiveRequest(SipMessageExt& request, int serverTransactionId);
@@ -87,26 +121,45 @@ public:
     void stopTimers();
 
 private:
+    // Sends the INVITE of order and enters state (Inviting or ReInviting), without the event.
+    bool putInvite(const InviteOrder& order, int state);
+    // Sends the re-INVITE of param now and keeps param for a retry.
+    bool reInviteNow(std::unique_ptr<ReInviteParam> param);
+    // Once Acknowledged: the re-INVITE kept while another ran, unless its retry waits.
+    bool checkReInvitePending();
+    // A 491 to the re-INVITE: it is sent again after the glare delay, a few times at most.
+    void scheduleReInviteRetry();
+    bool isInviting() const;
     bool onInviteResponse(SipMessageExt& response);
+    // A 100 or the provisioned part of a provisional: a CANCEL held back goes out now.
     bool onTrying();
     bool onProvisional(SipMessageExt& response);
     bool onSuccess(SipMessageExt& response);
+    bool onReInviteSuccess(SipMessageExt& response);
     bool onRepeatedSuccess(const SipMessageExt& response);
     bool onFailure(SipMessageExt& response);
     // A 2xx this side cannot carry on with (no usable Contact, a bad session description):
     // acknowledged, so that the peer stops retransmitting, then ended with BYE.
     bool refuseSuccess(SipMessageExt& response, const char* why);
+    // A 2xx after CANCEL was asked for: acknowledged, then ended with BYE (RFC 3261 section 15).
+    bool endCanceledCall();
     bool onReceiveBye(SipMessageExt& request, int serverTransactionId);
     bool onReceiveAck(const SipMessageExt& request);
-    // The first INVITE ends without a call: Idle, with event.
-    bool endInviting(int event, const SipMessageExt* message);
+    // The INVITE ends without its final response being taken: the first one leaves the
+    // session Idle with firstEvent, a re-INVITE Acknowledged with reEvent.
+    bool endInvite(int firstEvent, int reEvent, const SipMessageExt* message);
 
-    // A time-out or transport error of the INVITE ends it with event; others are refused.
-    bool endInvitingOn(const SipMessageExt& request, int event, const char* operation);
+    bool onInviteTimer();
+    bool onNoAnswerTimer();
+    bool onCancelTimer();
+    bool onReInvitePendingTimer();
+    // A time-out or transport error of the INVITE ends it with firstEvent or reEvent; others
+    // are refused.
+    bool endInviteOn(const SipMessageExt& request, int firstEvent, int reEvent, const char* operation);
     bool refuseMethod(const char* operation, const SipMessageExt& message) const;
     bool report(int event, const SipMessageExt* message, const char* operation);
     bool refuse(const char* operation) const;
-    void startTimer(int timerName, int seconds, bool& running);
+    void startTimer(int timerName, int milliseconds, bool& running);
     void stopTimer(int timerName, bool& running);
     void stopInvitingTimers();
     int dialogId() const;
@@ -122,6 +175,11 @@ private:
     int inviteSeqNo_ = -1;                 // CSeq of the last INVITE: its ACK and repeated 2xx use it
     std::unique_ptr<SipMessageExt> ack_;   // the last ACK sent, for a repeated 2xx
     bool ackSent_ = false;                 // for the current INVITE
+    bool ownsCallId_ = false;              // this side sent the first INVITE
+    std::unique_ptr<ReInviteParam> reInviteParam_;  // the last re-INVITE asked for
+    bool reInvitePending_ = false;         // reInviteParam_ waits to be sent
+    bool reInvitePendingTimer_ = false;    // its glare delay runs
+    int reInviteRetries_ = 0;              // of reInviteParam_ after a 491
 };
 
 }  // namespace kel_sip

@@ -37,14 +37,24 @@ public:
     // The most dialogs at once; a new INVITE or REFER beyond it is answered 480. 0 = no limit.
     int getMaxDialogs() const noexcept { return maxDialogs_.load(std::memory_order_relaxed); }
     void setMaxDialogs(int count) noexcept { maxDialogs_.store(count, std::memory_order_relaxed); }
+    // How long a CANCEL waits for the INVITE's final response, in milliseconds (setting
+    // TimerTCancelTimeout; 32000 at construction).
+    int getCancelTimeout() const noexcept { return cancelTimeout_.load(std::memory_order_relaxed); }
+    void setCancelTimeout(int milliseconds) noexcept { cancelTimeout_.store(milliseconds, std::memory_order_relaxed); }
+    // Whether the order checks of a received re-INVITE's CSeq and a reliable provisional's RSeq
+    // are skipped (on at construction).
+    bool getSkipSeqChecks() const noexcept { return skipSeqChecks_.load(std::memory_order_relaxed); }
+    void setSkipSeqChecks(bool on) noexcept { skipSeqChecks_.store(on, std::memory_order_relaxed); }
 
     // The first INVITE of a new call (start: an empty Call-ID gets a new one, an empty local
     // tag the LocalTag setting or a new tag). The dialog's ID number, -1 when the INVITE could
     // not be sent (the dialog is then gone). state, when given, receives the session's state.
     int invite(const SipDialogStart& start, const InviteOrder& order, int* state = nullptr);
+    // A re-INVITE in the call (held, and sent later, while another INVITE transaction runs).
+    bool reInvite(int id, const InviteOrder& order, int* state = nullptr);
     // The ACK of the 2xx the call received.
     bool acknowledge(int id, const SessionRequestContent& content, int* state = nullptr);
-    // Hangs the call up.
+    // Hangs the call up: CANCEL before the answer, else BYE.
     bool endSession(int id, const HeaderList* headers, int* state = nullptr);
     // A request of any method in the call's dialog (SipDialog::sendDialogRequest).
     bool sendDialogRequest(int id, std::string_view method, std::string_view body, std::string_view contentType,
@@ -103,6 +113,8 @@ private:
 
     SipDialogList dialogs_;
     std::atomic<int> maxDialogs_{0};
+    std::atomic<int> cancelTimeout_{32000};
+    std::atomic<bool> skipSeqChecks_{true};
 };
 
 }  // namespace kel_sip
