@@ -70,10 +70,6 @@ const char* invitedString(const InvitedSipSessionData* data, const InvitedString
 // keep the two sides re-inviting for ever.
 constexpr int kMaxReInviteRetries = 3;
 
-int toMilliseconds(int seconds) {
-    return static_cast<int>(std::min<long long>(static_cast<long long>(seconds) * 1000, INT_MAX));
-}
-
 // States that have a dialog to end with BYE (2xx received or sent, and after).
 bool hasCall(int state) {
     return state == kSessionInvitingConfirmed ||
@@ -160,7 +156,12 @@ bool SipSession::refuse(const char* operation) const {
     return false;
 }
 
-void SipSession::startTimer(int timerName, int milliseconds, bool& running) {
+void SipSession::startTimer(int timerName, int seconds, bool& running) {
+    const long long milliseconds = std::min<long long>(static_cast<long long>(seconds) * 1000, INT_MAX);
+    startTimerMilliseconds(timerName, static_cast<int>(milliseconds), running);
+}
+
+void SipSession::startTimerMilliseconds(int timerName, int milliseconds, bool& running) {
     stopTimer(timerName, running);
     running = asDialog().startTimer(milliseconds, timerName);
 }
@@ -252,7 +253,7 @@ void SipSession::scheduleReInviteRetry() {
     const int delay = glareRetryDelay(ownsCallId_);
     logPrint(DBG, "SipSession::onReceiveResponseInviteFailure. Re-INVITE retry in %d ms, id=%d.\n", delay,
              dialogId());
-    startTimer(kTimerReInvitePending, delay, reInvitePendingTimer_);
+    startTimerMilliseconds(kTimerReInvitePending, delay, reInvitePendingTimer_);
 }
 
 bool SipSession::putInvite(const InviteOrder& order, int state) {
@@ -291,11 +292,9 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
     ack_.reset();
     ackSent_ = false;
     state_ = state;
-    if (order.inviteTimeout > 0)
-        startTimer(kTimerInvite, toMilliseconds(order.inviteTimeout), inviting_->inviteTimer);
+    if (order.inviteTimeout > 0) startTimer(kTimerInvite, order.inviteTimeout, inviting_->inviteTimer);
     if (state != kSessionInviting) return true;
-    if (order.noAnswerTimeout > 0)
-        startTimer(kTimerNoAnswer, toMilliseconds(order.noAnswerTimeout), inviting_->noAnswerTimer);
+    if (order.noAnswerTimeout > 0) startTimer(kTimerNoAnswer, order.noAnswerTimeout, inviting_->noAnswerTimer);
     inviting_->progressTimeout = order.progressTimeout;
     return true;
 }
@@ -360,7 +359,7 @@ bool SipSession::onProvisional(SipMessageExt& response) {
     const bool reported = report(reInvite ? kEventReInvitingProceeding : kEventInvitingProceeding, &response,
                                  "onReceiveResponseInviteProvisional");
     if (inviting_->progressTimeout > 0)
-        startTimer(kTimerProgress, toMilliseconds(inviting_->progressTimeout), inviting_->progressTimer);
+        startTimer(kTimerProgress, inviting_->progressTimeout, inviting_->progressTimer);
     return tried && reported;
 }
 
@@ -467,7 +466,7 @@ bool SipSession::sendCancel(const HeaderList* headers) {
                  getStateString(), dialogId());
         stopTimer(kTimerInvite, data.inviteTimer);
         stopTimer(kTimerNoAnswer, data.noAnswerTimer);
-        startTimer(kTimerCancel, dialog_.controller().getCancelTimeout(), data.cancelTimer);
+        startTimerMilliseconds(kTimerCancel, dialog_.controller().getCancelTimeout(), data.cancelTimer);
         data.canceling = true;
         return true;
     }
@@ -487,7 +486,7 @@ bool SipSession::sendCancel(const HeaderList* headers) {
         return false;
     }
     stopTimer(kTimerNoAnswer, data.noAnswerTimer);
-    startTimer(kTimerCancel, dialog_.controller().getCancelTimeout(), data.cancelTimer);
+    startTimerMilliseconds(kTimerCancel, dialog_.controller().getCancelTimeout(), data.cancelTimer);
     data.canceling = true;
     return report(kEventSentCancel, cancel.get(), "sendCancel");
 }

@@ -159,7 +159,8 @@ private:
     bool refuseMethod(const char* operation, const SipMessageExt& message) const;
     bool report(int event, const SipMessageExt* message, const char* operation);
     bool refuse(const char* operation) const;
-    void startTimer(int timerName, int milliseconds, bool& running);
+    void startTimer(int timerName, int seconds, bool& running);
+    void startTimerMilliseconds(int timerName, int milliseconds, bool& running);
     void stopTimer(int timerName, bool& running);
     void stopInvitingTimers();
     int dialogId() const;

@@ -41,10 +41,6 @@ public:
     // TimerTCancelTimeout; 32000 at construction).
     int getCancelTimeout() const noexcept { return cancelTimeout_.load(std::memory_order_relaxed); }
     void setCancelTimeout(int milliseconds) noexcept { cancelTimeout_.store(milliseconds, std::memory_order_relaxed); }
-    // Whether the order checks of a received re-INVITE's CSeq and a reliable provisional's RSeq
-    // are skipped (on at construction).
-    bool getSkipSeqChecks() const noexcept { return skipSeqChecks_.load(std::memory_order_relaxed); }
-    void setSkipSeqChecks(bool on) noexcept { skipSeqChecks_.store(on, std::memory_order_relaxed); }
 
     // The first INVITE of a new call (start: an empty Call-ID gets a new one, an empty local
     // tag the LocalTag setting or a new tag). The dialog's ID number, -1 when the INVITE could
@@ -114,7 +110,6 @@ private:
     SipDialogList dialogs_;
     std::atomic<int> maxDialogs_{0};
     std::atomic<int> cancelTimeout_{32000};
-    std::atomic<bool> skipSeqChecks_{true};
 };
 
 }  // namespace kel_sip
