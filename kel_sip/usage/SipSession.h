@@ -37,8 +37,9 @@ struct InviteOrder {
     const HeaderList* headers = nullptr;  // a Route or Record-Route here replaces that list
     const SipPeerAddress* peer = nullptr;  // the next hop instead of the route's
     int inviteTimeout = 0;    // seconds until any response; 0 = none
-    int noAnswerTimeout = 0;  // seconds until the final response; 0 = none
-    int progressTimeout = 0;  // seconds from each provisional to the next response; 0 = none
+    int noAnswerTimeout = 0;  // seconds until the final response; 0 = none; first INVITE only
+    int progressTimeout = 0;  // seconds from each provisional to the next response; 0 = none;
+                              // first INVITE only
     std::string_view localAddress;   // when given, the From of this INVITE only
     std::string_view remoteAddress;  // when given, the To of this INVITE only
 };
