@@ -10,6 +10,7 @@
 #include "kel_sip/usage/SipSessionController.h"
 #include "kel_sip/usage/SipSessionDialog.h"
 #include "kel_util/Log.h"
+#include "kel_util/Random.h"
 
 namespace kel_sip {
 
@@ -65,6 +66,10 @@ const char* invitedString(const InvitedSipSessionData* data, const InvitedString
     return strings.plain;
 }
 
+// How often a re-INVITE refused with 491 is sent again: a peer that refuses every one does not
+// keep the two sides re-inviting for ever.
+constexpr int kMaxReInviteRetries = 3;
+
 // States that have a dialog to end with BYE (2xx received or sent, and after).
 bool hasCall(int state) {
     return state == kSessionInvitingConfirmed ||
@@ -78,6 +83,37 @@ void attachBody(SipMessageExt& message, std::string_view body, std::string_view 
 }
 
 }  // namespace
+
+int glareRetryDelay(bool ownsCallId) {
+    // Steps of 10 ms: 2.1 to 4 s for the owner of the Call-ID, 0 to 2 s for the other side.
+    const int first = ownsCallId ? 210 : 0;
+    const int steps = ownsCallId ? 400 - 210 + 1 : 200 + 1;
+    return (first + static_cast<int>(kel_util::randomUInt32() % static_cast<std::uint32_t>(steps))) * 10;
+}
+
+ReInviteParam::ReInviteParam(const InviteOrder& order)
+    : body_(order.body),
+      reuseLocalContent_(order.reuseLocalContent),
+      contentType_(order.contentType),
+      inviteTimeout_(order.inviteTimeout),
+      localAddress_(order.localAddress),
+      remoteAddress_(order.remoteAddress) {
+    if (order.headers != nullptr) headers_ = *order.headers;
+    if (order.peer != nullptr) peer_ = *order.peer;
+}
+
+InviteOrder ReInviteParam::order() const {
+    InviteOrder order;
+    order.body = body_;
+    order.reuseLocalContent = reuseLocalContent_;
+    order.contentType = contentType_;
+    order.headers = headers_ ? &*headers_ : nullptr;
+    order.peer = peer_ ? &*peer_ : nullptr;
+    order.inviteTimeout = inviteTimeout_;
+    order.localAddress = localAddress_;
+    order.remoteAddress = remoteAddress_;
+    return order;
+}
 
 SipSession::SipSession(SipSessionDialog& dialog) : dialog_(dialog) {}
 
@@ -140,11 +176,18 @@ void SipSession::stopInvitingTimers() {
     stopTimer(kTimerInvite, inviting_->inviteTimer);
     stopTimer(kTimerProgress, inviting_->progressTimer);
     stopTimer(kTimerNoAnswer, inviting_->noAnswerTimer);
+    stopTimer(kTimerCancel, inviting_->cancelTimer);
 }
 
 void SipSession::stopTimers() {
+    // The timers of the INVITE sent, of the 2xx sent and the re-INVITE's glare delay.
     if (inviting_) stopInvitingTimers();
     stopFinalResponseTimers();
+    stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
+}
+
+bool SipSession::isInviting() const {
+    return (state_ == kSessionInviting || state_ == kSessionReInviting) && inviting_;
 }
 
 namespace {
@@ -169,8 +212,60 @@ void replaceParty(SipFromTo& party, std::string_view text, const char* header, c
 }  // namespace
 
 bool SipSession::sendInvite(const InviteOrder& order) {
-    // A re-INVITE (state Acknowledged) is not sent from here.
     if (state_ != kSessionIdle) return refuse("sendInvite");
+    if (!putInvite(order, kSessionInviting)) return false;
+    ownsCallId_ = true;
+    return report(kEventSentInvite, inviting_->invite.get(), "sendInvite");
+}
+
+bool SipSession::sendReInvite(const InviteOrder& order) {
+    if (state_ >= kSessionReInviting && state_ <= kSessionReInvitedConfirmed) {
+        logPrint(MIN, "SipSession::sendReInvite. Re-INVITE collision detected. SipSessionState=[%s], id=%d.\n",
+                 getStateString(), dialogId());
+        reInviteParam_ = std::make_unique<ReInviteParam>(order);
+        reInviteRetries_ = 0;
+        reInvitePending_ = true;
+        return true;
+    }
+    if (state_ != kSessionAcknowledged) return refuse("sendReInvite");
+    reInviteRetries_ = 0;
+    return reInviteNow(std::make_unique<ReInviteParam>(order));
+}
+
+bool SipSession::reInviteNow(std::unique_ptr<ReInviteParam> param) {
+    if (!putInvite(param->order(), kSessionReInviting)) return false;
+    reInviteParam_ = std::move(param);
+    return report(kEventSentReInvite, inviting_->invite.get(), "sendReInvite");
+}
+
+bool SipSession::reportAcknowledged(int event, const SipMessageExt* message, const char* operation) {
+    const bool reported = report(event, message, operation);
+    return checkReInvitePending() && reported;
+}
+
+bool SipSession::checkReInvitePending() {
+    if (state_ != kSessionAcknowledged || !reInvitePending_ || reInvitePendingTimer_ || !reInviteParam_) return true;
+    if (reInviteNow(std::make_unique<ReInviteParam>(*reInviteParam_))) return true;
+    // The user agent was told the re-INVITE would go out: it learns that it did not.
+    logPrint(MIN, "SipSession::checkReInvitePending. Failed to send the pending re-INVITE, id=%d.\n", dialogId());
+    report(kEventReInvitingFailed, nullptr, "checkReInvitePending");
+    return false;
+}
+
+void SipSession::scheduleReInviteRetry() {
+    if (!reInviteParam_ || reInviteRetries_ >= kMaxReInviteRetries) return;
+    ++reInviteRetries_;
+    reInvitePending_ = true;
+    const int delay = glareRetryDelay(ownsCallId_);
+    logPrint(DBG, "SipSession::onReceiveResponseInviteFailure. Re-INVITE retry in %d ms, id=%d.\n", delay,
+             dialogId());
+    startTimerMilliseconds(kTimerReInvitePending, delay, reInvitePendingTimer_);
+}
+
+bool SipSession::putInvite(const InviteOrder& order, int state) {
+    // A new INVITE replaces the re-INVITE that waited.
+    stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
+    reInvitePending_ = false;
     SipDialogInfo& info = dialog_.info();
     const int seqNo = info.nextLocalSeqNo();
     if (seqNo < 0) return refuse("sendInvite");
@@ -198,15 +293,16 @@ bool SipSession::sendInvite(const InviteOrder& order) {
     }
     data->clientTransactionId = transactionId;
     data->invite = std::move(invite);
-    data->progressTimeout = order.progressTimeout;
     inviting_ = std::move(data);
     inviteSeqNo_ = seqNo;
     ack_.reset();
     ackSent_ = false;
-    state_ = kSessionInviting;
+    state_ = state;
     if (order.inviteTimeout > 0) startTimer(kTimerInvite, order.inviteTimeout, inviting_->inviteTimer);
+    if (state != kSessionInviting) return true;
     if (order.noAnswerTimeout > 0) startTimer(kTimerNoAnswer, order.noAnswerTimeout, inviting_->noAnswerTimer);
-    return report(kEventSentInvite, inviting_->invite.get(), "sendInvite");
+    inviting_->progressTimeout = order.progressTimeout;
+    return true;
 }
 
 bool SipSession::onReceiveResponse(SipMessageExt& response) {
@@ -217,8 +313,9 @@ bool SipSession::onReceiveResponse(SipMessageExt& response) {
 bool SipSession::onInviteResponse(SipMessageExt& response) {
     const int code = response.statusCode;
     const bool success = code >= 200 && code < 300;
-    const bool answered = state_ == kSessionInvitingConfirmed || state_ == kSessionAcknowledged;
-    if (state_ != kSessionInviting && !(success && answered)) return refuse("onReceiveResponse");
+    const bool answered = state_ == kSessionInvitingConfirmed || state_ == kSessionAcknowledged ||
+                          state_ == kSessionReInvitingConfirmed;
+    if (!isInviting() && !(success && answered)) return refuse("onReceiveResponse");
     if (response.cseq.getNumber() != inviteSeqNo_) {
         logPrint(MIN,
                  "SipSession::onReceiveResponse. Invalid SequenceNumber=%d, Method=[INVITE], StatusCode=%d, "
@@ -235,8 +332,15 @@ bool SipSession::onInviteResponse(SipMessageExt& response) {
 
 bool SipSession::onTrying() {
     stopTimer(kTimerInvite, inviting_->inviteTimer);
+    const bool heldBack = inviting_->canceling && !inviting_->provisioned;
     inviting_->provisioned = true;
-    return true;
+    if (!heldBack) return true;
+    stopTimer(kTimerCancel, inviting_->cancelTimer);
+    logPrint(DBG,
+             "SipSession::onReceiveResponseInviteTrying. Not provisioned, set m_bCanceling [false] to send CANCEL "
+             "Request.\n");
+    inviting_->canceling = false;
+    return sendCancel(nullptr);
 }
 
 bool SipSession::onProvisional(SipMessageExt& response) {
@@ -247,51 +351,81 @@ bool SipSession::onProvisional(SipMessageExt& response) {
                  response.statusCode, getStateString(), dialogId());
         return true;
     }
+    const bool reInvite = state_ == kSessionReInviting;
     if (dialog_.getState() == kDialogPending) dialog_.setState(kDialogEarly);
-    onTrying();
+    const bool tried = onTrying();
     stopTimer(kTimerProgress, inviting_->progressTimer);
     // A provisional response's Contact is a hint only: one that cannot be used keeps the target.
-    if (!dialog_.info().takeTargetAndRoutes(response, true))
+    // The route set of a confirmed dialog stays as it is (RFC 3261 section 12.2).
+    if (!dialog_.info().takeTargetAndRoutes(response, !reInvite))
         logPrint(MIN, "SipSession::onReceiveResponseInviteProvisional. Unusable Contact or Record-Route, id=%d.\n",
                  dialogId());
     inviting_->proceeding = true;
-    if (inviting_->provisionalToTag.empty()) inviting_->provisionalToTag = response.to.tag;
-    const bool reported = report(kEventInvitingProceeding, &response, "onReceiveResponseInviteProvisional");
+    if (!reInvite && inviting_->provisionalToTag.empty()) inviting_->provisionalToTag = response.to.tag;
+    const bool reported = report(reInvite ? kEventReInvitingProceeding : kEventInvitingProceeding, &response,
+                                 "onReceiveResponseInviteProvisional");
     if (inviting_->progressTimeout > 0)
         startTimer(kTimerProgress, inviting_->progressTimeout, inviting_->progressTimer);
-    return reported;
+    return tried && reported;
 }
 
 bool SipSession::onSuccess(SipMessageExt& response) {
+    const bool canceled = inviting_->canceling;
     stopInvitingTimers();
     SDP offer;
     bool badSdp = false;
     response.getSdp(offer, badSdp);
-    if (!response.hasHeader(SipHeader::Contact)) return refuseSuccess(response, "no Contact");
     if (badSdp) return refuseSuccess(response, "unparsable session description");
+    if (state_ == kSessionReInviting) return onReInviteSuccess(response);
+    if (!response.hasHeader(SipHeader::Contact)) return refuseSuccess(response, "no Contact");
     if (!dialog_.confirm(response)) return refuseSuccess(response, "unusable Contact or Record-Route");
     dialog_.setCredentials(nullptr);
     if (!inviting_->body.empty()) setLocalContent(inviting_->body, inviting_->contentType);
     inviting_.reset();
     state_ = kSessionInvitingConfirmed;
+    if (canceled) return endCanceledCall();
     return report(kEventInvitingConfirmed, &response, "onReceiveResponseInviteSuccessful");
+}
+
+bool SipSession::onReInviteSuccess(SipMessageExt& response) {
+    // A target refresh (RFC 3261 section 12.2.1.2); a Contact that cannot be used keeps the target.
+    if (!dialog_.info().takeTargetAndRoutes(response, false))
+        logPrint(MIN, "SipSession::onReceiveResponseInviteSuccessful. Unusable Contact, id=%d.\n", dialogId());
+    if (!inviting_->body.empty()) setLocalContent(inviting_->body, inviting_->contentType);
+    inviting_.reset();
+    state_ = kSessionReInvitingConfirmed;
+    return report(kEventReInvitingConfirmed, &response, "onReceiveResponseInviteSuccessful");
+}
+
+bool SipSession::endCanceledCall() {
+    logPrint(DBG, "SipSession::onReceiveResponseInviteSuccessful. Canceled, sending ACK and BYE, id=%d.\n",
+             dialogId());
+    const bool acked = sendAck({});
+    return sendBye(nullptr) && acked;
 }
 
 bool SipSession::refuseSuccess(SipMessageExt& response, const char* why) {
     logPrint(MIN, "SipSession::onReceiveResponseInviteSuccessful. Ending the call, %s, StatusCode=%d, id=%d.\n", why,
              response.statusCode, dialogId());
-    // The ACK and BYE go to the target the INVITE went to, in the dialog the 2xx names.
-    asDialog().dialogId().remoteTag = response.to.tag;
-    dialog_.setState(kDialogConfirmed);
+    const bool reInvite = state_ == kSessionReInviting;
+    if (!reInvite) {
+        // The ACK and BYE go to the target the INVITE went to, in the dialog the 2xx names.
+        asDialog().dialogId().remoteTag = response.to.tag;
+        dialog_.setState(kDialogConfirmed);
+    }
     inviting_.reset();
-    state_ = kSessionInvitingConfirmed;
+    state_ = reInvite ? kSessionReInvitingConfirmed : kSessionInvitingConfirmed;
+    // The call ends: a re-INVITE that waited does not go out between the ACK and the BYE.
+    reInvitePending_ = false;
     const bool acked = sendAck({});
     const bool ended = sendBye(nullptr);
-    return report(kEventInvitingFailed, &response, "onReceiveResponseInviteSuccessful") && acked && ended;
+    return report(reInvite ? kEventReInvitingFailed : kEventInvitingFailed, &response,
+                  "onReceiveResponseInviteSuccessful") &&
+           acked && ended;
 }
 
 bool SipSession::onRepeatedSuccess(const SipMessageExt& response) {
-    if (state_ == kSessionInvitingConfirmed) {
+    if (state_ != kSessionAcknowledged) {
         logPrint(DBG,
                  "SipSession::onReceiveResponseInviteSuccessful. Already received final response, but ACK not sent, "
                  "ignored, StatusCode=%d, id=%d.\n",
@@ -309,18 +443,61 @@ bool SipSession::onRepeatedSuccess(const SipMessageExt& response) {
     return result >= 0;
 }
 
-bool SipSession::onFailure(SipMessageExt& response) { return endInviting(kEventInvitingFailed, &response); }
+bool SipSession::onFailure(SipMessageExt& response) {
+    if (state_ == kSessionReInviting && response.statusCode == 491) scheduleReInviteRetry();
+    return endInvite(kEventInvitingFailed, kEventReInvitingFailed, &response);
+}
 
-bool SipSession::endInviting(int event, const SipMessageExt* message) {
-    stopTimers();
+bool SipSession::endInvite(int firstEvent, int reEvent, const SipMessageExt* message) {
+    if (state_ == kSessionInviting) {
+        stopTimers();
+        inviting_.reset();
+        state_ = kSessionIdle;
+        return report(firstEvent, message, "endInvite");
+    }
+    stopInvitingTimers();
     inviting_.reset();
-    state_ = kSessionIdle;
-    return report(event, message, "endInviting");
+    state_ = kSessionAcknowledged;
+    return reportAcknowledged(reEvent, message, "endInvite");
+}
+
+bool SipSession::sendCancel(const HeaderList* headers) {
+    if (!isInviting()) return refuse("sendCancel");
+    InvitingSipSessionData& data = *inviting_;
+    if (!data.provisioned) {
+        // RFC 3261 section 9.1: no CANCEL before a provisional response; the first response
+        // sends it (onTrying).
+        logPrint(DBG, "SipSession::sendCancel. Not provisioned, not sending CANCEL, SipSessionState=[%s], id=%d.\n",
+                 getStateString(), dialogId());
+        stopTimer(kTimerInvite, data.inviteTimer);
+        stopTimer(kTimerNoAnswer, data.noAnswerTimer);
+        startTimerMilliseconds(kTimerCancel, dialog_.controller().getCancelTimeout(), data.cancelTimer);
+        data.canceling = true;
+        return true;
+    }
+    if (data.canceling) {
+        logPrint(DBG, "SipSession::sendCancel. already sent CANCEL id=%d\n", dialogId());
+        return true;
+    }
+    std::unique_ptr<SipMessageExt> cancel = data.invite->createCancel(true);
+    if (!cancel) {
+        logPrint(MIN, "SipSession::sendCancel. Failed createCancel, id=%d.\n", dialogId());
+        return false;
+    }
+    if (headers != nullptr) cancel->addHeaders(*headers);
+    const int result = dialog_.sendRequest(*cancel);
+    if (result < 1) {
+        logPrint(MIN, "SipSession::sendCancel. Failed sendRequest, result=%d, id=%d.\n", result, dialogId());
+        return false;
+    }
+    stopTimer(kTimerNoAnswer, data.noAnswerTimer);
+    startTimerMilliseconds(kTimerCancel, dialog_.controller().getCancelTimeout(), data.cancelTimer);
+    data.canceling = true;
+    return report(kEventSentCancel, cancel.get(), "sendCancel");
 }
 
 bool SipSession::sendAck(const SessionRequestContent& content) {
-    // The ACK of a re-INVITE's 2xx (state ReInviting Confirmed) is not sent from here.
-    if (state_ != kSessionInvitingConfirmed) return refuse("sendAck");
+    if (state_ != kSessionInvitingConfirmed && state_ != kSessionReInvitingConfirmed) return refuse("sendAck");
     if (ackSent_) {
         logPrint(MIN, "SipSession::sendAck. ACK already sent, SipSessionState=[%s], id=%d.\n", getStateString(),
                  dialogId());
@@ -338,7 +515,7 @@ bool SipSession::sendAck(const SessionRequestContent& content) {
     state_ = kSessionAcknowledged;
     if (!content.body.empty()) setLocalContent(content.body, ack->contentType);
     ack_ = std::move(ack);
-    return report(kEventSentAck, ack_.get(), "sendAck");
+    return reportAcknowledged(kEventSentAck, ack_.get(), "sendAck");
 }
 
 bool SipSession::sendBye(const HeaderList* headers) {
@@ -369,8 +546,7 @@ bool SipSession::endSession(const HeaderList* headers, int rejectStatusCode) {
         case kSessionIdle:
             logPrint(DET, "SipSession::endSession. Session already end, id=%d.\n", dialogId());
             return true;
-        case kSessionInviting:  // ended by CANCEL
-            return refuse("endSession");
+        case kSessionInviting: return sendCancel(headers);
         case kSessionInvited: return sendInviteErrorResponse(reject);
         case kSessionReInvited: {
             // The re-INVITE is refused, then the call ended.
@@ -403,43 +579,75 @@ bool SipSession::onReceiveBye(SipMessageExt& request, int serverTransactionId) {
 
 bool SipSession::onTimeout(int timerName) {
     if (timerName == kTimerFinalResponseRetry || timerName == kTimerAckWait) return onFinalResponseTimeout(timerName);
-    const bool inviting = state_ == kSessionInviting && inviting_;
-    if (inviting && timerName == kTimerInvite) {
-        inviting_->inviteTimer = false;
-        if (inviting_->provisioned) {
-            logPrint(DBG, "SipSession::onTimeout. SipSession provisioned, Timer Invite ignored, id=%d.\n", dialogId());
-            return true;
-        }
-        dialog_.deleteClientTransaction(inviting_->clientTransactionId);
-        return endInviting(kEventInviteTimeout, nullptr);
-    }
-    if (inviting && timerName == kTimerProgress && inviting_->provisioned) {
+    const bool running = isInviting();
+    if (running && timerName == kTimerInvite) return onInviteTimer();
+    if (running && state_ == kSessionInviting && timerName == kTimerProgress && inviting_->provisioned) {
         inviting_->progressTimer = false;
         return report(kEventProgressTimeout, nullptr, "onTimeout");
     }
-    if (inviting && timerName == kTimerNoAnswer) {
-        inviting_->noAnswerTimer = false;
-        // No CANCEL goes out from here: the call ends on this side, and a 2xx that still comes
-        // finds no dialog and is ended with ACK and BYE by the controller.
-        dialog_.deleteClientTransaction(inviting_->clientTransactionId);
-        return endInviting(kEventNoAnswerTimeout, nullptr);
-    }
+    if (running && state_ == kSessionInviting && timerName == kTimerNoAnswer) return onNoAnswerTimer();
+    if (running && timerName == kTimerCancel) return onCancelTimer();
+    if (timerName == kTimerReInvitePending && reInvitePendingTimer_) return onReInvitePendingTimer();
     logPrint(MIN, "SipSession::onTimeout. Invalid timer, TimerName=%d, SipSessionState=[%s], id=%d.\n", timerName,
              getStateString(), dialogId());
     return false;
 }
 
+bool SipSession::onInviteTimer() {
+    inviting_->inviteTimer = false;
+    if (inviting_->provisioned) {
+        logPrint(DBG, "SipSession::onTimeout. SipSession provisioned, Timer Invite ignored, id=%d.\n", dialogId());
+        return true;
+    }
+    dialog_.deleteClientTransaction(inviting_->clientTransactionId);
+    return endInvite(kEventInviteTimeout, kEventInviteTimeout, nullptr);
+}
+
+bool SipSession::onNoAnswerTimer() {
+    inviting_->noAnswerTimer = false;
+    if (inviting_->provisioned) {
+        const bool canceled = sendCancel(nullptr);
+        return report(kEventNoAnswerTimeout, nullptr, "onTimeout") && canceled;
+    }
+    // Nothing came back to cancel: the call ends on this side, and a 2xx that still comes
+    // finds no dialog and is ended with ACK and BYE by the controller.
+    dialog_.deleteClientTransaction(inviting_->clientTransactionId);
+    return endInvite(kEventNoAnswerTimeout, kEventNoAnswerTimeout, nullptr);
+}
+
+bool SipSession::onCancelTimer() {
+    // No final response came after CANCEL (RFC 3261 section 9.1 leaves the wait to us).
+    inviting_->cancelTimer = false;
+    dialog_.deleteClientTransaction(inviting_->clientTransactionId);
+    return endInvite(kEventCancelTimeout, kEventCancelTimeout, nullptr);
+}
+
+bool SipSession::onReInvitePendingTimer() {
+    reInvitePendingTimer_ = false;
+    // In another state the re-INVITE waits on until the session is Acknowledged again.
+    if (state_ != kSessionAcknowledged || !reInvitePending_) return true;
+    return reportAcknowledged(kEventReInvitePendingRetry, nullptr, "onTimeout");
+}
+
 bool SipSession::onClientTransactionTimeout(const SipMessageExt& request) {
-    return endInvitingOn(request, kEventInvitingTransactionTimeout, "onClientTransactionTimeout");
+    return endInviteOn(request, kEventInvitingTransactionTimeout, kEventReInvitingTransactionTimeout,
+                       "onClientTransactionTimeout");
 }
 
 bool SipSession::onRequestTransportError(const SipMessageExt& request) {
-    return endInvitingOn(request, kEventInvitingTransportError, "onRequestTransportError");
+    return endInviteOn(request, kEventInvitingTransportError, kEventReInvitingTransportError,
+                       "onRequestTransportError");
 }
 
-bool SipSession::endInvitingOn(const SipMessageExt& request, int event, const char* operation) {
-    if (request.methodKind == SipMethod::Invite && state_ == kSessionInviting) return endInviting(event, &request);
-    return refuseMethod(operation, request);
+bool SipSession::endInviteOn(const SipMessageExt& request, int firstEvent, int reEvent, const char* operation) {
+    if (request.methodKind != SipMethod::Invite) {
+        // A CANCEL's or a BYE's: the Cancel timer or the session's end has it in hand.
+        logPrint(MIN, "SipSession::%s. Invalid Method=[%s], SipSessionState=[%s], id=%d.\n", operation,
+                 std::string(request.getMethodName()).c_str(), getStateString(), dialogId());
+        return false;
+    }
+    if (!isInviting() || request.cseq.getNumber() != inviteSeqNo_) return refuse(operation);
+    return endInvite(firstEvent, reEvent, &request);
 }
 
 bool SipSession::refuseMethod(const char* operation, const SipMessageExt& message) const {

@@ -3,10 +3,12 @@
 // 2xx with the ACK it kept, and ends the call with BYE; each step the user agent must know of
 // is reported to the controller as a numbered SipSessionEvent.
 //
-// The calling side is here; the answering side (INVITE and re-INVITE received, 2xx
-// retransmitted until the ACK, CANCEL received) is in SipSessionAnswering.cpp. What is not
-// built yet (the RFC 3262/4028 extensions) is refused with an "Invalid" log line and fails, so
-// the controller answers it 500 and no session is left waiting.
+// The calling side is here: INVITE, CANCEL (RFC 3261 section 9.1, held back until the first
+// response), re-INVITE with the retry after a 491 (section 14.1), ACK and BYE. The answering side
+// (INVITE and re-INVITE received, 2xx retransmitted until the ACK, CANCEL received) is in
+// SipSessionAnswering.cpp. What is not built yet (the RFC 3262/4028 extensions) is refused with
+// an "Invalid" log line and fails, so the controller answers it 500 and no session is left
+// waiting.
 //
 // Threads: touched only under the entry lock of its dialog.
 #pragma once
@@ -35,11 +37,35 @@ struct InviteOrder {
     const HeaderList* headers = nullptr;  // a Route or Record-Route here replaces that list
     const SipPeerAddress* peer = nullptr;  // the next hop instead of the route's
     int inviteTimeout = 0;    // seconds until any response; 0 = none
-    int noAnswerTimeout = 0;  // seconds until the final response; 0 = none
-    int progressTimeout = 0;  // seconds from each provisional to the next response; 0 = none
+    int noAnswerTimeout = 0;  // seconds until the final response; 0 = none; first INVITE only
+    int progressTimeout = 0;  // seconds from each provisional to the next response; 0 = none;
+                              // first INVITE only
     std::string_view localAddress;   // when given, the From of this INVITE only
     std::string_view remoteAddress;  // when given, the To of this INVITE only
 };
+
+// A re-INVITE's order, kept so that it can go out later: after the INVITE transaction it
+// collided with (RFC 3261 section 14.1), or again after a 491.
+class ReInviteParam {
+public:
+    explicit ReInviteParam(const InviteOrder& order);
+    // The same order; its views point into this.
+    InviteOrder order() const;
+
+private:
+    std::string body_;
+    bool reuseLocalContent_;
+    std::string contentType_;
+    std::optional<HeaderList> headers_;
+    std::optional<SipPeerAddress> peer_;
+    int inviteTimeout_;
+    std::string localAddress_;
+    std::string remoteAddress_;
+};
+
+// The wait before a re-INVITE refused with 491 is sent again (RFC 3261 section 14.1), in
+// milliseconds: 2100 to 4000 when this side chose the Call-ID, else 0 to 2000, in steps of 10.
+int glareRetryDelay(bool ownsCallId);
 
 // What an ACK or a BYE carries besides what the dialog gives it.
 struct SessionRequestContent {
@@ -82,13 +108,21 @@ public:
 
     // The first INVITE (state Idle). False, with the session still Idle, when it was not sent.
     bool sendInvite(const InviteOrder& order);
-    // The ACK of the 2xx received (Inviting Confirmed), with the INVITE's CSeq (RFC 3261
-    // section 13.2.2.4).
+    // A re-INVITE (Acknowledged; the no-answer and progress time-outs are not used). While
+    // another INVITE transaction runs (ReInviting to ReInvited Confirmed) it is kept and sent
+    // once the session is Acknowledged again.
+    bool sendReInvite(const InviteOrder& order);
+    // CANCEL of the INVITE sent (Inviting, ReInviting); before any response it waits for the
+    // first one (RFC 3261 section 9.1). The Cancel timer ends the INVITE when no final
+    // response comes.
+    bool sendCancel(const HeaderList* headers);
+    // The ACK of the 2xx received (Inviting Confirmed, ReInviting Confirmed), with the
+    // INVITE's CSeq (RFC 3261 section 13.2.2.4).
     bool sendAck(const SessionRequestContent& content);
     // BYE (RFC 3261 section 15.1.1); the session ends whether or not it went out.
     bool sendBye(const HeaderList* headers);
-    // The user hangs up: BYE in the states that have a dialog to end; an INVITE received and
-    // not answered yet is refused with rejectStatusCode.
+    // The user hangs up: CANCEL while Inviting, BYE in the states that have a dialog to end; an
+    // INVITE received and not answered yet is refused with rejectStatusCode.
     bool endSession(const HeaderList* headers, int rejectStatusCode);
     // Answers the INVITE received (Invited, ReInvited): 100, a provisional response, a 2xx
     // (sent again until the ACK comes) or an error response (300-699).
@@ -105,15 +139,31 @@ public:
     void stopTimers();
 
 private:
+    // Sends the INVITE of order and enters state (Inviting or ReInviting), without the event.
+    bool putInvite(const InviteOrder& order, int state);
+    // Sends the re-INVITE of param now and keeps param for a retry.
+    bool reInviteNow(std::unique_ptr<ReInviteParam> param);
+    // Once Acknowledged: the re-INVITE kept while another ran, unless its retry waits.
+    bool checkReInvitePending();
+    // Reports event of a step that left the session Acknowledged, then sends the re-INVITE
+    // that waits, if any.
+    bool reportAcknowledged(int event, const SipMessageExt* message, const char* operation);
+    // A 491 to the re-INVITE: it is sent again after the glare delay, a few times at most.
+    void scheduleReInviteRetry();
+    bool isInviting() const;
     bool onInviteResponse(SipMessageExt& response);
+    // A 100 or the provisioned part of a provisional: a CANCEL held back goes out now.
     bool onTrying();
     bool onProvisional(SipMessageExt& response);
     bool onSuccess(SipMessageExt& response);
+    bool onReInviteSuccess(SipMessageExt& response);
     bool onRepeatedSuccess(const SipMessageExt& response);
     bool onFailure(SipMessageExt& response);
     // A 2xx this side cannot carry on with (no usable Contact, a bad session description):
     // acknowledged, so that the peer stops retransmitting, then ended with BYE.
     bool refuseSuccess(SipMessageExt& response, const char* why);
+    // A 2xx after CANCEL was asked for: acknowledged, then ended with BYE (RFC 3261 section 15).
+    bool endCanceledCall();
     bool onReceiveBye(SipMessageExt& request, int serverTransactionId);
     bool onReceiveAck(const SipMessageExt& request);
 
@@ -147,11 +197,17 @@ private:
     bool sendRequestTerminated();
     bool onFinalResponseTimeout(int timerName);
     void stopFinalResponseTimers();
-    // The first INVITE ends without a call: Idle, with event.
-    bool endInviting(int event, const SipMessageExt* message);
+    // The INVITE ends without its final response being taken: the first one leaves the
+    // session Idle with firstEvent, a re-INVITE Acknowledged with reEvent.
+    bool endInvite(int firstEvent, int reEvent, const SipMessageExt* message);
 
-    // A time-out or transport error of the INVITE ends it with event; others are refused.
-    bool endInvitingOn(const SipMessageExt& request, int event, const char* operation);
+    bool onInviteTimer();
+    bool onNoAnswerTimer();
+    bool onCancelTimer();
+    bool onReInvitePendingTimer();
+    // A time-out or transport error of the INVITE ends it with firstEvent or reEvent; others
+    // are refused.
+    bool endInviteOn(const SipMessageExt& request, int firstEvent, int reEvent, const char* operation);
     bool refuseMethod(const char* operation, const SipMessageExt& message) const;
     bool report(int event, const SipMessageExt* message, const char* operation);
     bool refuse(const char* operation) const;
@@ -178,6 +234,11 @@ private:
     bool ackWaitTimer_ = false;            // AckWait running
     bool process100rel_ = true;            // the controller's defaults when the INVITE came
     int relProcessType_ = 0;
+    bool ownsCallId_ = false;              // this side sent the first INVITE
+    std::unique_ptr<ReInviteParam> reInviteParam_;  // the last re-INVITE asked for
+    bool reInvitePending_ = false;         // reInviteParam_ waits to be sent
+    bool reInvitePendingTimer_ = false;    // its glare delay runs
+    int reInviteRetries_ = 0;              // of reInviteParam_ after a 491
 };
 
 }  // namespace kel_sip

@@ -165,6 +165,8 @@ bool SipSession::answer(const SipMessageExt& request, int serverTransactionId, i
 
 bool SipSession::onReceiveReInvite(SipMessageExt& request, int serverTransactionId) {
     if (const std::optional<bool> done = takeOutOfOrder(request, serverTransactionId)) return *done;
+    // The peer's re-INVITE goes first; ours waits until this one has ended.
+    stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
     return onReceiveInvite_(request, serverTransactionId);
 }
 
@@ -264,9 +266,12 @@ bool SipSession::sendInviteErrorResponse(const SessionResponse& response) {
     if (!sendInviteError(response)) return false;
     const bool first = state_ == kSessionInvited;
     invited_.reset();
-    state_ = first ? kSessionIdle : kSessionAcknowledged;
-    return report(first ? kEventSentInviteErrorResponse : kEventSentReInviteErrorResponse, nullptr,
-                  "sendInviteErrorResponse");
+    if (first) {
+        state_ = kSessionIdle;
+        return report(kEventSentInviteErrorResponse, nullptr, "sendInviteErrorResponse");
+    }
+    state_ = kSessionAcknowledged;
+    return reportAcknowledged(kEventSentReInviteErrorResponse, nullptr, "sendInviteErrorResponse");
 }
 
 bool SipSession::sendInviteError(const SessionResponse& response) {
@@ -304,7 +309,7 @@ bool SipSession::onReceiveCancel(SipMessageExt& request, int serverTransactionId
 
 bool SipSession::onReceiveAck(const SipMessageExt& request) {
     // A repeated ACK after the first one.
-    if (state_ == kSessionAcknowledged) return true;
+    if (state_ == kSessionAcknowledged) return checkReInvitePending();
     if (!isAwaitingAck(state_)) return refuse("onReceiveAck");
     if (request.cseq.getNumber() != invited_->remoteSeqNo) {
         logPrint(MIN, "SipSession::onReceiveAck. Invalid CSeq, Method=[ACK], SipSessionState=[%s], id=%d.\n",
@@ -316,7 +321,7 @@ bool SipSession::onReceiveAck(const SipMessageExt& request) {
     finalResponse_.reset();
     invited_.reset();
     state_ = kSessionAcknowledged;
-    return report(first ? kEventAcked : kEventReAcked, &request, "onReceiveAck");
+    return reportAcknowledged(first ? kEventAcked : kEventReAcked, &request, "onReceiveAck");
 }
 
 bool SipSession::onFinalResponseTimeout(int timerName) {

@@ -88,6 +88,12 @@ int SipSessionController::invite(const SipDialogStart& start, const InviteOrder&
     return sent ? id : -1;
 }
 
+bool SipSessionController::reInvite(int id, const InviteOrder& order, int* state) {
+    return callDialog("reInvite", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendReInvite(order);
+    });
+}
+
 bool SipSessionController::acknowledge(int id, const SessionRequestContent& content, int* state) {
     return callDialog("acknowledge", id, nullptr, state, [&](SipSessionDialog& dialog) {
         return dialog.session() != nullptr && dialog.session()->sendAck(content);

@@ -60,16 +60,23 @@ public:
     // (RFC 3261 section 12.2.2); off at construction.
     bool getSkipSeqNoChecks() const noexcept { return skipSeqNoChecks_.load(std::memory_order_relaxed); }
     void setSkipSeqNoChecks(bool on) noexcept { skipSeqNoChecks_.store(on, std::memory_order_relaxed); }
+    // How long a CANCEL waits for the INVITE's final response, in milliseconds (setting
+    // TimerTCancelTimeout; 32000 at construction).
+    int getCancelTimeout() const noexcept { return cancelTimeout_.load(std::memory_order_relaxed); }
+    void setCancelTimeout(int milliseconds) noexcept { cancelTimeout_.store(milliseconds, std::memory_order_relaxed); }
 
     // The first INVITE of a new call (start: an empty Call-ID gets a new one, an empty local
     // tag the LocalTag setting or a new tag). The dialog's ID number, -1 when the INVITE could
     // not be sent (the dialog is then gone). state, when given, receives the session's state.
     int invite(const SipDialogStart& start, const InviteOrder& order, int* state = nullptr);
+    // A re-INVITE in the call (held, and sent later, while another INVITE transaction runs).
+    bool reInvite(int id, const InviteOrder& order, int* state = nullptr);
     // The ACK of the 2xx the call received.
     bool acknowledge(int id, const SessionRequestContent& content, int* state = nullptr);
     // Answers the INVITE or re-INVITE the call received.
     bool respondSession(int id, const SessionResponse& response, int* state = nullptr);
-    // Hangs the call up; an INVITE not yet answered is refused with rejectStatusCode.
+    // Hangs the call up: CANCEL before the answer, BYE once there is a call; an INVITE not yet
+    // answered is refused with rejectStatusCode.
     bool endSession(int id, const HeaderList* headers, int* state = nullptr, int rejectStatusCode = 603);
     // A request of any method in the call's dialog (SipDialog::sendDialogRequest).
     bool sendDialogRequest(int id, std::string_view method, std::string_view body, std::string_view contentType,
@@ -139,6 +146,7 @@ private:
     std::atomic<int> term100relProcessType_{0};
     std::atomic<bool> retryAfterOn500_{false};
     std::atomic<bool> skipSeqNoChecks_{false};
+    std::atomic<int> cancelTimeout_{32000};
 };
 
 }  // namespace kel_sip

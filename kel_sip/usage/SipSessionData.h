@@ -31,6 +31,7 @@ public:
     bool inviteTimer = false;      // the timers this INVITE started, while they run
     bool progressTimer = false;
     bool noAnswerTimer = false;
+    bool cancelTimer = false;
     bool canceling = false;    // CANCEL asked for
     bool provisioned = false;  // a 100 or a provisional response came
     bool proceeding = false;   // a provisional response came

@@ -147,6 +147,20 @@ public:
                   0);
     }
     void peerBye() { peerRequest("BYE"); }
+    // A re-INVITE offering media in direction ("sendonly", "sendrecv").
+    bool reInvite(const std::string& direction, int inviteTimeout = 0) {
+        offer_ = "v=0\r\na=" + direction + "\r\n";
+        InviteOrder order;
+        order.body = offer_;
+        order.inviteTimeout = inviteTimeout;
+        return sessions.reInvite(id, order);
+    }
+    bool hangUp() { return sessions.endSession(id, nullptr); }
+    // The INVITE client transaction has been deleted by the session.
+    bool inviteDeleted() {
+        const std::vector<int> deleted = fake.deletedClientTransactions();
+        return std::find(deleted.begin(), deleted.end(), last("INVITE").transactionId) != deleted.end();
+    }
     // REFER in the call, and the peer's answer to it.
     void refer() {
         SipReferTo referTo;
@@ -164,6 +178,7 @@ public:
 
 private:
     int peerSeqNo_ = 0;
+    std::string offer_;
     static std::unique_ptr<SipMessageExt> response(const SipMessageExt& invite, int code, const std::string& tail,
                                                    const char* toTag, int seqNoOffset) {
         const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
@@ -207,8 +222,6 @@ std::vector<std::vector<Step>> scenarios() {
             {"INVITE", [](Call& c) { c.invite(); }, {kInvite}, {kEventSentInvite}, "Inviting"},
             {"100", [](Call& c) { c.respond(100); }, {}, {}, "Inviting (Provisoned)"},
             {"a BYE before the answer", [](Call& c) { c.peerBye(); }, {"500 Server Internal Error"}, {},
-             "Inviting (Provisoned)"},
-            {"hanging up needs CANCEL", [](Call& c) { EXPECT_FALSE(c.sessions.endSession(c.id, nullptr)); }, {}, {},
              "Inviting (Provisoned)"},
             {"180", [](Call& c) { c.respond(180); }, {}, {kEventInvitingProceeding}, "Inviting (Provisoned)"},
             {"200 of another CSeq", [](Call& c) { c.respond(200, kContact + "Content-Length: 0\n\n", "remote1", 1); },
@@ -294,7 +307,9 @@ std::vector<std::vector<Step>> scenarios() {
             {"180 starts the Progress timer", [](Call& c) { c.respond(180); }, {}, {kEventInvitingProceeding},
              "Inviting (Provisoned)"},
             {"Progress timer", [](Call& c) { c.advance(1s); }, {}, {kEventProgressTimeout}, "Inviting (Provisoned)"},
-            {"NoAnswer timer", [](Call& c) { c.advance(2s); }, {}, {kEventNoAnswerTimeout}, "gone"},
+            {"NoAnswer timer after a response: CANCEL", [](Call& c) { c.advance(2s); }, {"CANCEL"},
+             {kEventSentCancel, kEventNoAnswerTimeout}, "Inviting (Canceling)"},
+            {"487", [](Call& c) { c.respond(487); }, {}, {kEventInvitingFailed}, "gone"},
         },
         {
             {"2xx without Contact", [](Call& c) { c.invite(); c.respond(200, "Content-Length: 0\n\n"); },
@@ -563,8 +578,295 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
     };
 }
 
+// RFC 3261 section 9.1: the CANCEL is the INVITE's, on its branch, to where it went.
+void expectCancelOfInvite(Call& c) {
+    const SentMessage cancel = c.last("CANCEL");
+    const SentMessage invite = c.last("INVITE");
+    ASSERT_TRUE(cancel.message);
+    EXPECT_EQ(cancel.message->vias.front().getBranch(), invite.message->vias.front().getBranch());
+    EXPECT_EQ(cancel.message->cseq.getNumber(), invite.message->cseq.getNumber());
+    EXPECT_EQ(cancel.message->requestUri.toString(), invite.message->requestUri.toString());
+    EXPECT_EQ(cancel.message->to.tag, invite.message->to.tag);
+    EXPECT_EQ(cancel.message->peer, invite.message->peer);
+}
+
+// The body of the last INVITE.
+std::string lastOffer(Call& c) {
+    const SentMessage invite = c.last("INVITE");
+    return invite.message ? std::string(invite.message->body.view()) : std::string();
+}
+
+void expectInviteDeleted(Call& c) { EXPECT_TRUE(c.inviteDeleted()); }
+
+const char* const kReInvite = "INVITE Content-Type=application/sdp";
+
+std::vector<std::vector<Step>> cancelAndReInviteScenarios() {
+    const auto acknowledged = [](Call& c) {
+        c.invite();
+        c.respond(200, kContact + withBody("application/sdp", kSdp));
+        c.settle();
+        acknowledge(c);
+    };
+    const std::vector<int> callUp{kEventSentInvite, kEventInvitingConfirmed, kEventSentAck};
+    const auto reInviting = [=](Call& c) { acknowledged(c); ASSERT_TRUE(c.reInvite("sendonly")); };
+    const std::vector<int> reInviteUp{kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentReInvite};
+    const auto cancelTimeout = [](Call& c, int milliseconds) { c.sessions.setCancelTimeout(milliseconds); };
+    return {
+        {
+            {"hung up before any response", [](Call& c) { c.invite(); EXPECT_TRUE(c.hangUp()); }, {kInvite},
+             {kEventSentInvite}, "Inviting (Canceling)"},
+            {"hung up again: still nothing to cancel", [](Call& c) { EXPECT_TRUE(c.hangUp()); }, {}, {},
+             "Inviting (Canceling)"},
+            {"the 100 lets the CANCEL go", [](Call& c) { c.respond(100); c.settle(); expectCancelOfInvite(c); },
+             {"CANCEL"}, {kEventSentCancel}, "Inviting (Canceling)"},
+            {"hung up once more: sent already", [](Call& c) { EXPECT_TRUE(c.hangUp()); }, {}, {},
+             "Inviting (Canceling)"},
+            {"a time-out of the CANCEL changes nothing",
+             [](Call& c) { ASSERT_TRUE(c.fake.injectClientTimeout(c.last("CANCEL").transactionId)); }, {}, {},
+             "Inviting (Canceling)"},
+            {"487", [](Call& c) { c.respond(487); }, {}, {kEventInvitingFailed}, "gone"},
+        },
+        {
+            {"hung up before any response, with all three timers",
+             [](Call& c) { c.invite(2, 3, 1); EXPECT_TRUE(c.hangUp()); }, {kInvite}, {kEventSentInvite},
+             "Inviting (Canceling)"},
+            {"the Invite and NoAnswer timers are stopped", [](Call& c) { c.advance(3s); }, {}, {},
+             "Inviting (Canceling)"},
+            {"a 180 first lets the CANCEL go", [](Call& c) { c.respond(180); c.settle(); expectCancelOfInvite(c); },
+             {"CANCEL"}, {kEventSentCancel, kEventInvitingProceeding}, "Inviting (Canceling)"},
+            {"a 200 crosses the CANCEL: ACK and BYE", [](Call& c) { c.respond(200); }, {"ACK", "BYE"},
+             {kEventSentAck, kEventSentBye}, "gone"},
+        },
+        {
+            {"a 200 to a CANCEL held back: ACK and BYE",
+             [](Call& c) { c.invite(); EXPECT_TRUE(c.hangUp()); c.respond(200); }, {kInvite, "ACK", "BYE"},
+             {kEventSentInvite, kEventSentAck, kEventSentBye}, "gone"},
+        },
+        {
+            {"a 486 to a CANCEL held back ends the call",
+             [](Call& c) { c.invite(); EXPECT_TRUE(c.hangUp()); c.respond(486); }, {kInvite},
+             {kEventSentInvite, kEventInvitingFailed}, "gone"},
+        },
+        {
+            {"CANCEL after 180", [=](Call& c) {
+                 cancelTimeout(c, 1000);
+                 c.invite();
+                 c.respond(180);
+                 c.settle();
+                 EXPECT_TRUE(c.hangUp());
+             },
+             {kInvite, "CANCEL"}, {kEventSentInvite, kEventInvitingProceeding, kEventSentCancel},
+             "Inviting (Canceling)"},
+            {"no final response before the Cancel timer", [](Call& c) { c.advance(999ms); c.settle(); c.advance(1ms); },
+             {}, {kEventCancelTimeout}, "gone"},
+        },
+        {
+            {"a CANCEL held back, no response before the Cancel timer", [=](Call& c) {
+                 cancelTimeout(c, 1000);
+                 c.invite();
+                 EXPECT_TRUE(c.hangUp());
+                 c.settle();
+                 c.advance(1s);
+                 c.settle();
+                 expectInviteDeleted(c);
+             },
+             {kInvite}, {kEventSentInvite, kEventCancelTimeout}, "gone"},
+        },
+        {
+            {"NoAnswer timer without any response", [](Call& c) {
+                 c.invite(0, 2);
+                 c.settle();
+                 c.advance(2s);
+                 c.settle();
+                 expectInviteDeleted(c);
+             },
+             {kInvite}, {kEventSentInvite, kEventNoAnswerTimeout}, "gone"},
+        },
+        {
+            {"hold", reInviting, {kInvite, "ACK", kReInvite}, reInviteUp, "ReInviting"},
+            {"100", [](Call& c) { c.respond(100); }, {}, {}, "ReInviting (Provisoned)"},
+            {"180 with a Record-Route", [](Call& c) {
+                 c.respond(180, "Record-Route: <sip:proxy.test;lr>\n" + kContact + "Content-Length: 0\n\n");
+             },
+             {}, {kEventReInvitingProceeding}, "ReInviting (Provisoned)"},
+            {"200 with a new Contact",
+             [](Call& c) { c.respond(200, "Contact: <sip:bob@10.0.0.3:5090>\n" + withBody("application/sdp", kSdp)); },
+             {}, {kEventReInvitingConfirmed}, "ReInviting Confirmed"},
+            {"200 again before the ACK", [](Call& c) { c.respondStray("remote1"); }, {}, {}, "ReInviting Confirmed"},
+            {"ACK to the new target, on the route set of the call", [](Call& c) {
+                 ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
+                 const SentMessage ack = c.last("ACK");
+                 ASSERT_TRUE(ack.message);
+                 EXPECT_EQ(ack.message->cseq.getNumber(), c.last("INVITE").message->cseq.getNumber());
+                 EXPECT_EQ(ack.message->requestUri.toString(), "sip:bob@10.0.0.3:5090");
+                 EXPECT_TRUE(ack.message->routes.empty());
+             },
+             {"ACK"}, {kEventSentAck}, "Acknowledged"},
+            {"200 again: the same ACK", [](Call& c) { c.respondStray("remote1"); }, {"ACK"}, {}, "Acknowledged"},
+            {"and back", [](Call& c) { ASSERT_TRUE(c.reInvite("sendrecv")); EXPECT_EQ(lastOffer(c), "v=0\r\na=sendrecv\r\n"); },
+             {kReInvite}, {kEventSentReInvite}, "ReInviting"},
+            {"refused", [](Call& c) { c.respond(488); }, {}, {kEventReInvitingFailed}, "Acknowledged"},
+            {"BYE", [](Call& c) { EXPECT_TRUE(c.hangUp()); }, {"BYE"}, {kEventSentBye}, "gone"},
+        },
+        {
+            {"no re-INVITE before the call is up",
+             [](Call& c) { c.invite(); EXPECT_FALSE(c.reInvite("sendonly")); }, {kInvite}, {kEventSentInvite},
+             "Inviting"},
+        },
+        {
+            {"a re-INVITE asked for while one runs waits", [=](Call& c) {
+                 reInviting(c);
+                 EXPECT_TRUE(c.reInvite("inactive"));
+             },
+             {kInvite, "ACK", kReInvite}, reInviteUp, "ReInviting"},
+            {"200", [](Call& c) { c.respond(200, kContact + withBody("application/sdp", kSdp)); }, {},
+             {kEventReInvitingConfirmed}, "ReInviting Confirmed"},
+            {"the ACK lets it go", [](Call& c) {
+                 ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
+                 EXPECT_EQ(lastOffer(c), "v=0\r\na=inactive\r\n");
+             },
+             {"ACK", kReInvite}, {kEventSentAck, kEventSentReInvite}, "ReInviting"},
+        },
+        {
+            {"a re-INVITE asked for while one runs", [=](Call& c) {
+                 reInviting(c);
+                 EXPECT_TRUE(c.reInvite("inactive"));
+             },
+             {kInvite, "ACK", kReInvite}, reInviteUp, "ReInviting"},
+            {"goes out when the running one fails",
+             [](Call& c) { c.respond(500); c.settle(); EXPECT_EQ(lastOffer(c), "v=0\r\na=inactive\r\n"); },
+             {kReInvite}, {kEventReInvitingFailed, kEventSentReInvite}, "ReInviting"},
+        },
+        {
+            {"glare", reInviting, {kInvite, "ACK", kReInvite}, reInviteUp, "ReInviting"},
+            {"491", [](Call& c) { c.respond(491); }, {}, {kEventReInvitingFailed}, "Acknowledged"},
+            {"no retry before 2.1 s", [](Call& c) { c.advance(2099ms); }, {}, {}, "Acknowledged"},
+            {"the retry by 4 s", [](Call& c) {
+                 c.advance(1901ms);
+                 c.settle();
+                 EXPECT_EQ(lastOffer(c), "v=0\r\na=sendonly\r\n");
+             },
+             {kReInvite}, {kEventReInvitePendingRetry, kEventSentReInvite}, "ReInviting"},
+            {"491 again", [](Call& c) { c.respond(491); c.settle(); c.advance(4s); }, {kReInvite},
+             {kEventReInvitingFailed, kEventReInvitePendingRetry, kEventSentReInvite}, "ReInviting"},
+            {"and again", [](Call& c) { c.respond(491); c.settle(); c.advance(4s); }, {kReInvite},
+             {kEventReInvitingFailed, kEventReInvitePendingRetry, kEventSentReInvite}, "ReInviting"},
+            {"the peer that always refuses is given up", [](Call& c) { c.respond(491); c.settle(); c.advance(4s); },
+             {}, {kEventReInvitingFailed}, "Acknowledged"},
+        },
+        {
+            {"glare", reInviting, {kInvite, "ACK", kReInvite}, reInviteUp, "ReInviting"},
+            {"491", [](Call& c) { c.respond(491); }, {}, {kEventReInvitingFailed}, "Acknowledged"},
+            {"a new re-INVITE while the retry waits goes at once",
+             [](Call& c) { ASSERT_TRUE(c.reInvite("inactive")); }, {kReInvite}, {kEventSentReInvite}, "ReInviting"},
+        },
+        {
+            {"re-INVITE provisioned", [=](Call& c) { reInviting(c); c.respond(100); }, {kInvite, "ACK", kReInvite},
+             reInviteUp, "ReInviting (Provisoned)"},
+            {"CANCEL of the re-INVITE", [=](Call& c) {
+                 cancelTimeout(c, 1000);
+                 ASSERT_TRUE(c.sessions.withDialog(c.id, [](SipSessionDialog& d) { return d.session()->sendCancel(nullptr); }));
+                 expectCancelOfInvite(c);
+             },
+             {"CANCEL"}, {kEventSentCancel}, "ReInviting (Canceling)"},
+            {"the Cancel timer keeps the call", [](Call& c) { c.advance(1s); }, {}, {kEventCancelTimeout},
+             "Acknowledged"},
+        },
+        {
+            {"re-INVITE canceled", [=](Call& c) {
+                 reInviting(c);
+                 c.respond(180);
+                 c.settle();
+                 ASSERT_TRUE(c.sessions.withDialog(c.id, [](SipSessionDialog& d) { return d.session()->sendCancel(nullptr); }));
+             },
+             {kInvite, "ACK", kReInvite, "CANCEL"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentReInvite, kEventReInvitingProceeding,
+              kEventSentCancel},
+             "ReInviting (Canceling)"},
+            {"487 keeps the call", [](Call& c) { c.respond(487); }, {}, {kEventReInvitingFailed}, "Acknowledged"},
+        },
+        {
+            {"re-INVITE unanswered before its Invite timer", [=](Call& c) {
+                 acknowledged(c);
+                 ASSERT_TRUE(c.reInvite("sendonly", 2));
+                 c.settle();
+                 c.advance(2s);
+                 c.settle();
+                 expectInviteDeleted(c);
+             },
+             {kInvite, "ACK", kReInvite}, {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck,
+                                           kEventSentReInvite, kEventInviteTimeout},
+             "Acknowledged"},
+        },
+        {
+            {"re-INVITE transaction time-out", [=](Call& c) { reInviting(c); c.timeOut(); },
+             {kInvite, "ACK", kReInvite},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentReInvite,
+              kEventReInvitingTransactionTimeout},
+             "Acknowledged"},
+            {"transport error of the next", [](Call& c) { ASSERT_TRUE(c.reInvite("sendrecv")); c.transportError(); },
+             {kReInvite}, {kEventSentReInvite, kEventReInvitingTransportError}, "Acknowledged"},
+        },
+        {
+            {"hung up while re-inviting: BYE", [=](Call& c) { reInviting(c); EXPECT_TRUE(c.hangUp()); },
+             {kInvite, "ACK", kReInvite, "BYE"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentReInvite, kEventSentBye}, "gone"},
+        },
+        {
+            {"hung up before the re-INVITE's ACK: BYE", [=](Call& c) {
+                 reInviting(c);
+                 c.respond(200, kContact + withBody("application/sdp", kSdp));
+                 c.settle();
+                 EXPECT_TRUE(c.hangUp());
+             },
+             {kInvite, "ACK", kReInvite, "BYE"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentReInvite, kEventReInvitingConfirmed,
+              kEventSentBye},
+             "gone"},
+        },
+        {
+            {"a re-INVITE's 2xx with an unparsable SDP ends the call, not the waiting re-INVITE", [=](Call& c) {
+                 reInviting(c);
+                 EXPECT_TRUE(c.reInvite("inactive"));
+                 c.respond(200, kContact + withBody("application/sdp", "garbage\n"));
+             },
+             {kInvite, "ACK", kReInvite, "ACK", "BYE"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentReInvite, kEventSentAck,
+              kEventSentBye, kEventReInvitingFailed},
+             "gone"},
+        },
+    };
+}
+
 TEST(SipSessionController, ScriptedPeerDrivesTheAnsweringSideThroughItsStates) {
     runScenarios<Answer>(answeringScenarios());
+}
+
+TEST(SipSessionController, CancelAndReInviteFollowTheirResponsesAndTimers) {
+    runScenarios<Call>(cancelAndReInviteScenarios());
+}
+
+TEST(SipSessionController, GlareRetryDelayStaysInItsWindowInStepsOfTenMilliseconds) {
+    struct Case {
+        bool ownsCallId;
+        int low;
+        int high;
+    };
+    for (const Case& c : {Case{true, 2100, 4000}, Case{false, 0, 2000}}) {
+        int lowest = c.high;
+        int highest = c.low;
+        for (int i = 0; i < 2000; ++i) {
+            const int delay = glareRetryDelay(c.ownsCallId);
+            ASSERT_GE(delay, c.low);
+            ASSERT_LE(delay, c.high);
+            ASSERT_EQ(delay % 10, 0);
+            lowest = std::min(lowest, delay);
+            highest = std::max(highest, delay);
+        }
+        // The whole window is drawn from, not a part of it.
+        EXPECT_LE(lowest, c.low + 100) << c.ownsCallId;
+        EXPECT_GE(highest, c.high - 100) << c.ownsCallId;
+    }
 }
 
 }  // namespace

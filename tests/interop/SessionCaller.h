@@ -1,0 +1,51 @@
+// Our session controller placing one call to SIPp as the answering side over UDP, for the
+// session interop tests: the controller records the session events and the methods of the
+// responses no dialog took; call() runs SIPp's scenario against it.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kel_sip/transaction/SipTransactionController.h"
+#include "kel_sip/usage/SipSessionController.h"
+
+namespace kel_sip::test {
+
+class Caller : public SipSessionController {
+public:
+    explicit Caller(SipTransactionController& controller);
+    ~Caller() override;
+
+    bool onSipSessionEvent(int event, SipSession& session, const SipMessageExt* message, int parameter) override;
+    bool onSipSessionControllerEvent(int event, const SipMessageExt& message, int serverTransactionId) override;
+
+    // Waits until event has been reported count times; false after 10 s.
+    bool waitForEvent(int event, int count = 1);
+    // Waits until a response of methodKind has found no dialog; false after 10 s.
+    bool waitForOrphanResponse(int methodKind);
+    std::vector<int> events();
+
+private:
+    void record(std::vector<int>& list, int value);
+    bool waitFor(const std::vector<int>& list, int value, int count);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<int> events_;
+    std::vector<int> orphanResponses_;
+};
+
+// Calls SIPp running scenario (a file of this folder without ".xml") with the transaction
+// layer's T1 (ms); drive plays the user agent once the INVITE is out, given the dialog's ID
+// number. SIPp's exit status tells whether what we sent is what the scenario expects; the
+// events reported must be expected.
+void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
+          const std::vector<int>& expected, int t1 = 100);
+
+// The user agent acknowledges the 2xx (the count-th 2xx reported of its kind event).
+void acknowledge(Caller& caller, int id, int event = kEventInvitingConfirmed, int count = 1);
+
+}  // namespace kel_sip::test
