@@ -98,6 +98,12 @@ void HeaderListBase::mergeStrList(int kind, const SipStrList& additions) {
     if (!merged.empty()) addTypedHeader(kind, merged);
 }
 
+void HeaderListBase::addOptionTag(int kind, std::string_view tag) {
+    SipStrList tags;
+    tags.add(tag);
+    mergeStrList(kind, tags);
+}
+
 SipStrList HeaderListBase::getStrList(int kind) const {
     SipStrList tags;
     const kel_util::RFC822ValueList* values = typedList().find(kind);

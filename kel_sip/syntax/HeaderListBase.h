@@ -51,6 +51,8 @@ public:
     // Merges option tags into a comma-list kind (Supported, Require, ...): the kind's values
     // and the new tags become one value, each tag once (compared without case), first order kept.
     void mergeStrList(int kind, const SipStrList& additions);
+    // mergeStrList with the one tag.
+    void addOptionTag(int kind, std::string_view tag);
     // The tags of every value of a comma-list kind, each once, first order kept; a value that is
     // no token list is skipped.
     SipStrList getStrList(int kind) const;

@@ -13,12 +13,6 @@ namespace {
 
 constexpr const char* k100relTag = "100rel";
 
-void add100relTag(int kind, HeaderListBase& target) {
-    SipStrList tags;
-    tags.add(k100relTag);
-    target.mergeStrList(kind, tags);
-}
-
 // Process types outside 0..2 mean no 100rel, as the controller stores them.
 int knownProcessType(int type) { return type >= 0 && type <= 2 ? type : 0; }
 
@@ -39,8 +33,8 @@ int ReliableProvisionalRules::typeFor(std::optional<int> givenType) const {
 
 int ReliableProvisionalRules::addOfferHeaders(std::optional<int> givenType, HeaderListBase& invite) const {
     const int type = typeFor(givenType);
-    if (type == 2) add100relTag(SipHeader::Require, invite);
-    if (type != 0) add100relTag(SipHeader::Supported, invite);
+    if (type == 2) invite.addOptionTag(SipHeader::Require, k100relTag);
+    if (type != 0) invite.addOptionTag(SipHeader::Supported, k100relTag);
     return type;
 }
 
@@ -51,7 +45,7 @@ bool ReliableProvisionalRules::isReliable(std::optional<int> givenType, int peer
 }
 
 std::int64_t ReliableProvisionalRules::addReliableHeaders(RSeqCounter& counter, HeaderListBase& response) const {
-    add100relTag(SipHeader::Require, response);
+    response.addOptionTag(SipHeader::Require, k100relTag);
     if (!settings_.process100rel && !settings_.alwaysRSeq) return -1;
     const std::int64_t rseq = counter.next();
     response.addTypedHeader(SipHeader::RSeq, SipIntField(rseq));

@@ -25,12 +25,6 @@ int toSeconds(std::int64_t value) {
     return static_cast<int>(std::min<std::int64_t>(value, INT_MAX));
 }
 
-void addTimerTag(int kind, HeaderListBase& target) {
-    SipStrList tags;
-    tags.add(kTimerTag);
-    target.mergeStrList(kind, tags);
-}
-
 enum class FieldRead { Absent, Parsed, Invalid };
 
 FieldRead readField(HeaderListBase& headers, int kind, SipParam& value) {
@@ -49,7 +43,7 @@ SessionTimerCheck refuseInvalid(SessionTimerCheck check, const char* header, con
     logPrint(MIN, "SipSession::procRequestedSessionTimerParams. Invalid %s, SipSessionState=[%s], id=%d.\n", header,
              tag.state, tag.id);
     check.status = 400;
-    check.reasonPhrase = reasonPhrase;
+    check.headerValue = reasonPhrase;
     return check;
 }
 
@@ -67,8 +61,8 @@ SessionTimerValues SessionTimerNegotiation::addRequestHeaders(const SessionTimer
     const int ownRefresher = params_.refresher ? SipSessionExpires::RefresherUac : SipSessionExpires::RefresherUas;
     values.refresher = given.refresher.value_or(fromSession ? ownRefresher : SipSessionExpires::RefresherNone);
 
-    if (values.processType == 2) addTimerTag(SipHeader::Require, request);
-    addTimerTag(SipHeader::Supported, request);
+    if (values.processType == 2) request.addOptionTag(SipHeader::Require, kTimerTag);
+    request.addOptionTag(SipHeader::Supported, kTimerTag);
     if (!params_.omitMinSE && values.minSE > 0) request.addTypedHeader(SipHeader::MinSE, SipIntField(values.minSE));
     request.addSessionExpires(values.sessionExpires, values.refresher);
     return values;
@@ -83,6 +77,7 @@ SessionTimerCheck SessionTimerNegotiation::checkRequest(HeaderListBase& request,
                  "SipSessionState=[%s], id=%d.\n",
                  tag.state, tag.id);
         check.status = 420;
+        check.headerValue = kTimerTag;
         return check;
     }
     if (check.request.use == 0) return check;
@@ -116,7 +111,7 @@ SessionTimerValues SessionTimerNegotiation::addSuccessHeaders(const SessionTimer
     values.processType = knownProcessType(given.processType.value_or(params_.processType));
     if (!params_.processSessionTimer || values.processType == 0) return values;
     if (!timerUsedFor(requested.use)) {
-        addTimerTag(SipHeader::Supported, response);
+        response.addOptionTag(SipHeader::Supported, kTimerTag);
         return values;
     }
     const bool asked = requested.use > 0;
@@ -136,9 +131,9 @@ SessionTimerValues SessionTimerNegotiation::addSuccessHeaders(const SessionTimer
     // 4028 section 9).
     const bool require = (values.processType == 1 && values.refresher == SipSessionExpires::RefresherUac) ||
                          values.processType == 2 || params_.forceRequireTimer;
-    if (require) addTimerTag(SipHeader::Require, response);
+    if (require) response.addOptionTag(SipHeader::Require, kTimerTag);
     response.addSessionExpires(values.sessionExpires, values.refresher);
-    addTimerTag(SipHeader::Supported, response);
+    response.addOptionTag(SipHeader::Supported, kTimerTag);
     return values;
 }
 

@@ -49,11 +49,12 @@ struct SessionTimerRequest {
     int refresher = SipSessionExpires::RefresherNone;
 };
 
-// The outcome of checking a received request: status 0 goes on; 400 carries reasonPhrase in
-// a Reason-Phrase header, 420 "timer" in Unsupported, 422 minSE in Min-SE.
+// The outcome of checking a received request: status 0 goes on; the answer 400 carries
+// headerValue in a Reason-Phrase header, 420 headerValue ("timer") in Unsupported, 422
+// request.minSE in Min-SE (SipMessage::fillResponse adds each).
 struct SessionTimerCheck {
     int status = 0;
-    const char* reasonPhrase = nullptr;
+    const char* headerValue = nullptr;
     SessionTimerRequest request;
 };
 

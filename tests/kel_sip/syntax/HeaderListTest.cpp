@@ -76,4 +76,6 @@ TEST(HeaderList, OptionTagsAreFoundInAnyValueAsWholeTokens) {
     EXPECT_FALSE(list.hasOptionTag(SipHeader::Require, "100rel"));
     EXPECT_FALSE(list.hasOptionTag(SipHeader::Require, "timer"));
     EXPECT_FALSE(list.hasOptionTag(SipHeader::Unsupported, "timer"));
+    list.addOptionTag(SipHeader::Require, "timer");
+    EXPECT_EQ(*list.getHeader(SipHeader::Require, Position::First), "100relx,xtimer,timer");
 }
