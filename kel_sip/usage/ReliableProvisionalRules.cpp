@@ -2,6 +2,7 @@
 
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIntField.h"
+#include "kel_sip/usage/ExtensionProcessType.h"
 #include "kel_util/Log.h"
 
 namespace kel_sip {
@@ -13,14 +14,10 @@ namespace {
 
 constexpr const char* k100relTag = "100rel";
 
-// Process types outside 0..2 mean no 100rel, as the controller stores them.
-int knownProcessType(int type) { return type >= 0 && type <= 2 ? type : 0; }
-
 }  // namespace
 
 int ReliableProvisionalRules::peerUse(const HeaderListBase& request) {
-    if (request.hasOptionTag(SipHeader::Require, k100relTag)) return 2;
-    return request.hasOptionTag(SipHeader::Supported, k100relTag) ? 1 : 0;
+    return extensionUse(request, k100relTag);
 }
 
 bool ReliableProvisionalRules::refusesRequired(int peerUse) const {

@@ -5,6 +5,7 @@
 
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIntField.h"
+#include "kel_sip/usage/ExtensionProcessType.h"
 #include "kel_util/Log.h"
 
 namespace kel_sip {
@@ -15,9 +16,6 @@ using kel_util::MIN;
 namespace {
 
 constexpr const char* kTimerTag = "timer";
-
-// Process types outside 0..2 mean no session timer, as the controller stores them.
-int knownProcessType(int type) { return type >= 0 && type <= 2 ? type : 0; }
 
 // A 64-bit count of seconds (-1 when unset) as seconds that fit an int.
 int toSeconds(std::int64_t value) {
@@ -30,12 +28,6 @@ enum class FieldRead { Absent, Parsed, Invalid };
 FieldRead readField(HeaderListBase& headers, int kind, SipParam& value) {
     if (!headers.hasHeader(kind)) return FieldRead::Absent;
     return headers.getTypedHeader(kind, value) ? FieldRead::Parsed : FieldRead::Invalid;
-}
-
-// The timer use a request or response names: 2 in Require, 1 in Supported, else 0.
-int timerUse(const HeaderListBase& headers) {
-    if (headers.hasOptionTag(SipHeader::Require, kTimerTag)) return 2;
-    return headers.hasOptionTag(SipHeader::Supported, kTimerTag) ? 1 : 0;
 }
 
 SessionTimerCheck refuseInvalid(SessionTimerCheck check, const char* header, const char* reasonPhrase,
@@ -70,7 +62,7 @@ SessionTimerValues SessionTimerNegotiation::addRequestHeaders(const SessionTimer
 
 SessionTimerCheck SessionTimerNegotiation::checkRequest(HeaderListBase& request, const SessionLogTag& tag) const {
     SessionTimerCheck check;
-    check.request.use = timerUse(request);
+    check.request.use = extensionUse(request, kTimerTag);
     if (check.request.use == 2 && params_.processSessionTimer && params_.processType == 0) {
         logPrint(MIN,
                  "SipSession::procRequestedSessionTimerParams. Extension timer required but not supported, "
@@ -152,7 +144,7 @@ void SessionTimerNegotiation::takeSuccess(const SessionTimerValues& sent, Header
     params_.minSE = 0;
     params_.sessionExpires = -1;
     params_.refresher = false;
-    const int use = timerUse(response);
+    const int use = extensionUse(response, kTimerTag);
     const bool used = use == 2 || (params_.startType == 1 && use == 1) || params_.startType == 2;
     if (sent.processType == 0 || !used) return;
 

@@ -6,6 +6,11 @@
 // Values from the network are read as 64-bit numbers (0..2**32-1, anything else does not
 // parse) and clamped to the largest int, so a huge interval never wraps to a negative one.
 //
+// Answering an INVITE or UPDATE: checkRequest (a status is the answer), addSuccessHeaders on
+// the 2xx, takeSent once it went out, then instants start the timers. Sending one:
+// addRequestHeaders (its values are kept with the request), then takeSuccess on the 2xx and
+// instants.
+//
 // Threads: owned by a session and touched under its dialog's entry lock.
 #pragma once
 

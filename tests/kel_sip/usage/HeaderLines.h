@@ -25,14 +25,10 @@ inline std::string printedLines(const HeaderList& list) {
     std::string block;
     list.print(block);
     std::string lines;
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        if (block.compare(i, 2, "\r\n") == 0) {
-            if (i + 2 < block.size()) lines += '\n';
-            ++i;
-        } else {
-            lines += block[i];
-        }
+    for (const char c : block) {
+        if (c != '\r') lines += c;
     }
+    if (!lines.empty()) lines.pop_back();
     return lines;
 }
 

@@ -20,13 +20,7 @@ ReliableProvisionalRules rules(bool process100rel, int processType, bool alwaysR
 }
 
 TEST(ReliableProvisionalRules, ProvisionalIsReliableByTypeAndPeerUse) {
-    struct Case {
-        bool process100rel;
-        int sessionType;
-        std::optional<int> given;
-        int peerUse;
-        bool reliable;
-    };
+    struct Case { bool process100rel; int sessionType; std::optional<int> given; int peerUse; bool reliable; };
     const std::vector<Case> cases = {
         {true, 0, {}, 2, false}, {true, 1, {}, 2, true},  {true, 1, {}, 1, false}, {true, 2, {}, 1, true},
         {true, 2, {}, 0, false}, {true, 0, 2, 1, true},   {true, 2, 0, 2, false},  {true, 9, {}, 2, false},
@@ -114,11 +108,7 @@ TEST(ReliableProvisionalRules, OnlyARequiredNumberedProvisionalToAnOfferIsReliab
 }
 
 TEST(PrAckMatch, RAckMustNameTheLastRSeqAndTheInvite) {
-    struct Case {
-        bool waiting;
-        std::string prack;
-        PrAckVerdict verdict;
-    };
+    struct Case { bool waiting; std::string prack; PrAckVerdict verdict; };
     const std::vector<Case> cases = {
         {true, "RAck: 7 314 INVITE", PrAckVerdict::Matched},
         {false, "RAck: 7 314 INVITE", PrAckVerdict::NotWaiting},

@@ -34,12 +34,7 @@ SessionTimerParams switchedOff(SessionTimerParams p) {
     return p;
 }
 
-struct RequestCase {
-    const char* what;
-    SessionTimerParams params;
-    SessionTimerOverrides given;
-    std::string headers;
-};
+struct RequestCase { const char* what; SessionTimerParams params; SessionTimerOverrides given; std::string headers; };
 
 TEST(SessionTimerNegotiation, RequestHeadersComeFromTheCallElseTheSession) {
     SessionTimerParams omitting = params(1, 1800, true, 0, 90);
@@ -169,11 +164,7 @@ TEST(SessionTimerNegotiation, AnsweringSideSendsTheAgreedTimerAndRunsIt) {
     }
 }
 
-struct OfferCase {
-    SessionTimerParams params;
-    std::string response;
-    SessionTimerInstants instants;
-};
+struct OfferCase { SessionTimerParams params; std::string response; SessionTimerInstants instants; };
 
 TEST(SessionTimerNegotiation, CallingSideTakesTheTimerOfThe2xx) {
     const SessionTimerParams refreshing = params(1, 90, true, 0, 90);
@@ -208,12 +199,7 @@ TEST(SessionTimerNegotiation, CallingSideTakesTheTimerOfThe2xx) {
 }
 
 TEST(SessionTimerNegotiation, InstantsCountFromTheElapsedTime) {
-    struct Case {
-        int sessionExpires;
-        bool refresher;
-        std::int64_t elapsed;
-        SessionTimerInstants instants;
-    };
+    struct Case { int sessionExpires; bool refresher; std::int64_t elapsed; SessionTimerInstants instants; };
     const std::vector<Case> cases = {
         {90, true, 0, {80, 45}}, {90, true, 50, {30, 0}},  {90, true, 80, {0, 0}}, {30, false, 0, {20, 0}},
         {29, true, 0, {20, 14}}, {3, true, 0, {2, 1}},     {1, true, 0, {1, 0}},   {-1, true, 0, {0, 0}},
