@@ -92,21 +92,36 @@ void HeaderListBase::addContacts(const std::vector<SipContact>& contacts) {
 }
 
 void HeaderListBase::mergeStrList(int kind, const SipStrList& additions) {
-    SipStrList merged;
-    if (const kel_util::RFC822ValueList* values = typedList().find(kind)) {
-        for (const std::string& value : values->getValues()) {
-            SipStrList existing;
-            try {
-                existing.parse(value.data(), static_cast<int>(value.size()), true);
-            } catch (const SipParseException&) {
-                continue;  // a value that is no token list has nothing to merge with
-            }
-            for (const std::string& token : existing.getValues()) merged.addUnique(token);
-        }
-    }
+    SipStrList merged = getStrList(kind);
     for (const std::string& token : additions.getValues()) merged.addUnique(token);
     typedList().remove(kind);
     if (!merged.empty()) addTypedHeader(kind, merged);
+}
+
+void HeaderListBase::addOptionTag(int kind, std::string_view tag) {
+    SipStrList tags;
+    tags.add(tag);
+    mergeStrList(kind, tags);
+}
+
+SipStrList HeaderListBase::getStrList(int kind) const {
+    SipStrList tags;
+    const kel_util::RFC822ValueList* values = typedList().find(kind);
+    if (values == nullptr) return tags;
+    for (const std::string& value : values->getValues()) {
+        SipStrList parsed;
+        try {
+            parsed.parse(value.data(), static_cast<int>(value.size()), true);
+        } catch (const SipParseException&) {
+            continue;  // a value that is no token list names no tag
+        }
+        for (const std::string& token : parsed.getValues()) tags.addUnique(token);
+    }
+    return tags;
+}
+
+bool HeaderListBase::hasOptionTag(int kind, std::string_view tag) const {
+    return getStrList(kind).contains(tag);
 }
 
 }  // namespace kel_sip

@@ -9,12 +9,12 @@
 
 #include "kel_sip/syntax/SipHeaderList.h"
 #include "kel_sip/syntax/SipParam.h"
+#include "kel_sip/syntax/SipStrList.h"
 #include "kel_util/RFC822HeaderList.h"
 
 namespace kel_sip {
 
 class SipContact;
-class SipStrList;
 
 class HeaderListBase {
 public:
@@ -51,6 +51,13 @@ public:
     // Merges option tags into a comma-list kind (Supported, Require, ...): the kind's values
     // and the new tags become one value, each tag once (compared without case), first order kept.
     void mergeStrList(int kind, const SipStrList& additions);
+    // mergeStrList with the one tag.
+    void addOptionTag(int kind, std::string_view tag);
+    // The tags of every value of a comma-list kind, each once, first order kept; a value that is
+    // no token list is skipped.
+    SipStrList getStrList(int kind) const;
+    // Whether a value of the comma-list kind names tag ("100rel" in Require), without case.
+    bool hasOptionTag(int kind, std::string_view tag) const;
 
 protected:
     HeaderListBase() = default;

@@ -64,3 +64,18 @@ TEST(HeaderList, CopyingIntoAnotherAppendsValues) {
     EXPECT_EQ(target.typedHeaders.find(SipHeader::Supported)->size(), 3);
     EXPECT_EQ(target.headers.find("X-Extra")->size(), 2);
 }
+
+TEST(HeaderList, OptionTagsAreFoundInAnyValueAsWholeTokens) {
+    HeaderList list;
+    list.addHeader("k", "path, 100REL");
+    list.addHeader("Supported", "timer,path");
+    list.addHeader("Require", "100relx, xtimer");
+    EXPECT_EQ(list.getStrList(SipHeader::Supported).toString(), "path,100REL,timer");
+    EXPECT_TRUE(list.hasOptionTag(SipHeader::Supported, "100rel"));
+    EXPECT_TRUE(list.hasOptionTag(SipHeader::Supported, "timer"));
+    EXPECT_FALSE(list.hasOptionTag(SipHeader::Require, "100rel"));
+    EXPECT_FALSE(list.hasOptionTag(SipHeader::Require, "timer"));
+    EXPECT_FALSE(list.hasOptionTag(SipHeader::Unsupported, "timer"));
+    list.addOptionTag(SipHeader::Require, "timer");
+    EXPECT_EQ(*list.getHeader(SipHeader::Require, Position::First), "100relx,xtimer,timer");
+}
