@@ -124,6 +124,11 @@ bool LogicLoop::killTimer(int timerId) {
     return true;
 }
 
+bool LogicLoop::isAccepting() const {
+    std::lock_guard guard(mutex_);
+    return running_;
+}
+
 bool LogicLoop::waitIdle(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [this] { return !running_ || (queue_.empty() && !busy_); });

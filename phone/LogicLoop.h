@@ -75,6 +75,9 @@ public:
     // Ends the timer timerId; false when no such timer runs.
     bool killTimer(int timerId);
 
+    // Whether posts are taken (started and not stopped). Any thread.
+    bool isAccepting() const;
+
     // Waits until the queue is empty and no handler runs, at most limit (real time). true when
     // idle (a loop that does not run is idle).
     bool waitIdle(std::chrono::milliseconds limit);
@@ -110,7 +113,7 @@ private:
     std::unique_ptr<TimerThread> timer_;
     std::unique_ptr<LoopThread> thread_;
 
-    std::mutex mutex_;  // never held while calling into the timer (its lock comes first)
+    mutable std::mutex mutex_;  // never held while calling into the timer (its lock comes first)
     std::condition_variable changed_;
     // Guarded by mutex_.
     std::deque<Entry> queue_;
