@@ -4,6 +4,8 @@
 #include <climits>
 #include <span>
 
+#include "kel_util/Log.h"
+
 namespace {
 
 constexpr auto With = EventDelivery::PostWithMessage;
@@ -99,4 +101,21 @@ std::unique_ptr<UserAgentEventParam> makeUserAgentEventParam(const EventRoute& r
         copy = std::make_unique<kel_sip::SipMessageExt>(*message);
     }
     return std::make_unique<UserAgentEventParam>(type, id, state, std::move(copy));
+}
+
+bool forwardUserAgentEvent(LogicLoop* window, UserAgentHook hook, int type, int id, int state,
+                           const kel_sip::SipMessageExt* message) {
+    if (!window || !window->isAccepting()) return false;
+    const EventRoute route = routeUserAgentEvent(hook, type);
+    if (route.delivery == EventDelivery::DropInvalid) {
+        kel_util::logPrint(kel_util::MIN, "UserAgent::%s. Invalid Event, type=%d.\n", userAgentHookName(hook), type);
+    }
+    std::unique_ptr<UserAgentEventParam> record = makeUserAgentEventParam(route, type, id, state, message);
+    if (!record) return true;
+    if (!window->post(route.message, std::move(record))) {
+        kel_util::logPrint(kel_util::MIN, "UserAgent::%s. Failed PostMessage.\n", userAgentHookName(hook));
+        return false;
+    }
+    kel_util::logPrint(kel_util::DBG, "UserAgent::%s. Succeeded PostMessage.\n", userAgentHookName(hook));
+    return true;
 }

@@ -39,3 +39,10 @@ const char* userAgentHookName(UserAgentHook hook);
 // posts with the message and there is one; null when the route drops the event.
 std::unique_ptr<UserAgentEventParam> makeUserAgentEventParam(const EventRoute& route, int type, int id, int state,
                                                              const kel_sip::SipMessageExt* message);
+
+// The common end of every hook, on the usage's worker thread: sorts the event and posts its
+// record to window, logging the outcome under the hook's name. false (nothing posted) when
+// there is no window or it does not run, or when the post fails; true when posted or
+// dropped. Erasing a finished subscription's or publication's window is the caller's part.
+bool forwardUserAgentEvent(LogicLoop* window, UserAgentHook hook, int type, int id, int state,
+                           const kel_sip::SipMessageExt* message);

@@ -131,16 +131,25 @@ TEST(LogicLoopTest, PostsFromManyThreadsArriveOnceAndInOrderPerThread) {
     EXPECT_EQ(freed, kThreads * kPerThread);
 }
 
-TEST(LogicLoopTest, RefusedPostsFreeTheirRecordAndStopDropsTheQueue) {
+// Message 1 holds the loop thread in its handler until the gate opens.
+class LogicLoopGatedTest : public ::testing::Test {
+protected:
+    LogicLoopGatedTest() {
+        window.onEachMessage = [this](int message) {
+            if (message == 1) gate.enterAndWait();
+        };
+    }
+    ~LogicLoopGatedTest() override { gate.open(); }
+
     std::atomic<int> freed{0};
-    int made = 0;
-    const auto record = [&] { return ++made, std::make_unique<CountedRecord>(freed, 0, made); };
     RecordingWindow window;
     Gate gate;
-    window.onEachMessage = [&](int message) {
-        if (message == 1) gate.enterAndWait();
-    };
-    LogicLoop loop(window);
+    LogicLoop loop{window};
+};
+
+TEST_F(LogicLoopGatedTest, RefusedPostsFreeTheirRecordAndStopDropsTheQueue) {
+    int made = 0;
+    const auto record = [&] { return ++made, std::make_unique<CountedRecord>(freed, 0, made); };
 
     EXPECT_FALSE(loop.isAccepting());
     EXPECT_FALSE(loop.post(2, record())) << "not started";
@@ -169,14 +178,7 @@ TEST(LogicLoopTest, RefusedPostsFreeTheirRecordAndStopDropsTheQueue) {
     EXPECT_EQ(freed, made) << "every record, handled, dropped or refused, is freed once";
 }
 
-TEST(LogicLoopTest, AFullQueueRefusesPostsUntilTheLoopCatchesUp) {
-    std::atomic<int> freed{0};
-    RecordingWindow window;
-    Gate gate;
-    window.onEachMessage = [&](int message) {
-        if (message == 1) gate.enterAndWait();
-    };
-    LogicLoop loop(window);
+TEST_F(LogicLoopGatedTest, AFullQueueRefusesPostsUntilTheLoopCatchesUp) {
     ASSERT_TRUE(loop.start());
     ASSERT_TRUE(loop.post(1, nullptr));
     gate.waitEntered();

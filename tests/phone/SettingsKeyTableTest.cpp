@@ -141,7 +141,8 @@ void addHistories(Rows& rows, int historyCount) {
         {"InviteTo", &LocalSettings::inviteToHistory},
         {"InviteFrom", &LocalSettings::inviteFromHistory},
     };
-    for (const auto& [name, list] : lists) {
+    for (const auto& [name, member] : lists) {
+        const List list = member;  // a copy the lambdas can capture
         for (int i = 0; i < historyCount; ++i) {
             const auto index = static_cast<std::size_t>(i);
             rows.push_back({"Local", name + std::to_string(i), Type::S, "", [list, index](const Settings& s) {

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "tests/support/LogCapture.h"
 
 namespace {
 
@@ -111,6 +116,56 @@ TEST(UserAgentEventSortTest, ThePostedRecordOwnsACopyOfTheMessageOnlyWhenTheRout
 
     EXPECT_FALSE(makeUserAgentEventParam(routeUserAgentEvent(UserAgentHook::Session, 44), 44, 1, 1, &message));
     EXPECT_FALSE(makeUserAgentEventParam(routeUserAgentEvent(UserAgentHook::Subscriber, 2), 2, 1, 1, &message));
+}
+
+}  // namespace
+
+namespace {
+
+class ReceivedEvents : public LogicWindow {
+public:
+    void onMessage(int message, std::unique_ptr<LogicRecord> record) override {
+        std::lock_guard guard(mutex_);
+        messages.push_back(message);
+        records.emplace_back(static_cast<UserAgentEventParam*>(record.release()));
+    }
+    void onTimer(int) override {}
+
+    std::mutex mutex_;
+    std::vector<int> messages;
+    std::vector<std::unique_ptr<UserAgentEventParam>> records;
+};
+
+TEST(UserAgentEventSortTest, AForwardedEventReachesTheLoopOrIsDroppedWithItsLogLine) {
+    tessaly_test::LogCapture log(kel_util::DBG);
+    kel_sip::SipMessageExt message;
+    message.callId = "call-2";
+    ReceivedEvents window;
+    LogicLoop loop(window);
+    EXPECT_FALSE(forwardUserAgentEvent(nullptr, UserAgentHook::Session, 21, 1, 0, &message)) << "no window yet";
+    EXPECT_FALSE(forwardUserAgentEvent(&loop, UserAgentHook::Session, 21, 1, 0, &message)) << "loop not started";
+
+    ASSERT_TRUE(loop.start());
+    EXPECT_TRUE(forwardUserAgentEvent(&loop, UserAgentHook::Session, 21, 4, 3, &message));
+    EXPECT_TRUE(forwardUserAgentEvent(&loop, UserAgentHook::Subscriber, 17, 9, 2, &message));
+    EXPECT_TRUE(forwardUserAgentEvent(&loop, UserAgentHook::Session, 47, 4, 3, &message));
+    EXPECT_TRUE(forwardUserAgentEvent(&loop, UserAgentHook::Subscriber, 2, 9, 2, &message));
+    ASSERT_TRUE(loop.waitIdle(std::chrono::seconds(10)));
+    loop.stop();
+    EXPECT_FALSE(forwardUserAgentEvent(&loop, UserAgentHook::Registrant, 0, 5, 1, &message)) << "loop stopped";
+
+    ASSERT_EQ(window.messages, (std::vector<int>{WM_SIP_SESSION_EVENT, WM_SIP_SUBSCRIBER_EVENT}));
+    ASSERT_TRUE(window.records[0]->message);
+    EXPECT_EQ(window.records[0]->message->callId, "call-2");
+    EXPECT_EQ(window.records[0]->id, 4);
+    EXPECT_EQ(window.records[0]->state, 3);
+    EXPECT_FALSE(window.records[1]->message);
+    EXPECT_EQ(window.records[1]->type, 17);
+
+    const std::string text = log.text();
+    EXPECT_NE(text.find("UserAgent::onSipSessionEvent. Succeeded PostMessage."), std::string::npos) << text;
+    EXPECT_NE(text.find("UserAgent::onSipSubscriberEvent. Invalid Event, type=2."), std::string::npos) << text;
+    EXPECT_EQ(text.find("Invalid Event, type=47"), std::string::npos) << "a quiet drop";
 }
 
 }  // namespace
