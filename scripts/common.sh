@@ -11,7 +11,7 @@ TESSALY_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libboost-regex-dev
   clang libclang-rt-dev
   libosip2-dev libsofia-sip-ua-dev
-  sip-tester sipsak tshark kamailio
+  sip-tester sipsak tshark kamailio linphone-cli
   libspandsp-dev sox libasound2-dev
   libxml2-utils
   miniupnpd nftables iproute2
