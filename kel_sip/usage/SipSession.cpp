@@ -549,7 +549,9 @@ bool SipSession::endSession(const HeaderList* headers, int rejectStatusCode) {
         case kSessionInviting: return sendCancel(headers);
         case kSessionInvited: return sendInviteErrorResponse(reject);
         case kSessionReInvited: {
-            // The re-INVITE is refused, then the call ended.
+            // The re-INVITE is refused, then the call ended; a re-INVITE of ours that waited
+            // does not go out between the two.
+            reInvitePending_ = false;
             const bool refused = sendInviteErrorResponse(reject);
             return sendBye(headers) && refused;
         }

@@ -195,6 +195,9 @@ private:
                                                         const std::string& contentType);
     // The 487 of the INVITE received that a CANCEL or BYE ends.
     bool sendRequestTerminated();
+    // The INVITE received ends without a call to carry on: the first one leaves the session
+    // Idle with firstEvent, a re-INVITE Acknowledged with reEvent.
+    bool endInvited(bool first, int firstEvent, int reEvent, const SipMessageExt* message, const char* operation);
     bool onFinalResponseTimeout(int timerName);
     void stopFinalResponseTimers();
     // The INVITE ends without its final response being taken: the first one leaves the
