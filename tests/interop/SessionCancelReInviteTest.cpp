@@ -83,5 +83,16 @@ TEST(SessionCancelReInvite, ReInviteRefusedWith491IsRetriedWithinTheCallIdOwners
         kEventReInvitePendingRetry, kEventSentReInvite, kEventReInvitingConfirmed, kEventSentAck, kEventSentBye});
 }
 
+TEST(SessionCancelReInvite, CrossingReInvitesAreBothRefused491AndOursIsRetriedWithinTheCallIdOwnersWindow) {
+    // SIPp's re-INVITE, refused while ours runs, reports nothing: SIPp checks the 491.
+    call("session_reinvite_crossed", [](Caller& caller, int id) {
+        acknowledge(caller, id);
+        reInvite(caller, id, "sendonly");
+        acknowledge(caller, id, kEventReInvitingConfirmed, 1);
+        ASSERT_TRUE(caller.endSession(id, nullptr));
+    }, {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentReInvite, kEventReInvitingFailed,
+        kEventReInvitePendingRetry, kEventSentReInvite, kEventReInvitingConfirmed, kEventSentAck, kEventSentBye});
+}
+
 }  // namespace
 }  // namespace kel_sip::test
