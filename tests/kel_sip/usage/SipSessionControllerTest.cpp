@@ -447,6 +447,10 @@ AnswerStep refusedWith400(const char* what, std::string tail, const char* reason
 
 std::vector<std::vector<AnswerStep>> answeringScenarios() {
     const auto answered = [](Answer& a) { a.invite(); a.respondSession(200, true); };
+    // The call is up and the peer's re-INVITE (CSeq 6) waits for the user agent's answer.
+    const auto reInvited = [=](Answer& a) { answered(a); a.ack(); a.peerReInvite(6); };
+    const auto reInvitedConfirmed = [=](Answer& a) { reInvited(a); a.respondSession(200, true); };
+    const std::vector<int> reInvitedUp{kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited};
     const auto advance = [](std::chrono::milliseconds step) { return [step](Answer& a) { a.advance(step); }; };
     return {
         {
@@ -571,8 +575,7 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
              {"480 Temporarily Unavailable"}, {kEventInvited}, "Invited"},
         },
         {
-            {"the peer re-invites", [=](Answer& a) { answered(a); a.ack(); a.peerReInvite(6); }, {kOk},
-             {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited}, "ReInvited"},
+            {"the peer re-invites", reInvited, {kOk}, reInvitedUp, "ReInvited"},
             {"200 to it", [](Answer& a) { a.respondSession(200, true); }, {kOk}, {kEventSentReInviteFinalResponse},
              "ReInvited Confirmed"},
             {"our re-INVITE asked for before its ACK waits", [](Answer& a) { EXPECT_TRUE(a.reInvite("sendonly")); },
@@ -582,21 +585,14 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
         },
         {
             {"our re-INVITE asked for while the peer's is not answered yet",
-             [=](Answer& a) { answered(a); a.ack(); a.peerReInvite(6); EXPECT_TRUE(a.reInvite("sendonly")); }, {kOk},
-             {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited}, "ReInvited"},
+             [=](Answer& a) { reInvited(a); EXPECT_TRUE(a.reInvite("sendonly")); }, {kOk}, reInvitedUp, "ReInvited"},
             {"the peer's refused: ours goes", [](Answer& a) { a.respondSession(488); },
              {"488 Not Acceptable Here", kReInvite}, {kEventSentReInviteErrorResponse, kEventSentReInvite},
              "ReInviting"},
         },
         {
             {"our re-INVITE waits for the peer's 200 to get through",
-             [=](Answer& a) {
-                 answered(a);
-                 a.ack();
-                 a.peerReInvite(6);
-                 a.respondSession(200, true);
-                 EXPECT_TRUE(a.reInvite("sendonly"));
-             },
+             [=](Answer& a) { reInvitedConfirmed(a); EXPECT_TRUE(a.reInvite("sendonly")); },
              {kOk, kOk},
              {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited,
               kEventSentReInviteFinalResponse},
@@ -642,13 +638,7 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
         },
         {
             {"hung up before the re-INVITE's ACK: BYE",
-             [=](Answer& a) {
-                 answered(a);
-                 a.ack();
-                 a.peerReInvite(6);
-                 a.respondSession(200, true);
-                 EXPECT_TRUE(a.sessions.endSession(a.id, nullptr));
-             },
+             [=](Answer& a) { reInvitedConfirmed(a); EXPECT_TRUE(a.sessions.endSession(a.id, nullptr)); },
              {kOk, kOk, "BYE"},
              {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited,
               kEventSentReInviteFinalResponse, kEventSentBye},
@@ -657,9 +647,7 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
         {
             {"hung up while a re-INVITE is not answered, one of ours waiting: the code given, then BYE",
              [=](Answer& a) {
-                 answered(a);
-                 a.ack();
-                 a.peerReInvite(6);
+                 reInvited(a);
                  EXPECT_TRUE(a.reInvite("sendonly"));
                  EXPECT_TRUE(a.sessions.endSession(a.id, nullptr, nullptr, 486));
              },
