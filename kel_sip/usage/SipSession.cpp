@@ -520,6 +520,9 @@ bool SipSession::sendAck(const SessionRequestContent& content) {
 
 bool SipSession::sendBye(const HeaderList* headers) {
     if (!hasCall(state_)) return refuse("sendBye");
+    // A re-INVITE not answered yet ends with the call: its transaction would otherwise wait for
+    // an answer for ever.
+    if (state_ == kSessionReInvited) sendRequestTerminated();
     const int seqNo = dialog_.info().nextLocalSeqNo();
     std::unique_ptr<SipMessageExt> bye;
     int result = -1;

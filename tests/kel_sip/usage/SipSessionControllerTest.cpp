@@ -656,6 +656,13 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
               kEventSentReInviteErrorResponse, kEventSentBye},
              "gone"},
         },
+        {
+            {"hung up while a re-INVITE is not answered, with no error code: 487, then BYE",
+             [=](Answer& a) { reInvited(a); EXPECT_FALSE(a.sessions.endSession(a.id, nullptr, nullptr, 200)); },
+             {kOk, "487 Request Terminated", "BYE"}, {kEventInvited, kEventSentInviteFinalResponse, kEventAcked,
+                                                      kEventReInvited, kEventSentBye},
+             "gone"},
+        },
         {refusedWith400("no Contact", withBody("application/sdp", kSdp), "Missing Contact")},
         {refusedWith400("a Contact that does not parse", "Contact: <sip:bob@\n" + withBody("application/sdp", kSdp),
                         "Invalid Contact")},
