@@ -493,8 +493,10 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
              "ReInvited"},
             {"200 to the re-INVITE", [](Answer& a) { a.respondSession(200, true); }, {kOk},
              {kEventSentReInviteFinalResponse}, "ReInvited Confirmed"},
+            {"another re-INVITE before its ACK", [](Answer& a) { a.peerReInvite(9); }, {"491 Request Pending"}, {},
+             "ReInvited Confirmed"},
             {"its ACK", [](Answer& a) { a.ack(7); }, {}, {kEventReAcked}, "Acknowledged"},
-            {"BYE", [](Answer& a) { a.bye(9); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
+            {"BYE", [](Answer& a) { a.bye(10); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
         },
         {
             {"answered, no ACK", answered, {kOk}, {kEventInvited, kEventSentInviteFinalResponse}, "Invited Confirmed"},
@@ -785,6 +787,8 @@ std::vector<std::vector<Step>> cancelAndReInviteScenarios() {
         {
             {"hold", reInviting, {kInvite, "ACK", kReInvite}, reInviteUp, "ReInviting"},
             {"100", [](Call& c) { c.respond(100); }, {}, {}, "ReInviting (Provisoned)"},
+            {"the peer's re-INVITE crossing ours", [](Call& c) { c.peerRequest("INVITE", kContact); },
+             {"491 Request Pending"}, {}, "ReInviting (Provisoned)"},
             {"180 with a Record-Route", [](Call& c) {
                  c.respond(180, "Record-Route: <sip:proxy.test;lr>\n" + kContact + "Content-Length: 0\n\n");
              },
@@ -793,6 +797,8 @@ std::vector<std::vector<Step>> cancelAndReInviteScenarios() {
              [](Call& c) { c.respond(200, "Contact: <sip:bob@10.0.0.3:5090>\n" + withBody("application/sdp", kSdp)); },
              {}, {kEventReInvitingConfirmed}, "ReInviting Confirmed"},
             {"200 again before the ACK", [](Call& c) { c.respondStray("remote1"); }, {}, {}, "ReInviting Confirmed"},
+            {"a re-INVITE from the peer before our ACK", [](Call& c) { c.peerRequest("INVITE", kContact); },
+             {"491 Request Pending"}, {}, "ReInviting Confirmed"},
             {"ACK to the new target, on the route set of the call", [](Call& c) {
                  ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
                  const SentMessage ack = c.last("ACK");
