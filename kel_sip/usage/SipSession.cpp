@@ -520,6 +520,9 @@ bool SipSession::sendAck(const SessionRequestContent& content) {
 
 bool SipSession::sendBye(const HeaderList* headers) {
     if (!hasCall(state_)) return refuse("sendBye");
+    // A re-INVITE not answered yet ends with the call: its transaction would otherwise wait for
+    // an answer for ever.
+    if (state_ == kSessionReInvited) sendRequestTerminated();
     const int seqNo = dialog_.info().nextLocalSeqNo();
     std::unique_ptr<SipMessageExt> bye;
     int result = -1;
@@ -549,7 +552,9 @@ bool SipSession::endSession(const HeaderList* headers, int rejectStatusCode) {
         case kSessionInviting: return sendCancel(headers);
         case kSessionInvited: return sendInviteErrorResponse(reject);
         case kSessionReInvited: {
-            // The re-INVITE is refused, then the call ended.
+            // The re-INVITE is refused, then the call ended; a re-INVITE of ours that waited
+            // does not go out between the two.
+            reInvitePending_ = false;
             const bool refused = sendInviteErrorResponse(reject);
             return sendBye(headers) && refused;
         }

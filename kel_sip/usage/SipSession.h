@@ -119,10 +119,12 @@ public:
     // The ACK of the 2xx received (Inviting Confirmed, ReInviting Confirmed), with the
     // INVITE's CSeq (RFC 3261 section 13.2.2.4).
     bool sendAck(const SessionRequestContent& content);
-    // BYE (RFC 3261 section 15.1.1); the session ends whether or not it went out.
+    // BYE (RFC 3261 section 15.1.1), after a 487 to a re-INVITE not answered yet; the session
+    // ends whether or not it went out.
     bool sendBye(const HeaderList* headers);
     // The user hangs up: CANCEL while Inviting, BYE in the states that have a dialog to end; an
-    // INVITE received and not answered yet is refused with rejectStatusCode.
+    // INVITE received and not answered yet is refused with rejectStatusCode (a re-INVITE too,
+    // before the BYE).
     bool endSession(const HeaderList* headers, int rejectStatusCode);
     // Answers the INVITE received (Invited, ReInvited): 100, a provisional response, a 2xx
     // (sent again until the ACK comes) or an error response (300-699).
@@ -195,6 +197,9 @@ private:
                                                         const std::string& contentType);
     // The 487 of the INVITE received that a CANCEL or BYE ends.
     bool sendRequestTerminated();
+    // The INVITE received ends without a call to carry on: the first one leaves the session
+    // Idle with firstEvent, a re-INVITE Acknowledged with reEvent.
+    bool endInvited(bool first, int firstEvent, int reEvent, const SipMessageExt* message, const char* operation);
     bool onFinalResponseTimeout(int timerName);
     void stopFinalResponseTimers();
     // The INVITE ends without its final response being taken: the first one leaves the

@@ -165,9 +165,11 @@ bool SipSession::answer(const SipMessageExt& request, int serverTransactionId, i
 
 bool SipSession::onReceiveReInvite(SipMessageExt& request, int serverTransactionId) {
     if (const std::optional<bool> done = takeOutOfOrder(request, serverTransactionId)) return *done;
-    // The peer's re-INVITE goes first; ours waits until this one has ended.
-    stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
-    return onReceiveInvite_(request, serverTransactionId);
+    const bool taken = onReceiveInvite_(request, serverTransactionId);
+    // The peer's re-INVITE, once taken, goes first: ours waits until this one has ended. One
+    // refused before the user agent heard of it leaves our retry to its timer.
+    if (state_ == kSessionReInvited) stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
+    return taken;
 }
 
 bool SipSession::onReceiveReInviteCollision(SipMessageExt& request, int serverTransactionId) {
@@ -264,14 +266,19 @@ bool SipSession::sendInviteErrorResponse(const SessionResponse& response) {
         return false;
     }
     if (!sendInviteError(response)) return false;
-    const bool first = state_ == kSessionInvited;
+    return endInvited(state_ == kSessionInvited, kEventSentInviteErrorResponse, kEventSentReInviteErrorResponse,
+                      nullptr, "sendInviteErrorResponse");
+}
+
+bool SipSession::endInvited(bool first, int firstEvent, int reEvent, const SipMessageExt* message,
+                            const char* operation) {
     invited_.reset();
     if (first) {
         state_ = kSessionIdle;
-        return report(kEventSentInviteErrorResponse, nullptr, "sendInviteErrorResponse");
+        return report(firstEvent, message, operation);
     }
     state_ = kSessionAcknowledged;
-    return reportAcknowledged(kEventSentReInviteErrorResponse, nullptr, "sendInviteErrorResponse");
+    return reportAcknowledged(reEvent, message, operation);
 }
 
 bool SipSession::sendInviteError(const SessionResponse& response) {
@@ -357,10 +364,8 @@ bool SipSession::onResponseTransportError(const SipMessageExt& response) {
     const bool first = state_ == kSessionInvited || state_ == kSessionInvitedConfirmed;
     stopFinalResponseTimers();
     finalResponse_.reset();
-    invited_.reset();
-    state_ = first ? kSessionIdle : kSessionAcknowledged;
-    return report(first ? kEventInviteResponseTransportError : kEventReInviteResponseTransportError, &response,
-                  "onResponseTransportError");
+    return endInvited(first, kEventInviteResponseTransportError, kEventReInviteResponseTransportError, &response,
+                      "onResponseTransportError");
 }
 
 void SipSession::stopFinalResponseTimers() {

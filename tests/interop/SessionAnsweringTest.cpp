@@ -54,31 +54,37 @@ public:
         return SipSessionController::onSipSessionEvent(event, session, message, parameter);
     }
 
-    // Waits until event has been reported; false after limit.
-    bool waitForEvent(int event, std::chrono::milliseconds limit = 10s) {
+    // Waits until event has been reported count times; false after limit.
+    bool waitForEvent(int event, int count = 1, std::chrono::milliseconds limit = 10s) {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, limit,
-                                 [&] { return std::find(events_.begin(), events_.end(), event) != events_.end(); });
+                                 [&] { return std::count(events_.begin(), events_.end(), event) >= count; });
     }
     std::vector<int> events() {
         std::lock_guard<std::mutex> lock(mutex_);
         return events_;
     }
+    // The dialog ID number of the last call.
+    int callId() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return id_;
+    }
     // Waits for the INVITE, then answers it with each code in turn (a 2xx with SDP).
     void answer(const std::vector<int>& codes) {
         ASSERT_TRUE(waitForEvent(kEventInvited));
-        int id = 0;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            id = id_;
-        }
-        for (const int code : codes) {
-            SessionResponse response;
-            response.statusCode = code;
-            response.contact = &contact;
-            if (code >= 200) response.body = kAnswerSdp;
-            ASSERT_TRUE(respondSession(id, response)) << code;
-        }
+        for (const int code : codes) ASSERT_TRUE(respond(code, code >= 200 ? kAnswerSdp : "")) << code;
+    }
+    // Waits for the count-th re-INVITE, then answers it 200 with media in direction.
+    void answerReInvite(int count, const char* direction) {
+        ASSERT_TRUE(waitForEvent(kEventReInvited, count));
+        ASSERT_TRUE(respond(200, std::string(kAnswerSdp) + "a=" + direction + "\r\n")) << direction;
+    }
+    // Our re-INVITE in the call, offering media in direction.
+    void reInvite(const char* direction) {
+        const std::string offer = std::string(kAnswerSdp) + "a=" + direction + "\r\n";
+        InviteOrder order;
+        order.body = offer;
+        ASSERT_TRUE(SipSessionController::reInvite(callId(), order));
     }
     // Waits until the controller holds no dialog; false after 5 s.
     bool waitForNoDialog() {
@@ -93,6 +99,14 @@ public:
     SipAddress contact;
 
 private:
+    bool respond(int code, const std::string& body) {
+        SessionResponse response;
+        response.statusCode = code;
+        response.contact = &contact;
+        response.body = body;
+        return respondSession(callId(), response);
+    }
+
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<int> events_;
@@ -143,7 +157,7 @@ TEST(SessionAnswering, OkWithoutAckIsSentAgainFromT1UpToT2ThenEndedWithBye) {
         "answering_ack_withheld",
         [](Answerer& answerer) {
             answerer.answer({200});
-            ASSERT_TRUE(answerer.waitForEvent(kEventAckWaitingTimeout, 20s));
+            ASSERT_TRUE(answerer.waitForEvent(kEventAckWaitingTimeout, 1, 20s));
         },
         {kEventInvited, kEventSentInviteFinalResponse, kEventSentBye, kEventAckWaitingTimeout},
         [](const std::vector<Logged>& log) {
@@ -197,6 +211,49 @@ TEST(SessionAnswering, AnsweredAcknowledgedAndEndedLeavesNoDialog) {
         [](const std::vector<Logged>& log) {
             // The ACK came at once: the 200 did not go out again.
             EXPECT_EQ(std::count_if(log.begin(), log.end(), isOkToInvite), 1);
+        });
+}
+
+TEST(SessionAnswering, ReInvitesToHoldAndBackAreAnsweredByTheUserAgentAndAcknowledged) {
+    receiveCall(
+        "answering_reinvite_hold",
+        [](Answerer& answerer) {
+            answerer.answer({200});
+            answerer.answerReInvite(1, "recvonly");
+            answerer.answerReInvite(2, "sendrecv");
+            ASSERT_TRUE(answerer.waitForEvent(kEventReceivedBye));
+        },
+        {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited, kEventSentReInviteFinalResponse,
+         kEventReAcked, kEventReInvited, kEventSentReInviteFinalResponse, kEventReAcked, kEventReceivedBye});
+}
+
+TEST(SessionAnswering, CrossingReInvitesAreBothRefused491AndOursIsRetriedWithinTwoSeconds) {
+    receiveCall(
+        "answering_reinvite_crossed",
+        [](Answerer& answerer) {
+            answerer.answer({200});
+            ASSERT_TRUE(answerer.waitForEvent(kEventAcked));
+            answerer.reInvite("sendonly");
+            ASSERT_TRUE(answerer.waitForEvent(kEventReInvitingConfirmed));
+            ASSERT_TRUE(answerer.acknowledge(answerer.callId(), {}));
+            ASSERT_TRUE(answerer.waitForEvent(kEventReceivedBye));
+        },
+        // SIPp's re-INVITE, refused while ours runs, reports nothing: SIPp checks the 491.
+        {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventSentReInvite, kEventReInvitingFailed,
+         kEventReInvitePendingRetry, kEventSentReInvite, kEventReInvitingConfirmed, kEventSentAck,
+         kEventReceivedBye},
+        [](const std::vector<Logged>& log) {
+            const auto refused = std::find_if(log.begin(), log.end(), [](const Logged& m) {
+                return !m.received && m.startLine.rfind("SIP/2.0 491", 0) == 0;
+            });
+            ASSERT_NE(refused, log.end());
+            const auto retried = std::find_if(refused, log.end(), [](const Logged& m) {
+                return m.received && m.startLine.rfind("INVITE ", 0) == 0;
+            });
+            ASSERT_NE(retried, log.end());
+            // RFC 3261 section 14.1: 0 to 2 s for the side that did not choose the Call-ID; the
+            // owner's window begins at 2.1 s.
+            EXPECT_LT(retried->at - refused->at, 2100.0);
         });
 }
 

@@ -94,11 +94,43 @@ public:
             if (it->kind == SentMessage::Request && it->message->getMethodName() == method) return *it;
         return {};
     }
+    // The peer answers our last INVITE; tail is what follows Call-ID and CSeq.
+    void respond(int code, const std::string& tail = kContact + "Content-Length: 0\n\n", const char* toTag = "remote1",
+                 int seqNoOffset = 0) {
+        const SentMessage invite = last("INVITE");
+        ASSERT_TRUE(invite.message);
+        ASSERT_TRUE(
+            fake.injectResponse(invite.transactionId, *response(*invite.message, code, tail, toTag, seqNoOffset)));
+    }
+    // Our re-INVITE offering media in direction ("sendonly", "sendrecv").
+    bool reInvite(const std::string& direction, int inviteTimeout = 0) {
+        offer_ = "v=0\r\na=" + direction + "\r\n";
+        InviteOrder order;
+        order.body = offer_;
+        order.inviteTimeout = inviteTimeout;
+        return sessions.reInvite(id, order);
+    }
 
     kel_util::ManualClock clock;
     FakeTransactionController fake;
     RecordingSessions sessions{fake, clock};
     int id = 0;
+
+protected:
+    static std::unique_ptr<SipMessageExt> response(const SipMessageExt& invite, int code, const std::string& tail,
+                                                   const char* toTag, int seqNoOffset) {
+        const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
+        return parseMessage("SIP/2.0 " + std::to_string(code) + " Whatever\n"
+                            "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=" + invite.vias.front().getBranch() + "\n"
+                            "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
+                            "To: <sip:bob@b.test>" + tag + "\n"
+                            "Call-ID: " + invite.callId + "\n"
+                            "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
+                            std::string(invite.getMethodName()) + "\n" + tail);
+    }
+
+private:
+    std::string offer_;
 };
 
 class Call : public Harness {
@@ -116,14 +148,6 @@ public:
         start.localContact.parse("<sip:alice@127.0.0.1:5062>", 26, true);
         id = sessions.invite(start, order);
         ASSERT_GT(id, 0);
-    }
-    // The peer answers the INVITE; tail is what follows Call-ID and CSeq.
-    void respond(int code, const std::string& tail = kContact + "Content-Length: 0\n\n", const char* toTag = "remote1",
-                 int seqNoOffset = 0) {
-        const SentMessage invite = last("INVITE");
-        ASSERT_TRUE(invite.message);
-        ASSERT_TRUE(
-            fake.injectResponse(invite.transactionId, *response(*invite.message, code, tail, toTag, seqNoOffset)));
     }
     // A 2xx after the INVITE transaction ended: a retransmission or another fork's.
     void respondStray(const char* toTag) {
@@ -147,14 +171,6 @@ public:
                   0);
     }
     void peerBye() { peerRequest("BYE"); }
-    // A re-INVITE offering media in direction ("sendonly", "sendrecv").
-    bool reInvite(const std::string& direction, int inviteTimeout = 0) {
-        offer_ = "v=0\r\na=" + direction + "\r\n";
-        InviteOrder order;
-        order.body = offer_;
-        order.inviteTimeout = inviteTimeout;
-        return sessions.reInvite(id, order);
-    }
     bool hangUp() { return sessions.endSession(id, nullptr); }
     // The INVITE client transaction has been deleted by the session.
     bool inviteDeleted() {
@@ -178,18 +194,6 @@ public:
 
 private:
     int peerSeqNo_ = 0;
-    std::string offer_;
-    static std::unique_ptr<SipMessageExt> response(const SipMessageExt& invite, int code, const std::string& tail,
-                                                   const char* toTag, int seqNoOffset) {
-        const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
-        return parseMessage("SIP/2.0 " + std::to_string(code) + " Whatever\n"
-                            "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=" + invite.vias.front().getBranch() + "\n"
-                            "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
-                            "To: <sip:bob@b.test>" + tag + "\n"
-                            "Call-ID: " + invite.callId + "\n"
-                            "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
-                            std::string(invite.getMethodName()) + "\n" + tail);
-    }
 };
 
 template <class Fixture>
@@ -252,6 +256,7 @@ std::vector<std::vector<Step>> scenarios() {
              "Acknowledged"},
             {"the session ends, the REFER's subscription keeps the dialog", [](Call& c) { c.peerBye(); }, {"200 OK"},
              {kEventReceivedBye}, "none"},
+            {"hanging up then has nothing to end", [](Call& c) { EXPECT_FALSE(c.hangUp()); }, {}, {}, "none"},
             {"its NOTIFY reaches it",
              [](Call& c) { c.peerRequest("NOTIFY", "Event: refer\nSubscription-State: active\n"); },
              {"200 OK"}, {kSubscriber + kNotifiedActive}, "none"},
@@ -348,16 +353,18 @@ public:
         // Taken before the test answers it.
         settle();
     }
-    // A request in the dialog: its To tag is the one our responses carry.
+    // A request in the dialog: its To tag is the one our responses carry. Taken before the
+    // test goes on, so that the user agent acts in the state it leaves.
     void inDialog(const std::string& method, int seqNo, const std::string& tail = "Content-Length: 0\n\n") {
         const int result = peerRequest(method, seqNo, localTag(), "z9hG4bK" + method + std::to_string(++branches_), tail);
         ASSERT_GE(result, 0);
+        settle();
     }
     // The dialog's tags under another Call-ID.
     void outsideDialog(const std::string& method, const std::string& tail = "Content-Length: 0\n\n") {
         ASSERT_GE(peerRequest(method, 9, localTag(), "z9hG4bKout" + std::to_string(++branches_), tail, "elsewhere"), 0);
     }
-    void reInvite(int seqNo) { inDialog("INVITE", seqNo, kOffer); }
+    void peerReInvite(int seqNo, const std::string& tail = kOffer) { inDialog("INVITE", seqNo, tail); }
     void ack(int seqNo = kInviteSeqNo) { inDialog("ACK", seqNo); }
     void bye(int seqNo) { inDialog("BYE", seqNo); }
     // CANCEL of the first INVITE (RFC 3261 section 9.1): its branch and CSeq number, no To tag.
@@ -365,12 +372,13 @@ public:
         fake.cancelTarget = inviteServerId_;
         ASSERT_GT(peerRequest("CANCEL", kInviteSeqNo, "", "z9hG4bKinvite", "Content-Length: 0\n\n", "answered"), 0);
     }
-    void respond(int code, bool withSdp = false) {
-        SessionResponse response;
-        response.statusCode = code;
-        response.contact = &contact_;
-        if (withSdp) response.body = kSdp;
-        ASSERT_TRUE(sessions.respondSession(id, response));
+    // The user agent answers the INVITE or re-INVITE received.
+    void respondSession(int code, bool withSdp = false) {
+        SessionResponse answer;
+        answer.statusCode = code;
+        answer.contact = &contact_;
+        if (withSdp) answer.body = kSdp;
+        ASSERT_TRUE(sessions.respondSession(id, answer));
     }
     // The transport cannot carry the last response; the parameter names the dialog.
     void responseTransportError() { ASSERT_TRUE(fake.injectResponseTransportError(0, lastResponse(), id)); }
@@ -417,6 +425,13 @@ private:
 
 using AnswerStep = Steps<Answer>;
 const char* const kOk = "200 OK Content-Type=application/sdp";
+const char* const kReInvite = "INVITE Content-Type=application/sdp";
+
+// The body of the last INVITE we sent.
+std::string lastOffer(Harness& h) {
+    const SentMessage invite = h.last("INVITE");
+    return invite.message ? std::string(invite.message->body.view()) : std::string();
+}
 
 // A 400 naming what failed, and nothing left of the call.
 AnswerStep refusedWith400(const char* what, std::string tail, const char* reason) {
@@ -431,17 +446,21 @@ AnswerStep refusedWith400(const char* what, std::string tail, const char* reason
 }
 
 std::vector<std::vector<AnswerStep>> answeringScenarios() {
-    const auto answered = [](Answer& a) { a.invite(); a.respond(200, true); };
+    const auto answered = [](Answer& a) { a.invite(); a.respondSession(200, true); };
+    // The call is up and the peer's re-INVITE (CSeq 6) waits for the user agent's answer.
+    const auto reInvited = [=](Answer& a) { answered(a); a.ack(); a.peerReInvite(6); };
+    const auto reInvitedConfirmed = [=](Answer& a) { reInvited(a); a.respondSession(200, true); };
+    const std::vector<int> reInvitedUp{kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited};
     const auto advance = [](std::chrono::milliseconds step) { return [step](Answer& a) { a.advance(step); }; };
     return {
         {
             {"INVITE", [](Answer& a) { a.invite(); }, {}, {kEventInvited}, "Invited"},
-            {"100", [](Answer& a) { a.respond(100); }, {"100 Trying"}, {}, "Invited"},
-            {"180", [](Answer& a) { a.respond(180); }, {"180 Ringing"}, {kEventSentInviteProvisionalResponse},
+            {"100", [](Answer& a) { a.respondSession(100); }, {"100 Trying"}, {}, "Invited"},
+            {"180", [](Answer& a) { a.respondSession(180); }, {"180 Ringing"}, {kEventSentInviteProvisionalResponse},
              "Invited (Proceeding)"},
             {"200",
              [](Answer& a) {
-                 a.respond(200, true);
+                 a.respondSession(200, true);
                  a.settle();
                  EXPECT_EQ(a.header(SipHeader::Contact), "<sip:alice@127.0.0.1:5062>");
              },
@@ -459,23 +478,25 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
             {"no 2xx after the ACK", advance(std::chrono::seconds(40)), {}, {}, "Acknowledged"},
             {"a re-INVITE with the same CSeq is dropped",
              [](Answer& a) {
-                 a.reInvite(Answer::kInviteSeqNo);
+                 a.peerReInvite(Answer::kInviteSeqNo);
                  a.settle();
                  EXPECT_EQ(a.fake.deletedServerTransactions().size(), 1u);
              },
              {}, {}, "Acknowledged"},
-            {"a re-INVITE with a lower CSeq", [](Answer& a) { a.reInvite(Answer::kInviteSeqNo - 1); },
+            {"a re-INVITE with a lower CSeq", [](Answer& a) { a.peerReInvite(Answer::kInviteSeqNo - 1); },
              {"500 Server Internal Error"}, {}, "Acknowledged"},
             {"a re-INVITE with an SDP that does not parse",
              [](Answer& a) { a.inDialog("INVITE", 6, kContact + withBody("application/sdp", "garbage\n")); },
              {"400 Bad Request"}, {}, "Acknowledged"},
-            {"re-INVITE", [](Answer& a) { a.reInvite(7); }, {}, {kEventReInvited}, "ReInvited"},
-            {"another re-INVITE meanwhile", [](Answer& a) { a.reInvite(8); }, {"491 Request Pending"}, {},
+            {"re-INVITE", [](Answer& a) { a.peerReInvite(7); }, {}, {kEventReInvited}, "ReInvited"},
+            {"another re-INVITE meanwhile", [](Answer& a) { a.peerReInvite(8); }, {"491 Request Pending"}, {},
              "ReInvited"},
-            {"200 to the re-INVITE", [](Answer& a) { a.respond(200, true); }, {kOk},
+            {"200 to the re-INVITE", [](Answer& a) { a.respondSession(200, true); }, {kOk},
              {kEventSentReInviteFinalResponse}, "ReInvited Confirmed"},
+            {"another re-INVITE before its ACK", [](Answer& a) { a.peerReInvite(9); }, {"491 Request Pending"}, {},
+             "ReInvited Confirmed"},
             {"its ACK", [](Answer& a) { a.ack(7); }, {}, {kEventReAcked}, "Acknowledged"},
-            {"BYE", [](Answer& a) { a.bye(9); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
+            {"BYE", [](Answer& a) { a.bye(10); }, {"200 OK"}, {kEventReceivedBye}, "gone"},
         },
         {
             {"answered, no ACK", answered, {kOk}, {kEventInvited, kEventSentInviteFinalResponse}, "Invited Confirmed"},
@@ -498,7 +519,7 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
         },
         {
             {"a BYE while Invited is refused",
-             [](Answer& a) { a.invite(); a.respond(180); a.bye(Answer::kInviteSeqNo + 1); },
+             [](Answer& a) { a.invite(); a.respondSession(180); a.bye(Answer::kInviteSeqNo + 1); },
              {"180 Ringing", "500 Server Internal Error"}, {kEventInvited, kEventSentInviteProvisionalResponse},
              "Invited (Proceeding)"},
             {"CANCEL", [](Answer& a) { a.cancel(); }, {"200 OK", "487 Request Terminated"}, {kEventCanceled}, "gone"},
@@ -515,7 +536,7 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
         },
         {
             {"BYE while a re-INVITE waits",
-             [=](Answer& a) { answered(a); a.ack(); a.reInvite(6); a.bye(7); },
+             [=](Answer& a) { answered(a); a.ack(); a.peerReInvite(6); a.bye(7); },
              {kOk, "487 Request Terminated", "200 OK"},
              {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited, kEventReceivedBye}, "gone"},
         },
@@ -555,6 +576,95 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
              },
              {"480 Temporarily Unavailable"}, {kEventInvited}, "Invited"},
         },
+        {
+            {"the peer re-invites", reInvited, {kOk}, reInvitedUp, "ReInvited"},
+            {"200 to it", [](Answer& a) { a.respondSession(200, true); }, {kOk}, {kEventSentReInviteFinalResponse},
+             "ReInvited Confirmed"},
+            {"our re-INVITE asked for before its ACK waits", [](Answer& a) { EXPECT_TRUE(a.reInvite("sendonly")); },
+             {}, {}, "ReInvited Confirmed"},
+            {"the ACK lets it go", [](Answer& a) { a.ack(6); EXPECT_EQ(lastOffer(a), "v=0\r\na=sendonly\r\n"); },
+             {kReInvite}, {kEventReAcked, kEventSentReInvite}, "ReInviting"},
+        },
+        {
+            {"our re-INVITE asked for while the peer's is not answered yet",
+             [=](Answer& a) { reInvited(a); EXPECT_TRUE(a.reInvite("sendonly")); }, {kOk}, reInvitedUp, "ReInvited"},
+            {"the peer's refused: ours goes", [](Answer& a) { a.respondSession(488); },
+             {"488 Not Acceptable Here", kReInvite}, {kEventSentReInviteErrorResponse, kEventSentReInvite},
+             "ReInviting"},
+        },
+        {
+            {"our re-INVITE waits for the peer's 200 to get through",
+             [=](Answer& a) { reInvitedConfirmed(a); EXPECT_TRUE(a.reInvite("sendonly")); },
+             {kOk, kOk},
+             {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited,
+              kEventSentReInviteFinalResponse},
+             "ReInvited Confirmed"},
+            {"the 200 cannot be sent: ours goes", [](Answer& a) { a.settle(); a.responseTransportError(); },
+             {kReInvite}, {kEventReInviteResponseTransportError, kEventSentReInvite}, "ReInviting"},
+        },
+        {
+            {"our re-INVITE", [=](Answer& a) { answered(a); a.ack(); ASSERT_TRUE(a.reInvite("sendonly")); },
+             {kOk, kReInvite}, {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventSentReInvite},
+             "ReInviting"},
+            {"491: its retry waits", [](Answer& a) { a.respond(491); }, {}, {kEventReInvitingFailed}, "Acknowledged"},
+            {"the peer's re-INVITE is taken meanwhile", [](Answer& a) { a.peerReInvite(6); }, {},
+             {kEventReInvited}, "ReInvited"},
+            {"200 to it", [](Answer& a) { a.respondSession(200, true); }, {kOk}, {kEventSentReInviteFinalResponse},
+             "ReInvited Confirmed"},
+            {"its ACK sends ours at once: the retry's timer was stopped",
+             [](Answer& a) { a.ack(6); EXPECT_EQ(lastOffer(a), "v=0\r\na=sendonly\r\n"); }, {kReInvite},
+             {kEventReAcked, kEventSentReInvite}, "ReInviting"},
+        },
+        {
+            {"our re-INVITE refused with 491",
+             [=](Answer& a) { answered(a); a.ack(); ASSERT_TRUE(a.reInvite("sendonly")); a.respond(491); },
+             {kOk, kReInvite},
+             {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventSentReInvite, kEventReInvitingFailed},
+             "Acknowledged"},
+            {"a re-INVITE from the peer that is refused meanwhile",
+             [](Answer& a) { a.peerReInvite(6, kContact + withBody("application/sdp", "garbage\n")); },
+             {"400 Bad Request"}, {}, "Acknowledged"},
+            {"the retry within 2 s: this side did not choose the Call-ID",
+             [](Answer& a) {
+                 a.advance(2s);
+                 a.settle();
+                 EXPECT_EQ(lastOffer(a), "v=0\r\na=sendonly\r\n");
+             },
+             {kReInvite}, {kEventReInvitePendingRetry, kEventSentReInvite}, "ReInviting"},
+        },
+        {
+            {"hung up before the ACK: BYE",
+             [=](Answer& a) { answered(a); EXPECT_TRUE(a.sessions.endSession(a.id, nullptr)); }, {kOk, "BYE"},
+             {kEventInvited, kEventSentInviteFinalResponse, kEventSentBye}, "gone"},
+            {"no 2xx after it", advance(500ms), {}, {}, "gone"},
+        },
+        {
+            {"hung up before the re-INVITE's ACK: BYE",
+             [=](Answer& a) { reInvitedConfirmed(a); EXPECT_TRUE(a.sessions.endSession(a.id, nullptr)); },
+             {kOk, kOk, "BYE"},
+             {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited,
+              kEventSentReInviteFinalResponse, kEventSentBye},
+             "gone"},
+        },
+        {
+            {"hung up while a re-INVITE is not answered, one of ours waiting: the code given, then BYE",
+             [=](Answer& a) {
+                 reInvited(a);
+                 EXPECT_TRUE(a.reInvite("sendonly"));
+                 EXPECT_TRUE(a.sessions.endSession(a.id, nullptr, nullptr, 486));
+             },
+             {kOk, "486 Busy Here", "BYE"},
+             {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventReInvited,
+              kEventSentReInviteErrorResponse, kEventSentBye},
+             "gone"},
+        },
+        {
+            {"hung up while a re-INVITE is not answered, with no error code: 487, then BYE",
+             [=](Answer& a) { reInvited(a); EXPECT_FALSE(a.sessions.endSession(a.id, nullptr, nullptr, 200)); },
+             {kOk, "487 Request Terminated", "BYE"}, {kEventInvited, kEventSentInviteFinalResponse, kEventAcked,
+                                                      kEventReInvited, kEventSentBye},
+             "gone"},
+        },
         {refusedWith400("no Contact", withBody("application/sdp", kSdp), "Missing Contact")},
         {refusedWith400("a Contact that does not parse", "Contact: <sip:bob@\n" + withBody("application/sdp", kSdp),
                         "Invalid Contact")},
@@ -567,7 +677,7 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
             {"requests for no dialog",
              [](Answer& a) {
                  a.invite();
-                 a.respond(180);
+                 a.respondSession(180);
                  a.settle();
                  a.outsideDialog("INVITE", kOffer);
                  a.outsideDialog("BYE");
@@ -590,15 +700,7 @@ void expectCancelOfInvite(Call& c) {
     EXPECT_EQ(cancel.message->peer, invite.message->peer);
 }
 
-// The body of the last INVITE.
-std::string lastOffer(Call& c) {
-    const SentMessage invite = c.last("INVITE");
-    return invite.message ? std::string(invite.message->body.view()) : std::string();
-}
-
 void expectInviteDeleted(Call& c) { EXPECT_TRUE(c.inviteDeleted()); }
-
-const char* const kReInvite = "INVITE Content-Type=application/sdp";
 
 std::vector<std::vector<Step>> cancelAndReInviteScenarios() {
     const auto acknowledged = [](Call& c) {
@@ -685,6 +787,8 @@ std::vector<std::vector<Step>> cancelAndReInviteScenarios() {
         {
             {"hold", reInviting, {kInvite, "ACK", kReInvite}, reInviteUp, "ReInviting"},
             {"100", [](Call& c) { c.respond(100); }, {}, {}, "ReInviting (Provisoned)"},
+            {"the peer's re-INVITE crossing ours", [](Call& c) { c.peerRequest("INVITE", kContact); },
+             {"491 Request Pending"}, {}, "ReInviting (Provisoned)"},
             {"180 with a Record-Route", [](Call& c) {
                  c.respond(180, "Record-Route: <sip:proxy.test;lr>\n" + kContact + "Content-Length: 0\n\n");
              },
@@ -693,6 +797,8 @@ std::vector<std::vector<Step>> cancelAndReInviteScenarios() {
              [](Call& c) { c.respond(200, "Contact: <sip:bob@10.0.0.3:5090>\n" + withBody("application/sdp", kSdp)); },
              {}, {kEventReInvitingConfirmed}, "ReInviting Confirmed"},
             {"200 again before the ACK", [](Call& c) { c.respondStray("remote1"); }, {}, {}, "ReInviting Confirmed"},
+            {"a re-INVITE from the peer before our ACK", [](Call& c) { c.peerRequest("INVITE", kContact); },
+             {"491 Request Pending"}, {}, "ReInviting Confirmed"},
             {"ACK to the new target, on the route set of the call", [](Call& c) {
                  ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
                  const SentMessage ack = c.last("ACK");
