@@ -1,0 +1,277 @@
+#include "phone/UserAgent.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "UdpPeer.h"
+#include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/usage/SipSessionTypes.h"
+#include "kel_sip/usage/SipSubscriber.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace kel_sip;
+
+// One event as the window saw it, and on which thread.
+struct SeenEvent {
+    int message;
+    int type;
+    int id;
+    bool withMessage;
+    std::thread::id thread;
+};
+
+// The phone logic's stand-in: records what reaches the loop.
+class RecordingWindow : public LogicWindow {
+public:
+    void onMessage(int message, std::unique_ptr<LogicRecord> record) override {
+        auto* param = dynamic_cast<UserAgentEventParam*>(record.get());
+        ASSERT_NE(param, nullptr);
+        std::lock_guard lock(mutex_);
+        seen_.push_back({message, param->type, param->id, param->message != nullptr, std::this_thread::get_id()});
+        changed_.notify_all();
+    }
+    void onTimer(int) override {}
+
+    // Waits until an event of message and type has arrived; false after 10 s.
+    bool waitFor(int message, int type) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return find(message, type) != nullptr; });
+    }
+    SeenEvent event(int message, int type) {
+        std::lock_guard lock(mutex_);
+        const SeenEvent* found = find(message, type);
+        return found ? *found : SeenEvent{};
+    }
+    std::vector<int> types(int message) {
+        std::lock_guard lock(mutex_);
+        std::vector<int> types;
+        for (const SeenEvent& e : seen_) {
+            if (e.message == message) types.push_back(e.type);
+        }
+        return types;
+    }
+    std::vector<std::thread::id> threads() {
+        std::lock_guard lock(mutex_);
+        std::vector<std::thread::id> threads;
+        for (const SeenEvent& e : seen_) threads.push_back(e.thread);
+        return threads;
+    }
+
+private:
+    const SeenEvent* find(int message, int type) const {
+        for (const SeenEvent& e : seen_) {
+            if (e.message == message && e.type == type) return &e;
+        }
+        return nullptr;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<SeenEvent> seen_;
+};
+
+// A user agent on 127.0.0.1 with its own logic loop.
+struct Phone {
+    RecordingWindow window;
+    LogicLoop loop{window};
+    UserAgent agent;
+
+    UserAgentStart start(int udpPort = 0, int tcpPort = -1) {
+        UserAgentStart start;
+        start.window = &loop;
+        start.hostName = "127.0.0.1";
+        start.sentByHost = "127.0.0.1";
+        start.bindAddress = "127.0.0.1";
+        start.udpPort = udpPort;
+        start.udpBindRetry = false;
+        start.tcpPort = tcpPort;
+        if (tcpPort < 0) start.tcpWorkers = start.tcpHandlerWorkers = 0;
+        return start;
+    }
+    bool init() {
+        agent.transactionController().setTimers(50, 400, 500, 500);
+        return loop.start() && agent.init(start());
+    }
+    std::string uri(const std::string& user) {
+        return "sip:" + user + "@127.0.0.1:" + std::to_string(agent.udpPort());
+    }
+    ~Phone() {
+        agent.clean();
+        loop.stop();
+    }
+};
+
+template <typename Field>
+Field parsed(const std::string& text) {
+    Field field;
+    field.parse(text.data(), static_cast<int>(text.size()), true);
+    return field;
+}
+
+SipDialogStart dialogStart(Phone& from, Phone& to) {
+    SipDialogStart start;
+    start.requestUri = parsed<SipURI>(to.uri("bob"));
+    start.localParty = parsed<SipFromTo>("<" + from.uri("alice") + ">");
+    start.remoteParty = parsed<SipFromTo>("<" + to.uri("bob") + ">");
+    start.localContact = parsed<SipAddress>("<" + from.uri("alice") + ">");
+    return start;
+}
+
+constexpr const char* kSdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+                             "m=audio 4002 RTP/AVP 0\r\n";
+
+TEST(UserAgent, CallPlacedAnsweredAndEndedReachesBothLoopsInOrder) {
+    Phone alice;
+    Phone bob;
+    ASSERT_TRUE(alice.init());
+    ASSERT_TRUE(bob.init());
+
+    InviteOrder order;
+    order.body = kSdp;
+    const int callId = alice.agent.invite(dialogStart(alice, bob), order);
+    ASSERT_GT(callId, 0);
+    ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventInvited));
+    const SeenEvent invited = bob.window.event(WM_SIP_SESSION_EVENT, kEventInvited);
+    EXPECT_TRUE(invited.withMessage);
+
+    SessionResponse answer;
+    answer.statusCode = 200;
+    answer.body = kSdp;
+    const SipAddress contact = parsed<SipAddress>("<" + bob.uri("bob") + ">");
+    answer.contact = &contact;
+    ASSERT_TRUE(bob.agent.respondSession(invited.id, answer, false));
+    ASSERT_TRUE(alice.window.waitFor(WM_SIP_SESSION_EVENT, kEventInvitingConfirmed));
+    ASSERT_TRUE(alice.agent.acknowledge(callId, {}));
+    ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventAcked));
+    ASSERT_TRUE(alice.agent.endSession(callId, nullptr));
+    ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventReceivedBye));
+    ASSERT_TRUE(alice.window.waitFor(WM_SIP_SESSION_EVENT, kEventSentBye));
+
+    EXPECT_EQ(bob.window.types(WM_SIP_SESSION_EVENT),
+              (std::vector<int>{kEventInvited, kEventAcked, kEventReceivedBye}));
+    // The reports of what alice sent stay in the stack, but for the BYE.
+    for (const int type : alice.window.types(WM_SIP_SESSION_EVENT)) {
+        EXPECT_FALSE(type >= kEventSentInvite && type <= kEventSentPrAck) << type;
+    }
+    EXPECT_TRUE(alice.window.event(WM_SIP_SESSION_EVENT, kEventInvitingConfirmed).withMessage);
+    EXPECT_FALSE(alice.window.event(WM_SIP_SESSION_EVENT, kEventSentBye).withMessage);
+    // Every event was handled on its loop's one thread.
+    for (Phone* phone : {&alice, &bob}) {
+        const std::vector<std::thread::id> threads = phone->window.threads();
+        ASSERT_FALSE(threads.empty());
+        EXPECT_TRUE(std::all_of(threads.begin(), threads.end(), [&](auto id) { return id == threads.front(); }));
+        EXPECT_NE(threads.front(), std::this_thread::get_id());
+    }
+}
+
+// What a bare peer's request outside any dialog gets.
+struct StrayRequestCase {
+    const char* method;
+    const char* statusLine;
+    bool listsAllow;
+};
+
+TEST(UserAgent, RequestsNoUsageTakesAreRefusedWithTheRightStatus) {
+    Phone phone;
+    ASSERT_TRUE(phone.init());
+    const StrayRequestCase cases[] = {
+        {"NOTIFY", "SIP/2.0 481 ", false},  // neither a call's nor a subscription's
+        {"MESSAGE", "SIP/2.0 405 ", true},  // a method the calls pass on, and nobody takes
+        {"DO", "SIP/2.0 405 ", true},       // a method nobody registered: the default user
+    };
+    UdpPeer peer;
+    int branch = 0;
+    for (const StrayRequestCase& c : cases) {
+        const std::string answer = peer.ask(phone.agent.udpPort(), c.method, "z9hG4bKua" + std::to_string(++branch));
+        EXPECT_EQ(answer.rfind(c.statusLine, 0), 0u) << c.method << ": " << answer;
+        if (c.listsAllow) {
+            EXPECT_NE(answer.find("Allow: INVITE"), std::string::npos) << answer;
+        }
+    }
+}
+
+TEST(UserAgent, TcpPortTakenRollsBackEveryStepAndAFreePortStartsLater) {
+    Phone first;
+    ASSERT_TRUE(first.loop.start());
+    ASSERT_TRUE(first.agent.init(first.start(0, 0)));
+    const int takenTcp = first.agent.tcpPort();
+    ASSERT_GT(takenTcp, 0);
+
+    Phone second;
+    ASSERT_TRUE(second.loop.start());
+    EXPECT_FALSE(second.agent.init(second.start(0, takenTcp)));
+    EXPECT_FALSE(second.agent.isRunning());
+    EXPECT_EQ(second.agent.udpPort(), -1);
+    EXPECT_FALSE(second.agent.SipSessionController::isAccepting());
+    EXPECT_FALSE(second.agent.SipRegistrantController::isAccepting());
+    EXPECT_FALSE(second.agent.UserAgentSubscriptions::isAccepting());
+    EXPECT_FALSE(second.agent.SipPublisherController::isAccepting());
+
+    ASSERT_TRUE(second.agent.init(second.start(0, 0)));
+    UdpPeer peer;
+    EXPECT_EQ(peer.ask(second.agent.udpPort(), "DO", "z9hG4bKroll").rfind("SIP/2.0 405 ", 0), 0u);
+}
+
+TEST(UserAgent, SubscriptionRefusedAtOnceReachesItsWindowAndIsForgotten) {
+    Phone alice;
+    Phone bob;
+    ASSERT_TRUE(alice.init());
+    ASSERT_TRUE(bob.init());
+    RecordingWindow presence;
+    LogicLoop presenceLoop(presence);
+    ASSERT_TRUE(presenceLoop.start());
+
+    SubscriptionOrder order;
+    order.event.setPackage("presence");
+    order.expires = 60;
+    // Bob serves no SUBSCRIBE outside a call: the 405 comes back while subscribe may still be
+    // on its way out.
+    const int id = alice.agent.subscribe(&presenceLoop, dialogStart(alice, bob), order);
+    ASSERT_GT(id, 0);
+    ASSERT_TRUE(presence.waitFor(WM_SIP_SUBSCRIBER_EVENT, kSubscribeFailed));
+    EXPECT_TRUE(presence.event(WM_SIP_SUBSCRIBER_EVENT, kSubscribeFailed).withMessage);
+    EXPECT_FALSE(alice.agent.hasSubscriberWindow(id));
+    EXPECT_TRUE(alice.window.types(WM_SIP_SUBSCRIBER_EVENT).empty());
+    alice.agent.clean();
+    presenceLoop.stop();
+}
+
+// The events of a subscription whose ID is not yet recorded wait for it.
+TEST(UserAgentWindowMap, EventsBeforeTheIdIsRecordedArriveInOrderAndAnEndingOneForgetsIt) {
+    RecordingWindow window;
+    LogicLoop loop(window);
+    ASSERT_TRUE(loop.start());
+    UserAgentWindowMap map(UserAgentHook::Subscriber);
+
+    map.beginStart();
+    EXPECT_TRUE(map.deliver(kSubscribeSucceeded, 7, 2, nullptr));
+    EXPECT_TRUE(map.deliver(kNotifiedTerminate, 7, 0, nullptr));
+    EXPECT_TRUE(map.deliver(kSubscribeSucceeded, 8, 2, nullptr));  // nobody's
+    ASSERT_TRUE(map.finishStart(7, &loop));
+    ASSERT_TRUE(window.waitFor(WM_SIP_SUBSCRIBER_EVENT, kNotifiedTerminate));
+    ASSERT_TRUE(loop.waitIdle(5s));
+    EXPECT_EQ(window.types(WM_SIP_SUBSCRIBER_EVENT),
+              (std::vector<int>{kSubscribeSucceeded, kNotifiedTerminate}));
+    EXPECT_FALSE(map.contains(7));
+    EXPECT_FALSE(map.contains(8));
+
+    // Recorded and not ended: later events go straight to the window; a second start that
+    // names the same ID is refused.
+    map.beginStart();
+    ASSERT_TRUE(map.finishStart(9, &loop));
+    map.beginStart();
+    EXPECT_FALSE(map.finishStart(9, &loop));
+    EXPECT_TRUE(map.deliver(kSubscribeTimeout, 9, 0, nullptr));
+    ASSERT_TRUE(window.waitFor(WM_SIP_SUBSCRIBER_EVENT, kSubscribeTimeout));
+    EXPECT_FALSE(map.contains(9));
+}
+
+}  // namespace
