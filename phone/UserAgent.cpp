@@ -1,5 +1,6 @@
 #include "phone/UserAgent.h"
 
+#include "kel_sip/syntax/SipEscape.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipReplaces.h"
 #include "kel_sip/syntax/SipTransportType.h"
@@ -212,6 +213,9 @@ bool UserAgent::transfer(int referDialogId, const kel_sip::SipReferTo& referTo, 
     }
     std::string value;
     replaces.print(value);
+    // Its ";", "=" and "@" may not stand bare in a URI header (RFC 3261 section 19.1.1), and
+    // the Refer-To is printed as stored.
+    kel_sip::escape(value, kel_sip::SipEscapeSet::Header);
     kel_sip::SipReferTo withReplaces = referTo;
     withReplaces.address.uri.uriHeaders.add("Replaces", value, true);
     kel_sip::SubscriptionOrder order;

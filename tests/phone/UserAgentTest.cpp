@@ -11,6 +11,8 @@
 
 #include "UdpPeer.h"
 #include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/syntax/SipSubscriptionState.h"
+#include "kel_sip/usage/SipNotifier.h"
 #include "kel_sip/usage/SipSessionTypes.h"
 #include "kel_sip/usage/SipSubscriber.h"
 
@@ -26,6 +28,7 @@ struct SeenEvent {
     int id;
     bool withMessage;
     std::thread::id thread;
+    std::string text;  // the message as it would be sent, when there is one
 };
 
 // The phone logic's stand-in: records what reaches the loop.
@@ -34,8 +37,11 @@ public:
     void onMessage(int message, std::unique_ptr<LogicRecord> record) override {
         auto* param = dynamic_cast<UserAgentEventParam*>(record.get());
         ASSERT_NE(param, nullptr);
+        std::string text;
+        if (param->message) param->message->print(text);
         std::lock_guard lock(mutex_);
-        seen_.push_back({message, param->type, param->id, param->message != nullptr, std::this_thread::get_id()});
+        seen_.push_back(
+            {message, param->type, param->id, param->message != nullptr, std::this_thread::get_id(), std::move(text)});
         changed_.notify_all();
     }
     void onTimer(int) override {}
@@ -44,6 +50,21 @@ public:
     bool waitFor(int message, int type) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, 10s, [&] { return find(message, type) != nullptr; });
+    }
+    // Waits until count events of message and type have arrived; false after 10 s.
+    bool waitForCount(int message, int type, int count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] {
+            return std::count_if(seen_.begin(), seen_.end(),
+                                 [&](const SeenEvent& e) { return e.message == message && e.type == type; }) >= count;
+        });
+    }
+    SeenEvent last(int message, int type) {
+        std::lock_guard lock(mutex_);
+        for (auto e = seen_.rbegin(); e != seen_.rend(); ++e) {
+            if (e->message == message && e->type == type) return *e;
+        }
+        return SeenEvent{};
     }
     SeenEvent event(int message, int type) {
         std::lock_guard lock(mutex_);
@@ -128,30 +149,44 @@ SipDialogStart dialogStart(Phone& from, Phone& to) {
 constexpr const char* kSdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
                              "m=audio 4002 RTP/AVP 0\r\n";
 
+// The two ends of a call: the caller's dialog ID number and the callee's.
+struct Call {
+    int caller = 0;
+    int callee = 0;
+};
+
+// from calls to, to answers 200 and from acknowledges.
+Call answeredCall(Phone& from, Phone& to, int count = 1) {
+    Call call;
+    InviteOrder order;
+    order.body = kSdp;
+    call.caller = from.agent.invite(dialogStart(from, to), order);
+    EXPECT_GT(call.caller, 0);
+    EXPECT_TRUE(to.window.waitForCount(WM_SIP_SESSION_EVENT, kEventInvited, count));
+    const SeenEvent invited = to.window.last(WM_SIP_SESSION_EVENT, kEventInvited);
+    EXPECT_TRUE(invited.withMessage);
+    call.callee = invited.id;
+    SessionResponse answer;
+    answer.statusCode = 200;
+    answer.body = kSdp;
+    const SipAddress contact = parsed<SipAddress>("<" + to.uri("bob") + ">");
+    answer.contact = &contact;
+    EXPECT_TRUE(to.agent.respondSession(call.callee, answer, false));
+    EXPECT_TRUE(from.window.waitForCount(WM_SIP_SESSION_EVENT, kEventInvitingConfirmed, count));
+    EXPECT_TRUE(from.agent.acknowledge(call.caller, {}));
+    EXPECT_TRUE(to.window.waitForCount(WM_SIP_SESSION_EVENT, kEventAcked, count));
+    return call;
+}
+
 TEST(UserAgent, CallPlacedAnsweredAndEndedReachesBothLoopsInOrder) {
     Phone alice;
     Phone bob;
     ASSERT_TRUE(alice.init());
     ASSERT_TRUE(bob.init());
 
-    InviteOrder order;
-    order.body = kSdp;
-    const int callId = alice.agent.invite(dialogStart(alice, bob), order);
-    ASSERT_GT(callId, 0);
-    ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventInvited));
-    const SeenEvent invited = bob.window.event(WM_SIP_SESSION_EVENT, kEventInvited);
-    EXPECT_TRUE(invited.withMessage);
-
-    SessionResponse answer;
-    answer.statusCode = 200;
-    answer.body = kSdp;
-    const SipAddress contact = parsed<SipAddress>("<" + bob.uri("bob") + ">");
-    answer.contact = &contact;
-    ASSERT_TRUE(bob.agent.respondSession(invited.id, answer, false));
-    ASSERT_TRUE(alice.window.waitFor(WM_SIP_SESSION_EVENT, kEventInvitingConfirmed));
-    ASSERT_TRUE(alice.agent.acknowledge(callId, {}));
-    ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventAcked));
-    ASSERT_TRUE(alice.agent.endSession(callId, nullptr));
+    const Call call = answeredCall(alice, bob);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+    ASSERT_TRUE(alice.agent.endSession(call.caller, nullptr));
     ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventReceivedBye));
     ASSERT_TRUE(alice.window.waitFor(WM_SIP_SESSION_EVENT, kEventSentBye));
 
@@ -242,6 +277,57 @@ TEST(UserAgent, SubscriptionRefusedAtOnceReachesItsWindowAndIsForgotten) {
     EXPECT_TRUE(alice.window.types(WM_SIP_SUBSCRIBER_EVENT).empty());
     alice.agent.clean();
     presenceLoop.stop();
+}
+
+TEST(UserAgent, TransferSendsReplacesOfTheOtherCallAndTheNotifyFindsTheCall) {
+    Phone alice;
+    Phone bob;
+    ASSERT_TRUE(alice.init());
+    ASSERT_TRUE(bob.init());
+    const Call first = answeredCall(alice, bob, 1);
+    const Call second = answeredCall(alice, bob, 2);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+
+    const SipReferTo referTo = parsed<SipReferTo>("<sip:carol@127.0.0.1>");
+    ASSERT_TRUE(alice.agent.transfer(first.caller, referTo, second.caller));
+    ASSERT_TRUE(bob.window.waitFor(WM_SIP_NOTIFIER_EVENT, kReferred));
+    const SeenEvent referred = bob.window.event(WM_SIP_NOTIFIER_EVENT, kReferred);
+    EXPECT_EQ(referred.id, first.callee);
+    // The replaced call as alice knows it: its Call-ID, to-tag = bob's tag, from-tag = hers.
+    std::string callId, aliceTag, bobTag;
+    alice.agent.SipSessionController::withDialog(second.caller, [&](SipSessionDialog& dialog) {
+        const SipDialogIDExt& id = static_cast<SipDialog&>(dialog).dialogId();
+        callId = id.callId;
+        aliceTag = id.localTag;
+        bobTag = id.remoteTag;
+        return true;
+    });
+    const std::size_t referToAt = referred.text.find("Refer-To:");
+    ASSERT_NE(referToAt, std::string::npos) << referred.text;
+    const std::string referToLine = referred.text.substr(referToAt, referred.text.find("\r\n", referToAt) - referToAt);
+    // Escaped as a URI header (RFC 3261 section 19.1.1, RFC 3891 section 6.1).
+    std::string escapedCallId = callId;
+    escapedCallId.replace(escapedCallId.find('@'), 1, "%40");
+    EXPECT_NE(referToLine.find("?Replaces=" + escapedCallId + "%3Bto-tag%3D" + bobTag + "%3Bfrom-tag%3D" + aliceTag +
+                               ">"),
+              std::string::npos)
+        << referToLine;
+
+    SubscribeAnswer accepted;
+    accepted.statusCode = 202;
+    ASSERT_TRUE(bob.agent.respondSubscribe(referred.id, accepted));
+    NotifyContent progress;
+    progress.subscriptionState = SipSubscriptionState::Active;
+    progress.body = "SIP/2.0 100 Trying\r\n";
+    progress.contentType = "message/sipfrag";
+    ASSERT_TRUE(bob.agent.notify(referred.id, progress));
+    // The NOTIFY belongs to alice's first call, not to a subscription of her own.
+    ASSERT_TRUE(alice.window.waitFor(WM_SIP_SUBSCRIBER_EVENT, kNotifiedActive));
+    EXPECT_EQ(alice.window.event(WM_SIP_SUBSCRIBER_EVENT, kNotifiedActive).id, first.caller);
+    EXPECT_TRUE(alice.window.waitFor(WM_SIP_SUBSCRIBER_EVENT, kReferSucceeded));
+
+    // A transfer that names no call sends nothing.
+    EXPECT_FALSE(alice.agent.transfer(first.caller, referTo, 9999));
 }
 
 // The events of a subscription whose ID is not yet recorded wait for it.
