@@ -11,7 +11,7 @@
 
 #include <string>
 
-// A UDP socket on 127.0.0.1 that sends one request and reads the answer.
+// A UDP socket on 127.0.0.1 that sends requests and reads the answers, or plays a server.
 class UdpPeer {
 public:
     UdpPeer() {
@@ -33,17 +33,27 @@ public:
                                  "Max-Forwards: 70\r\nFrom: <sip:alice@127.0.0.1>;tag=a11ce\r\n"
                                  "To: <sip:bob@127.0.0.1>\r\nCall-ID: " + branch + "@127.0.0.1\r\n"
                                  "CSeq: 1 " + method + "\r\nContent-Length: 0\r\n\r\n";
+        send(port, text);
+        return receive();
+    }
+
+    // Sends text to port on 127.0.0.1.
+    void send(int port, const std::string& text) {
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         to.sin_port = htons(static_cast<uint16_t>(port));
         ::sendto(fd_, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    // The next datagram, empty after 5 s.
+    std::string receive() {
         pollfd poller{fd_, POLLIN, 0};
         if (::poll(&poller, 1, 5000) != 1) return {};
         char buffer[4096];
         const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
         return got > 0 ? std::string(buffer, static_cast<std::size_t>(got)) : std::string();
     }
+    int port() const { return port_; }
 
 private:
     int fd_ = -1;

@@ -330,6 +330,61 @@ TEST(UserAgent, TransferSendsReplacesOfTheOtherCallAndTheNotifyFindsTheCall) {
     EXPECT_FALSE(alice.agent.transfer(first.caller, referTo, 9999));
 }
 
+// The value of the first header name of a message's text ("" when there is none).
+std::string headerOf(const std::string& text, const std::string& name) {
+    const std::size_t at = text.find("\r\n" + name + ": ");
+    if (at == std::string::npos) return {};
+    const std::size_t start = at + name.size() + 4;
+    return text.substr(start, text.find("\r\n", start) - start);
+}
+
+TEST(UserAgent, SubscriptionAnsweredAtOnceAndItsNotifyReachTheSubscribingWindow) {
+    Phone alice;
+    ASSERT_TRUE(alice.init());
+    RecordingWindow presence;
+    LogicLoop presenceLoop(presence);
+    ASSERT_TRUE(presenceLoop.start());
+    UdpPeer notifier;
+
+    SipDialogStart start;
+    const std::string target = "sip:bob@127.0.0.1:" + std::to_string(notifier.port());
+    start.requestUri = parsed<SipURI>(target);
+    start.localParty = parsed<SipFromTo>("<" + alice.uri("alice") + ">");
+    start.remoteParty = parsed<SipFromTo>("<" + target + ">");
+    start.localContact = parsed<SipAddress>("<" + alice.uri("alice") + ">");
+    SubscriptionOrder order;
+    order.event.setPackage("presence");
+    order.expires = 60;
+    const int id = alice.agent.subscribe(&presenceLoop, start, order);
+    ASSERT_GT(id, 0);
+
+    // The notifier answers and notifies as soon as the SUBSCRIBE is read.
+    const std::string subscribe = notifier.receive();
+    ASSERT_EQ(subscribe.rfind("SUBSCRIBE ", 0), 0u) << subscribe;
+    const std::string callId = headerOf(subscribe, "Call-ID");
+    const std::string from = headerOf(subscribe, "From");
+    const std::string to = headerOf(subscribe, "To") + ";tag=n071f1er";
+    notifier.send(alice.agent.udpPort(), "SIP/2.0 200 OK\r\nVia: " + headerOf(subscribe, "Via") + "\r\nFrom: " +
+                                             from + "\r\nTo: " + to + "\r\nCall-ID: " + callId + "\r\nCSeq: " +
+                                             headerOf(subscribe, "CSeq") + "\r\nExpires: 60\r\nContact: <" + target +
+                                             ">\r\nContent-Length: 0\r\n\r\n");
+    notifier.send(alice.agent.udpPort(),
+                  "NOTIFY " + alice.uri("alice") + " SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1:" +
+                      std::to_string(notifier.port()) + ";branch=z9hG4bKn0t1fy\r\nMax-Forwards: 70\r\nFrom: " + to +
+                      "\r\nTo: " + from + "\r\nCall-ID: " + callId +
+                      "\r\nCSeq: 1 NOTIFY\r\nEvent: presence\r\nSubscription-State: active;expires=60\r\n"
+                      "Contact: <" + target + ">\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(notifier.receive().rfind("SIP/2.0 200 ", 0), 0u);
+
+    ASSERT_TRUE(presence.waitFor(WM_SIP_SUBSCRIBER_EVENT, kNotifiedActive));
+    EXPECT_TRUE(presence.waitFor(WM_SIP_SUBSCRIBER_EVENT, kSubscribeSucceeded));
+    EXPECT_EQ(presence.event(WM_SIP_SUBSCRIBER_EVENT, kNotifiedActive).id, id);
+    EXPECT_TRUE(alice.agent.hasSubscriberWindow(id));
+    EXPECT_TRUE(alice.window.types(WM_SIP_SUBSCRIBER_EVENT).empty());
+    alice.agent.clean();
+    presenceLoop.stop();
+}
+
 // The events of a subscription whose ID is not yet recorded wait for it.
 TEST(UserAgentWindowMap, EventsBeforeTheIdIsRecordedArriveInOrderAndAnEndingOneForgetsIt) {
     RecordingWindow window;
