@@ -49,10 +49,12 @@ UserAgent::~UserAgent() { clean(); }
 bool UserAgent::init(const UserAgentStart& start) {
     logPrint(DBG, "UserAgent::init. Initializing UserAgent.\n");
     if (start.window == nullptr) {
+        initFailure_ = "No window for the stack's events.";
         logPrint(CRI, "UserAgent::init. Failed to init UserAgent.\n");
         return false;
     }
     kel_sip::setAnswerOwnOptions(true);
+    initFailure_ = "Failed to start the usages.";
     const char* host = start.hostName.c_str();
     // Each step undoes the ones before it when it fails, last first.
     if (!SipSessionController::init(start.sessionWorkers, host)) {
@@ -70,9 +72,12 @@ bool UserAgent::init(const UserAgentStart& start) {
         SipRegistrantController::clean();
         SipSessionController::clean();
     } else if (!startTransports(start)) {
+        // Forgets the transports attached and every user registered, as clean does.
+        transactions_.clean();
         cleanUsages();
     } else {
         logPrint(DBG, "UserAgent::init. Initialized UserAgent.\n");
+        initFailure_.clear();
         eventWindow_.store(start.window);
         return true;
     }
@@ -82,9 +87,12 @@ bool UserAgent::init(const UserAgentStart& start) {
 
 bool UserAgent::startTransports(const UserAgentStart& start) {
     const char* bind = orNull(start.bindAddress);
+    const std::string where = " on " + (start.bindAddress.empty() ? std::string("every address") : start.bindAddress) +
+                              " (in use, or not a local address).";
     if (!udp_.open(start.sentByHost.c_str(), start.udpPort, bind, start.family, start.udpBindRetry) ||
         !transactions_.addUDPTransport(&udp_)) {
         logPrint(MIN, "UserAgent::init. Failed init, SipUDPTransport.\n");
+        initFailure_ = "Failed to open UDP port " + std::to_string(start.udpPort) + where;
         udp_.close();
         return false;
     }
@@ -93,20 +101,22 @@ bool UserAgent::startTransports(const UserAgentStart& start) {
                        start.family, false)) {
             logPrint(MIN, "UserAgent::init. Failed to init SipTCPTransport.\n");
             logPrint(MIN, "UserAgent::init. Failed init, SipTransport.\n");
+            initFailure_ = "Failed to open TCP port " + std::to_string(start.tcpPort) + where;
             udp_.close();
-            transactions_.clean();  // forgets the UDP transport attached above
             return false;
         }
         tcpOpen_ = true;
         transactions_.addTCPTransport(&tcp_);
     }
-    // The controller forgets its users when cleaned: the call usage is registered anew.
-    if (!SipSessionController::registerMethods(kSessionMethods) || !transactions_.init(start.transactionWorkers)) {
+    // The controller forgets its users when cleaned: the call usage is registered anew, for
+    // each method that no pseudo server serves already.
+    for (const int method : kSessionMethods) SipSessionController::registerMethods({method});
+    if (!transactions_.init(start.transactionWorkers)) {
         logPrint(MIN, "UserAgent::init. Failed init, SipTransactionController.\n");
+        initFailure_ = "Failed to start the transaction controller.";
         tcp_.clean();
         tcpOpen_ = false;
         udp_.close();
-        transactions_.clean();
         return false;
     }
     return true;

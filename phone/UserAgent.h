@@ -95,6 +95,8 @@ public:
     // Stops everything init started: transports, transaction controller, then the usages.
     void clean() override;
     bool isRunning() const noexcept { return eventWindow_.load() != nullptr; }
+    // Why the last init failed, for the operator; empty after a success.
+    const std::string& initFailure() const noexcept { return initFailure_; }
 
     // The ports bound (the system's choice for 0); -1 when not open.
     int udpPort();
@@ -162,6 +164,7 @@ private:
     kel_sip::SipUDPTransport udp_;
     kel_sip::SipTCPTransport tcp_;
     bool tcpOpen_ = false;
+    std::string initFailure_;
     UserAgentWindowMap subscriberWindows_{UserAgentHook::Subscriber};
     UserAgentWindowMap publisherWindows_{UserAgentHook::Publisher};
     std::atomic<LogicLoop*> eventWindow_{nullptr};
