@@ -81,6 +81,11 @@ void UserAgentSettings::setUpdateAddresses(bool updateFrom, bool updateTo) {
     });
 }
 
+void UserAgentSettings::setOutboundProxy(const std::optional<kel_sip::SipPeerAddress>& proxy) {
+    static_cast<kel_sip::SipSessionController&>(agent_).setOutboundPeer(proxy);
+    static_cast<UserAgentSubscriptions&>(agent_).setOutboundPeer(proxy);
+}
+
 void UserAgentSettings::setUnregisterByWildCard(bool wildCard) {
     static_cast<kel_sip::SipRegistrantController&>(agent_).setUnregisterByWildCard(wildCard);
 }

@@ -7,6 +7,8 @@
 // their own lock or atomically, so their workers may read them meanwhile.
 #pragma once
 
+#include <optional>
+
 #include "phone/StackSettingsTarget.h"
 #include "phone/UserAgent.h"
 
@@ -29,6 +31,10 @@ public:
     void setCallIDHost(const std::string& host) override;
     void setUpdateAddresses(bool updateFrom, bool updateTo) override;
     void setUnregisterByWildCard(bool wildCard) override;
+    // The next hop of requests outside dialogs (OutBoundProxy with UseOutBoundProxy, set by
+    // the phone at start-up): calls and subscriptions only; registrations and publications go
+    // where their own settings say.
+    void setOutboundProxy(const std::optional<kel_sip::SipPeerAddress>& proxy);
 
 private:
     // Runs set on each of the four usages.

@@ -101,6 +101,14 @@ TEST(UserAgentSettings, EveryAppliedStackSettingReachesTheComponentThatUsesIt) {
     EXPECT_EQ(static_cast<kel_sip::SipPublisherController&>(agent).getLocalTag(), "");
     EXPECT_FALSE(target.setViaParams(";;=bad"));
 
+    // The outbound proxy: calls and subscriptions only.
+    const kel_sip::SipPeerAddress proxy{"192.0.2.7", 5070};
+    target.setOutboundProxy(proxy);
+    EXPECT_EQ(static_cast<kel_sip::SipSessionController&>(agent).getOutboundPeer(), proxy);
+    EXPECT_EQ(static_cast<UserAgentSubscriptions&>(agent).getOutboundPeer(), proxy);
+    EXPECT_FALSE(static_cast<kel_sip::SipRegistrantController&>(agent).getOutboundPeer().has_value());
+    EXPECT_FALSE(static_cast<kel_sip::SipPublisherController&>(agent).getOutboundPeer().has_value());
+
     // The connection time-outs are the process's: leave them as the other tests found them.
     kel_sip::SipConnection::setConnectTimeout(connect);
     kel_sip::SipConnection::setReceiveTimeout(receive);
