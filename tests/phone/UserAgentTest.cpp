@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "UdpPeer.h"
+#include "kel_sip/syntax/HeaderList.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipSubscriptionState.h"
 #include "kel_sip/usage/SipNotifier.h"
@@ -29,6 +30,7 @@ struct SeenEvent {
     bool withMessage;
     std::thread::id thread;
     std::string text;  // the message as it would be sent, when there is one
+    std::shared_ptr<SipMessageExt> copy;
 };
 
 // The phone logic's stand-in: records what reaches the loop.
@@ -40,8 +42,8 @@ public:
         std::string text;
         if (param->message) param->message->print(text);
         std::lock_guard lock(mutex_);
-        seen_.push_back(
-            {message, param->type, param->id, param->message != nullptr, std::this_thread::get_id(), std::move(text)});
+        seen_.push_back({message, param->type, param->id, param->message != nullptr, std::this_thread::get_id(),
+                         std::move(text), std::move(param->message)});
         changed_.notify_all();
     }
     void onTimer(int) override {}
@@ -207,6 +209,59 @@ TEST(UserAgent, CallPlacedAnsweredAndEndedReachesBothLoopsInOrder) {
     }
 }
 
+TEST(UserAgent, RequestTheCallLeavesToTheWindowIsAnsweredThroughItAndSaysWhetherItWasSent) {
+    Phone alice;
+    Phone bob;
+    ASSERT_TRUE(alice.init());
+    ASSERT_TRUE(bob.init());
+    const Call call = answeredCall(alice, bob);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+
+    ASSERT_TRUE(alice.agent.sendDialogRequest(call.caller, "MESSAGE", "hello", "text/plain", nullptr));
+    ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedRequest));
+    const SeenEvent received = bob.window.event(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedRequest);
+    ASSERT_TRUE(received.copy);
+    EXPECT_EQ(received.id, call.callee);
+    const std::unique_ptr<SipMessageExt> ok = received.copy->createResponse(202, nullptr, false);
+    EXPECT_TRUE(bob.agent.respondSipSessionDialog(call.callee, *ok));
+    ASSERT_TRUE(alice.window.waitFor(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedResponse));
+    EXPECT_NE(alice.window.event(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedResponse).text.rfind("SIP/2.0 202 ", 0),
+              std::string::npos);
+    // The transaction has its final answer: a second one is not sent, and no call, no answer.
+    EXPECT_FALSE(bob.agent.respondSipSessionDialog(call.callee, *ok));
+    EXPECT_FALSE(bob.agent.respondSipSessionDialog(9999, *ok));
+}
+
+TEST(UserAgent, FreeFormRequestGoesOutWithItsBodyHeadersAndANewBranch) {
+    Phone alice;
+    ASSERT_TRUE(alice.init());
+    UdpPeer peer;
+    OutOfDialogRequest request;
+    request.method = "MESSAGE";
+    const std::string target = "sip:bob@127.0.0.1:" + std::to_string(peer.port());
+    request.requestUri = parsed<SipURI>(target);
+    request.from = parsed<SipFromTo>("<" + alice.uri("alice") + ">;tag=f1");
+    request.to = parsed<SipFromTo>("<" + target + ">");
+    request.callId = "free-form-1@127.0.0.1";
+    request.cseqNumber = 7;
+    request.body = "hi";
+    request.contentType = "text/plain";
+    HeaderList headers;
+    headers.addHeader("X-Test", "on");
+    request.headers = &headers;
+    ASSERT_TRUE(alice.agent.sendSipRequest(request, 0));
+    const std::string sent = peer.receive();
+    EXPECT_EQ(sent.rfind("MESSAGE " + target + " SIP/2.0\r\n", 0), 0u) << sent;
+    for (const char* line : {"\r\nMax-Forwards: 70\r\n", "\r\nCSeq: 7 MESSAGE\r\n", "\r\nX-Test: on\r\n",
+                             "\r\nContent-Type: text/plain\r\n", "\r\n\r\nhi", ";branch=z9hG4bK"}) {
+        EXPECT_NE(sent.find(line), std::string::npos) << line << " in " << sent;
+    }
+    // A Request-URI with no host to send to is refused before anything is sent.
+    request.peerHost = "";
+    request.requestUri = parsed<SipURI>("tel:+15551234");
+    EXPECT_FALSE(alice.agent.sendSipRequest(request, 0));
+}
+
 // What a bare peer's request outside any dialog gets.
 struct StrayRequestCase {
     const char* method;
@@ -217,6 +272,7 @@ struct StrayRequestCase {
 TEST(UserAgent, RequestsNoUsageTakesAreRefusedWithTheRightStatus) {
     Phone phone;
     ASSERT_TRUE(phone.init());
+    EXPECT_EQ(phone.agent.tcpPort(), -1);  // UDP alone
     const StrayRequestCase cases[] = {
         {"NOTIFY", "SIP/2.0 481 ", false},  // neither a call's nor a subscription's
         {"MESSAGE", "SIP/2.0 405 ", true},  // a method the calls pass on, and nobody takes
