@@ -86,7 +86,8 @@ bool UaDriver::run(const UaCommand& command, bool& quit) {
     switch (command.kind) {
         case UaCommandKind::Invite: return invite(command);
         case UaCommandKind::Answer: return answer(command);
-        case UaCommandKind::Bye: return bye(command);
+        case UaCommandKind::Bye:
+        case UaCommandKind::Cancel: return hangUp(command);
         case UaCommandKind::Wait: return wait(command);
         case UaCommandKind::Quit: quit = true; return true;
         default: writeLine("error: command not supported yet"); return false;
@@ -139,10 +140,10 @@ bool UaDriver::answer(const UaCommand& command) {
     return true;
 }
 
-bool UaDriver::bye(const UaCommand& command) {
+bool UaDriver::hangUp(const UaCommand& command) {
     const int id = dialogOf(command);
     if (!agent_.endSession(id, nullptr)) {
-        writeLine("error: bye: dialog " + std::to_string(id) + " refused it");
+        writeLine("error: hang-up: dialog " + std::to_string(id) + " refused it");
         return false;
     }
     return true;
@@ -181,13 +182,14 @@ void UaDriver::onMessage(int message, std::unique_ptr<LogicRecord> record) {
         std::lock_guard lock(mutex_);
         if (message == WM_SIP_SESSION_EVENT && event->type == kel_sip::kEventInvited) latestDialog_ = event->id;
     }
-    writeLine(line, true);
-    // A script has no ACK command: the 2xx of each INVITE this side sent is acknowledged here.
+    // A script has no ACK command: the 2xx of each INVITE this side sent is acknowledged here,
+    // before the line lets a waiting script go on (its BYE must not overtake the ACK).
     const bool confirmed = event->type == kel_sip::kEventInvitingConfirmed ||
                            event->type == kel_sip::kEventReInvitingConfirmed;
     if (message == WM_SIP_SESSION_EVENT && confirmed && !agent_.acknowledge(event->id, {})) {
         writeLine("error: the ACK of dialog " + std::to_string(event->id) + " was not sent");
     }
+    writeLine(line, true);
 }
 
 void UaDriver::writeLine(const std::string& line, bool isEvent) {

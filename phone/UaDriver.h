@@ -4,7 +4,7 @@
 //   event session 21 Invited dialog=1
 //   event registrant 0 Registered id=3
 // Commands run on the caller's thread; events are written on the loop's thread, each line
-// whole. Today it runs invite, answer, bye, wait and quit; the other commands are refused
+// whole. Today it runs invite, answer, bye, cancel, wait and quit; the other commands are refused
 // with "not supported yet". The 2xx of an INVITE this side sent is acknowledged at once.
 //
 // Threads: run and the constructor from one thread (the reader's); the loop writes events.
@@ -40,7 +40,8 @@ public:
 private:
     bool invite(const UaCommand& command);
     bool answer(const UaCommand& command);
-    bool bye(const UaCommand& command);
+    // bye and cancel: the call usage sends CANCEL before the answer and BYE once answered.
+    bool hangUp(const UaCommand& command);
     // Waits until an event line written since the last wait's match holds text.
     bool wait(const UaCommand& command);
     // The dialog a command names: its own, else the most recent one.

@@ -69,6 +69,16 @@ TEST(UaProgram, ScriptPlacesACallSippAnswersAndTheScriptHangsUp) {
             "event session 2 Inviting confirmed dialog=");
 }
 
+TEST(UaProgram, ScriptCancelsTheRingingCallAndTheInviteEndsWith487) {
+    runCall({"ua_call_cancelled", false,
+             "invite sip:uas@127.0.0.1:SIPP\n"
+             "wait \"Inviting proceeding\"\n"
+             "cancel\n"
+             "wait \"Inviting failed\"\n"
+             "quit\n"},
+            "event session 4 Inviting failed dialog=");
+}
+
 TEST(UaProgram, SippCallsTheScriptAnswersAndSippHangsUp) {
     runCall({"ua_call_placed", true,
              "wait Invited\n"
