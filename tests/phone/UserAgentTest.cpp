@@ -180,14 +180,22 @@ Call answeredCall(Phone& from, Phone& to, int count = 1) {
     return call;
 }
 
-TEST(UserAgent, CallPlacedAnsweredAndEndedReachesBothLoopsInOrder) {
+// Two agents with a call from alice to bob, answered and acknowledged.
+class UserAgentCall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(alice.init());
+        ASSERT_TRUE(bob.init());
+        call = answeredCall(alice, bob);
+        ASSERT_FALSE(HasFailure());  // the test body needs the call
+    }
+
     Phone alice;
     Phone bob;
-    ASSERT_TRUE(alice.init());
-    ASSERT_TRUE(bob.init());
+    Call call;
+};
 
-    const Call call = answeredCall(alice, bob);
-    ASSERT_FALSE(::testing::Test::HasFailure());
+TEST_F(UserAgentCall, CallPlacedAnsweredAndEndedReachesBothLoopsInOrder) {
     ASSERT_TRUE(alice.agent.endSession(call.caller, nullptr));
     ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventReceivedBye));
     ASSERT_TRUE(alice.window.waitFor(WM_SIP_SESSION_EVENT, kEventSentBye));
@@ -209,14 +217,7 @@ TEST(UserAgent, CallPlacedAnsweredAndEndedReachesBothLoopsInOrder) {
     }
 }
 
-TEST(UserAgent, RequestTheCallLeavesToTheWindowIsAnsweredThroughItAndSaysWhetherItWasSent) {
-    Phone alice;
-    Phone bob;
-    ASSERT_TRUE(alice.init());
-    ASSERT_TRUE(bob.init());
-    const Call call = answeredCall(alice, bob);
-    ASSERT_FALSE(::testing::Test::HasFailure());
-
+TEST_F(UserAgentCall, RequestTheCallLeavesToTheWindowIsAnsweredThroughItAndSaysWhetherItWasSent) {
     ASSERT_TRUE(alice.agent.sendDialogRequest(call.caller, "MESSAGE", "hello", "text/plain", nullptr));
     ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedRequest));
     const SeenEvent received = bob.window.event(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedRequest);
@@ -335,14 +336,10 @@ TEST(UserAgent, SubscriptionRefusedAtOnceReachesItsWindowAndIsForgotten) {
     presenceLoop.stop();
 }
 
-TEST(UserAgent, TransferSendsReplacesOfTheOtherCallAndTheNotifyFindsTheCall) {
-    Phone alice;
-    Phone bob;
-    ASSERT_TRUE(alice.init());
-    ASSERT_TRUE(bob.init());
-    const Call first = answeredCall(alice, bob, 1);
+TEST_F(UserAgentCall, TransferSendsReplacesOfTheOtherCallAndTheNotifyFindsTheCall) {
+    const Call& first = call;
     const Call second = answeredCall(alice, bob, 2);
-    ASSERT_FALSE(::testing::Test::HasFailure());
+    ASSERT_FALSE(HasFailure());
 
     const SipReferTo referTo = parsed<SipReferTo>("<sip:carol@127.0.0.1>");
     ASSERT_TRUE(alice.agent.transfer(first.caller, referTo, second.caller));
