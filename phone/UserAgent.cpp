@@ -62,7 +62,7 @@ bool UserAgent::init(const UserAgentStart& start) {
     } else if (!SipRegistrantController::init(start.registrantWorkers, host)) {
         logPrint(MIN, "UserAgent::init. Failed init, SipRegistrantController.\n");
         SipSessionController::clean();
-    } else if (!UserAgentSubscriptions::init(start.subscriberWorkers, host, true)) {
+    } else if (!UserAgentSubscriptions::init(start.subscriberWorkers, host, true)) {  // refreshing itself
         logPrint(MIN, "UserAgent::init. Failed init, SipSubscriberController.\n");
         SipRegistrantController::clean();
         SipSessionController::clean();
