@@ -179,7 +179,10 @@ bool UserAgent::respondSession(int id, const kel_sip::SessionResponse& response,
 
 int UserAgent::registerBinding(const kel_sip::SipRegistrantStart& start, kel_sip::SipAddress& usedContact) {
     const int id = SipRegistrantController::regist(start);
-    if (id > 0) SipRegistrantController::inspect(id, [&](const kel_sip::SipRegistrant& registrant) { usedContact = registrant.getContact(); });
+    if (id > 0) {
+        SipRegistrantController::inspect(
+            id, [&](const kel_sip::SipRegistrant& registrant) { usedContact = registrant.getContact(); });
+    }
     return id;
 }
 
