@@ -35,9 +35,9 @@ void runCall(const UaCall& call, const std::string& expectedEvent) {
     std::vector<std::string> sippArgs = tessaly_interop::sippArguments(
         TESSALY_SIPP, std::string(TESSALY_INTEROP_DIR) + "/" + call.scenario + ".xml", sippPort, dir);
     if (call.sippCalls) sippArgs.insert(sippArgs.begin() + 1, "127.0.0.1:" + std::to_string(uaPort));
-    const std::vector<std::string> uaArgs = {
-        "/bin/sh", "-c",
-        std::string("exec ") + TESSALY_UA + " --port " + std::to_string(uaPort) + " < " + (dir / "script.txt").string()};
+    const std::string uaCommand =
+        std::string("exec ") + TESSALY_UA + " --port " + std::to_string(uaPort) + " < " + (dir / "script.txt").string();
+    const std::vector<std::string> uaArgs = {"/bin/sh", "-c", uaCommand};
     // The side that answers starts first; the caller's INVITE is retransmitted meanwhile anyway.
     ChildProcess first(call.sippCalls ? uaArgs : sippArgs, dir / (call.sippCalls ? "ua.out" : "sipp.out"));
     ASSERT_TRUE(first.started());

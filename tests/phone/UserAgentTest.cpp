@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "UdpPeer.h"
+#include "phone/PhoneStack.h"
 #include "kel_sip/syntax/HeaderList.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipSubscriptionState.h"
@@ -226,8 +227,8 @@ TEST_F(UserAgentCall, RequestTheCallLeavesToTheWindowIsAnsweredThroughItAndSaysW
     const std::unique_ptr<SipMessageExt> ok = received.copy->createResponse(202, nullptr, false);
     EXPECT_TRUE(bob.agent.respondSipSessionDialog(call.callee, *ok));
     ASSERT_TRUE(alice.window.waitFor(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedResponse));
-    EXPECT_NE(alice.window.event(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedResponse).text.rfind("SIP/2.0 202 ", 0),
-              std::string::npos);
+    const SeenEvent answered = alice.window.event(WM_SIP_SESSION_DIALOG_EVENT, kControllerUndefinedResponse);
+    EXPECT_EQ(answered.text.rfind("SIP/2.0 202 ", 0), 0u) << answered.text;
     // The transaction has its final answer: a second one is not sent, and no call, no answer.
     EXPECT_FALSE(bob.agent.respondSipSessionDialog(call.callee, *ok));
     EXPECT_FALSE(bob.agent.respondSipSessionDialog(9999, *ok));
@@ -261,6 +262,54 @@ TEST(UserAgent, FreeFormRequestGoesOutWithItsBodyHeadersAndANewBranch) {
     request.peerHost = "";
     request.requestUri = parsed<SipURI>("tel:+15551234");
     EXPECT_FALSE(alice.agent.sendSipRequest(request, 0));
+}
+
+TEST(UserAgent, RegistrationAndRefusedPublicationReachTheirWindows) {
+    Phone alice;
+    ASSERT_TRUE(alice.init());
+    // A registrar: the phone's own pseudo one.
+    PhoneStack registrar;
+    Settings settings;
+    settings.sip.sipUDPPort = 0;
+    settings.response.usePseudoRegistrar = true;
+    LocalAddress local;
+    std::string error;
+    ASSERT_TRUE(LocalAddressChooser::resolve("127.0.0.1", "localhost", local, error)) << error;
+    ASSERT_TRUE(registrar.start(settings, local, error)) << error;
+    const std::string registrarUri = "sip:127.0.0.1:" + std::to_string(registrar.udpPort());
+
+    SipRegistrantStart binding;
+    binding.usage.requestUri = parsed<SipURI>(registrarUri);
+    binding.usage.addressOfRecord = parsed<SipFromTo>("<sip:alice@127.0.0.1>");
+    binding.contact = parsed<SipAddress>("<" + alice.uri("alice") + ">");
+    binding.registration.expires = 60;
+    SipAddress used;
+    const int registrant = alice.agent.registerBinding(binding, used);
+    ASSERT_GT(registrant, 0);
+    std::string usedText;
+    used.print(usedText);
+    EXPECT_NE(usedText.find(alice.uri("alice")), std::string::npos) << usedText;
+    ASSERT_TRUE(alice.window.waitFor(WM_SIP_REGISTRANT_EVENT, kRegistrantRegisteredEvent));
+    EXPECT_EQ(alice.window.event(WM_SIP_REGISTRANT_EVENT, kRegistrantRegisteredEvent).id, registrant);
+
+    // Nobody there serves PUBLISH: the failure reaches the publishing window, which is forgotten.
+    RecordingWindow status;
+    LogicLoop statusLoop(status);
+    ASSERT_TRUE(statusLoop.start());
+    SipPublisherStart publication;
+    publication.usage.requestUri = parsed<SipURI>(registrarUri);
+    publication.usage.addressOfRecord = parsed<SipFromTo>("<sip:alice@127.0.0.1>");
+    publication.eventPackage = "presence";
+    publication.publication.expires = 60;
+    publication.publication.body = "<presence/>";
+    publication.publication.contentType = "application/pidf+xml";
+    const int publisher = alice.agent.publish(&statusLoop, publication);
+    ASSERT_GT(publisher, 0);
+    ASSERT_TRUE(status.waitFor(WM_SIP_PUBLISHER_EVENT, kPublisherPublishFailed));
+    EXPECT_TRUE(status.event(WM_SIP_PUBLISHER_EVENT, kPublisherPublishFailed).withMessage);
+    EXPECT_FALSE(alice.agent.hasPublisherWindow(publisher));
+    alice.agent.clean();
+    statusLoop.stop();
 }
 
 // What a bare peer's request outside any dialog gets.
