@@ -32,7 +32,7 @@ public:
 
     void cleanUp() override;
     void resetCallLegs() override {}
-    StackSettingsTarget& stack() override { return stack_; }
+    StackSettingsTarget& stack() override { return stack_.settingsTarget(); }
     void startUserAgent(const Settings& settings) override;
     void refreshWindow(const Settings&) override {}
     void showStatus(const std::string& text) override;

@@ -1,33 +1,33 @@
-// The part of the user agent that runs today: the transaction controller, the UDP transport,
-// the TCP transport when UseTCP is on, and the pseudo servers that the settings switch on. It takes the stack settings like the user
-// agent does and starts and stops its parts in the user agent's order:
-//   start: pseudo servers (each registered for its one method), the transports' own OPTIONS
-//          answer, the UDP transport, the TCP transport, the transaction controller;
-//   stop:  UDP and TCP transports, pseudo servers (their last sends still go through), transaction
-//          controller.
+// What the tessaly program runs of the phone today: the user agent (its usages, transaction
+// controller and transports; TCP when UseTCP is on) and beside it the pseudo servers that the
+// settings switch on, each registered for its one method before the user agent takes the
+// rest. The user agent's events go to the stack's own logic loop, which logs and frees them
+// until the call logic runs there.
+//   start: pseudo servers, then the user agent (its usages, UDP, TCP, transaction controller);
+//   stop:  the user agent (transports, transaction controller, usages), then the pseudo
+//          servers, once the controller no longer posts to them.
 //
 // Threads: the owner's thread (the logic thread) only.
 #pragma once
 
-#include "kel_sip/transaction/SipTransactionControllerImpl.h"
-#include "kel_sip/transport/SipTCPTransport.h"
-#include "kel_sip/transport/SipUDPTransport.h"
 #include "phone/LocalAddress.h"
+#include "phone/LogicLoop.h"
 #include "phone/PseudoSipServer.h"
 #include "phone/Settings.h"
-#include "phone/StackSettingsTarget.h"
+#include "phone/UserAgent.h"
+#include "phone/UserAgentSettings.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class PhoneStack : public StackSettingsTarget {
+class PhoneStack {
 public:
     // Worker threads of every pool, as the phone gives them.
     static constexpr int kWorkers = 2;
 
     PhoneStack();
-    ~PhoneStack() override;
+    ~PhoneStack();
     PhoneStack(const PhoneStack&) = delete;
     PhoneStack& operator=(const PhoneStack&) = delete;
 
@@ -47,32 +47,27 @@ public:
     // The class names of the pseudo servers that run, in start order.
     std::vector<std::string> pseudoServerNames() const;
 
-    void setTimers(int t1, int t2, int t4, int td, int cancelTimeout) override;
-    void setTCPParams(int connectionTimeoutSec, int connectMSec, int receiveMSec, int sendMSec,
-                      int acceptMSec) override;
-    void setTCPMaxConnection(int maxConnections) override;
-    void setSessionOptions(const OptionSettings& options) override;
-    void setViaFlags(bool rport, bool connectionSourcePort, bool alias) override;
-    bool setViaParams(const std::string& params) override;
-    void setInitialLocalSeqNo(int seqNo) override;
-    void setMaxForwards(int maxForwards) override;
-    void setDefaultTransportType(int transportType) override;
-    void setLocalTag(const std::string& tag) override;
-    void setCallIDHost(const std::string& host) override;
-    void setUpdateAddresses(bool updateFrom, bool updateTo) override;
-    void setUnregisterByWildCard(bool wildCard) override;
+    // Where the settings applier pushes the stack settings.
+    StackSettingsTarget& settingsTarget() noexcept { return settings_; }
+    UserAgent& userAgent() noexcept { return agent_; }
 
 private:
+    // The loop's window until the call logic runs on it: logs each event.
+    class EventLog : public LogicWindow {
+    public:
+        void onMessage(int message, std::unique_ptr<LogicRecord> record) override;
+        void onTimer(int) override {}
+    };
+
     // Creates, starts and registers one pseudo server; false (logged, server dropped) on failure.
     bool addPseudoServer(std::unique_ptr<PseudoSipServer> server, const char* initName);
     void removePseudoServers();
-    // Starts the TCP transport when settings switch it on; false with error on failure.
-    bool startTCP(const Settings& settings, const LocalAddress& local, const std::string& sentBy, std::string& error);
+    UserAgentStart startOf(const Settings& settings, const LocalAddress& local);
 
-    kel_sip::SipTransactionControllerImpl controller_;
-    kel_sip::SipUDPTransport udp_;
-    kel_sip::SipTCPTransport tcp_;
-    bool tcpRunning_ = false;
+    EventLog eventLog_;
+    LogicLoop loop_{eventLog_};
+    UserAgent agent_;
+    UserAgentSettings settings_{agent_};
     std::vector<std::unique_ptr<PseudoSipServer>> pseudoServers_;
     bool running_ = false;
 };

@@ -112,7 +112,12 @@ bool forwardUserAgentEvent(LogicLoop* window, UserAgentHook hook, int type, int 
     }
     std::unique_ptr<UserAgentEventParam> record = makeUserAgentEventParam(route, type, id, state, message);
     if (!record) return true;
-    if (!window->post(route.message, std::move(record))) {
+    return postUserAgentEvent(*window, hook, route, std::move(record));
+}
+
+bool postUserAgentEvent(LogicLoop& window, UserAgentHook hook, const EventRoute& route,
+                        std::unique_ptr<UserAgentEventParam> record) {
+    if (!window.post(route.message, std::move(record))) {
         kel_util::logPrint(kel_util::MIN, "UserAgent::%s. Failed PostMessage.\n", userAgentHookName(hook));
         return false;
     }

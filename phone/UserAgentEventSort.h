@@ -46,3 +46,8 @@ std::unique_ptr<UserAgentEventParam> makeUserAgentEventParam(const EventRoute& r
 // dropped. Erasing a finished subscription's or publication's window is the caller's part.
 bool forwardUserAgentEvent(LogicLoop* window, UserAgentHook hook, int type, int id, int state,
                            const kel_sip::SipMessageExt* message);
+
+// The post at the end of forwardUserAgentEvent, for a record made earlier (an event held
+// until its window was known): logs the outcome under the hook's name; false when refused.
+bool postUserAgentEvent(LogicLoop& window, UserAgentHook hook, const EventRoute& route,
+                        std::unique_ptr<UserAgentEventParam> record);

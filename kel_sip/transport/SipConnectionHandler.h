@@ -49,8 +49,10 @@ public:
 
     // 0 or less: no limit (TCPMaxConnection).
     void setMaxConnection(int count) noexcept { maxConnection_ = count; }
+    int getMaxConnection() const noexcept { return maxConnection_; }
     // TCPConnectionTimeoutSec; 0 or less: never closed for idleness. Applies to timers started later.
     void setConnectionTimeoutSec(int seconds) noexcept { connectionTimeoutSec_ = seconds; }
+    int getConnectionTimeoutSec() const noexcept { return connectionTimeoutSec_; }
     // 0 or less: off.
     void setAppConnControlSec(int seconds) noexcept { appConnControlSec_ = seconds; }
     void setNoDelay(bool on) noexcept { noDelay_ = on; }
@@ -59,6 +61,7 @@ public:
     bool getUseAlias() const noexcept { return useAlias_; }
     // TCPAcceptTOMSec.
     void setAcceptTimeout(std::chrono::milliseconds timeout) noexcept { listener_.setAcceptTimeout(timeout); }
+    std::chrono::milliseconds getAcceptTimeout() const noexcept { return listener_.getAcceptTimeout(); }
 
     // Starts the workers, opens the listen socket on port of bindAddress (null: the wildcard
     // address of family, AF_UNSPEC for either), starts the poller and the listener. With

@@ -35,6 +35,7 @@ public:
 
     // TCPAcceptTOMSec: how long one accept waits before the thread looks at its running flag.
     void setAcceptTimeout(std::chrono::milliseconds timeout) noexcept { acceptTimeout_ = timeout; }
+    std::chrono::milliseconds getAcceptTimeout() const noexcept { return acceptTimeout_; }
     void setReopenInterval(std::chrono::milliseconds interval) noexcept { reopenInterval_ = interval; }
     // The pause after accept failed for want of descriptors or memory.
     void setResourcePause(std::chrono::milliseconds pause) noexcept { resourcePause_ = pause; }

@@ -47,8 +47,10 @@ public:
 
     // SetViaAlias: requests carry the alias parameter in their top Via (RFC 5923).
     void setViaAlias(bool on) noexcept { viaAlias_ = on; }
+    bool getViaAlias() const noexcept { return viaAlias_; }
     // SetSetViaConnectionSrcPort: the sent-by port of a request is its connection's local port.
     void setViaConnectionSrcPort(bool on) noexcept { viaConnectionSrcPort_ = on; }
+    bool getViaConnectionSrcPort() const noexcept { return viaConnectionSrcPort_; }
     SipConnectionHandler& getHandler() noexcept { return handler_; }
 
 protected:

@@ -75,6 +75,13 @@ void SipTransportBase::setSentBy(const char* host, int port) {
     if (port >= 0) sentByPort_ = port;
 }
 
+std::string SipTransportBase::getViaParams() const {
+    ScopedLock<kel_util::Mutex> guard(viaParamsMutex_);
+    std::string out;
+    viaParams_.print(out);
+    return out;
+}
+
 void SipTransportBase::setViaRPort(bool on) noexcept { viaRPort_.store(on, std::memory_order_relaxed); }
 
 std::string SipTransportBase::getSentByHost() const {

@@ -52,6 +52,9 @@ public:
     void setSentBy(const char* host, int port);
     // With rport on, requests ask for the RFC 3581 rport parameter.
     void setViaRPort(bool on) noexcept;
+    bool getViaRPort() const noexcept { return viaRPort_.load(std::memory_order_relaxed); }
+    // The extra Via parameters as stored ("a=1;b"), "" for none.
+    std::string getViaParams() const;
 
     // The current sent-by values (copies).
     std::string getSentByHost() const;
