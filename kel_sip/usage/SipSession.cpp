@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "kel_sip/syntax/SDP.h"
 #include "kel_sip/syntax/SipHeader.h"
@@ -97,7 +98,9 @@ ReInviteParam::ReInviteParam(const InviteOrder& order)
       contentType_(order.contentType),
       inviteTimeout_(order.inviteTimeout),
       localAddress_(order.localAddress),
-      remoteAddress_(order.remoteAddress) {
+      remoteAddress_(order.remoteAddress),
+      sessionTimer_(order.sessionTimer),
+      sessionRefresh_(order.sessionRefresh) {
     if (order.headers != nullptr) headers_ = *order.headers;
     if (order.peer != nullptr) peer_ = *order.peer;
 }
@@ -112,6 +115,8 @@ InviteOrder ReInviteParam::order() const {
     order.inviteTimeout = inviteTimeout_;
     order.localAddress = localAddress_;
     order.remoteAddress = remoteAddress_;
+    order.sessionTimer = sessionTimer_;
+    order.sessionRefresh = sessionRefresh_;
     return order;
 }
 
@@ -184,6 +189,7 @@ void SipSession::stopTimers() {
     if (inviting_) stopInvitingTimers();
     stopFinalResponseTimers();
     stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
+    stopSessionTimers();
 }
 
 bool SipSession::isInviting() const {
@@ -213,6 +219,7 @@ void replaceParty(SipFromTo& party, std::string_view text, const char* header, c
 
 bool SipSession::sendInvite(const InviteOrder& order) {
     if (state_ != kSessionIdle) return refuse("sendInvite");
+    takeSessionTimerDefaults(false);
     if (!putInvite(order, kSessionInviting)) return false;
     ownsCallId_ = true;
     return report(kEventSentInvite, inviting_->invite.get(), "sendInvite");
@@ -285,6 +292,7 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
         if (order.headers->hasHeader(SipHeader::RecordRoute)) invite->recordRoutes.clear();
         invite->addHeaders(*order.headers);
     }
+    data->sessionTimer = sessionTimer_.addRequestHeaders(order.sessionTimer, *invite);
     if (dialog_.credentials() != nullptr) dialog_.credentials()->addCredentials(*invite);
     const int transactionId = dialog_.sendRequestTo(*invite, order.peer, info.isStrictRouting());
     if (transactionId < 1) {
@@ -297,6 +305,7 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
     inviteSeqNo_ = seqNo;
     ack_.reset();
     ackSent_ = false;
+    autoRefresh_ = order.sessionRefresh;
     state_ = state;
     if (order.inviteTimeout > 0) startTimer(kTimerInvite, order.inviteTimeout, inviting_->inviteTimer);
     if (state != kSessionInviting) return true;
@@ -362,8 +371,9 @@ bool SipSession::onProvisional(SipMessageExt& response) {
                  dialogId());
     inviting_->proceeding = true;
     if (!reInvite && inviting_->provisionalToTag.empty()) inviting_->provisionalToTag = response.to.tag;
-    const bool reported = report(reInvite ? kEventReInvitingProceeding : kEventInvitingProceeding, &response,
-                                 "onReceiveResponseInviteProvisional");
+    // The user agent did not ask for a refresh and hears nothing of it.
+    const bool reported = autoRefresh_ || report(reInvite ? kEventReInvitingProceeding : kEventInvitingProceeding,
+                                                 &response, "onReceiveResponseInviteProvisional");
     if (inviting_->progressTimeout > 0)
         startTimer(kTimerProgress, inviting_->progressTimeout, inviting_->progressTimer);
     return tried && reported;
@@ -381,9 +391,11 @@ bool SipSession::onSuccess(SipMessageExt& response) {
     if (!dialog_.confirm(response)) return refuseSuccess(response, "unusable Contact or Record-Route");
     dialog_.setCredentials(nullptr);
     if (!inviting_->body.empty()) setLocalContent(inviting_->body, inviting_->contentType);
+    takeSessionTimerSuccess(response);
     inviting_.reset();
     state_ = kSessionInvitingConfirmed;
     if (canceled) return endCanceledCall();
+    procSessionTimer();
     return report(kEventInvitingConfirmed, &response, "onReceiveResponseInviteSuccessful");
 }
 
@@ -392,8 +404,11 @@ bool SipSession::onReInviteSuccess(SipMessageExt& response) {
     if (!dialog_.info().takeTargetAndRoutes(response, false))
         logPrint(MIN, "SipSession::onReceiveResponseInviteSuccessful. Unusable Contact, id=%d.\n", dialogId());
     if (!inviting_->body.empty()) setLocalContent(inviting_->body, inviting_->contentType);
+    takeSessionTimerSuccess(response);
     inviting_.reset();
     state_ = kSessionReInvitingConfirmed;
+    procSessionTimer();
+    if (std::exchange(autoRefresh_, false)) return sendAck({});
     return report(kEventReInvitingConfirmed, &response, "onReceiveResponseInviteSuccessful");
 }
 
@@ -458,6 +473,8 @@ bool SipSession::endInvite(int firstEvent, int reEvent, const SipMessageExt* mes
     stopInvitingTimers();
     inviting_.reset();
     state_ = kSessionAcknowledged;
+    // A refused refresh is not the user agent's: the session timer ends the call if none follows.
+    if (std::exchange(autoRefresh_, false) && reEvent == kEventReInvitingFailed) return checkReInvitePending();
     return reportAcknowledged(reEvent, message, "endInvite");
 }
 
@@ -588,6 +605,8 @@ bool SipSession::onTimeout(int timerName) {
     if (running && state_ == kSessionInviting && timerName == kTimerNoAnswer) return onNoAnswerTimer();
     if (running && timerName == kTimerCancel) return onCancelTimer();
     if (timerName == kTimerReInvitePending && reInvitePendingTimer_) return onReInvitePendingTimer();
+    if (timerName == kTimerSessionTimer && sessionTimerRunning_) return onSessionTimer();
+    if (timerName == kTimerSessionRefresh && refreshTimerRunning_) return onSessionRefreshTimer();
     logPrint(MIN, "SipSession::onTimeout. Invalid timer, TimerName=%d, SipSessionState=[%s], id=%d.\n", timerName,
              getStateString(), dialogId());
     return false;

@@ -6,9 +6,9 @@
 // The calling side is here: INVITE, CANCEL (RFC 3261 section 9.1, held back until the first
 // response), re-INVITE with the retry after a 491 (section 14.1), ACK and BYE. The answering side
 // (INVITE and re-INVITE received, 2xx retransmitted until the ACK, CANCEL received) is in
-// SipSessionAnswering.cpp. What is not built yet (the RFC 3262/4028 extensions) is refused with
-// an "Invalid" log line and fails, so the controller answers it 500 and no session is left
-// waiting.
+// SipSessionAnswering.cpp; the session timers (RFC 4028) in SipSessionTimer.cpp. What is not
+// built yet (the RFC 3262 extension) is refused with an "Invalid" log line and fails, so the
+// controller answers it 500 and no session is left waiting.
 //
 // Threads: touched only under the entry lock of its dialog.
 #pragma once
@@ -21,6 +21,7 @@
 #include "kel_sip/syntax/HeaderList.h"
 #include "kel_sip/syntax/SipMessageExt.h"
 #include "kel_sip/syntax/SipPeerAddress.h"
+#include "kel_sip/usage/SessionTimerNegotiation.h"
 #include "kel_sip/usage/SipSessionData.h"
 #include "kel_sip/usage/SipSessionTypes.h"
 
@@ -42,6 +43,8 @@ struct InviteOrder {
                               // first INVITE only
     std::string_view localAddress;   // when given, the From of this INVITE only
     std::string_view remoteAddress;  // when given, the To of this INVITE only
+    SessionTimerOverrides sessionTimer;  // this INVITE's session-timer values; unset ones the session's
+    bool sessionRefresh = false;  // a refresh this side sends itself: its responses are not reported
 };
 
 // A re-INVITE's order, kept so that it can go out later: after the INVITE transaction it
@@ -61,6 +64,8 @@ private:
     int inviteTimeout_;
     std::string localAddress_;
     std::string remoteAddress_;
+    SessionTimerOverrides sessionTimer_;
+    bool sessionRefresh_;
 };
 
 // The wait before a re-INVITE refused with 491 is sent again (RFC 3261 section 14.1), in
@@ -85,6 +90,7 @@ struct SessionResponse {
     const HeaderList* headers = nullptr;
     std::string_view unsupported;           // 420: the option tag named in Unsupported
     int minSE = 0;                          // 422: the Min-SE value (seconds)
+    SessionTimerOverrides sessionTimer;     // 2xx: the session-timer values; unset ones the session's
 };
 
 class SipSession {
@@ -138,6 +144,13 @@ public:
     // Stops the timers the state runs.
     void stopTimers();
 
+    // The session-timer settings and what the last 2xx agreed (RFC 4028).
+    const SessionTimerParams& sessionTimerParams() const noexcept { return sessionTimer_.params(); }
+    // Starts the session timer and, when this side refreshes, the refresh timer anew from the
+    // interval agreed; run after a 2xx is sent or received (also to UPDATE, once the
+    // negotiation took its values).
+    void procSessionTimer();
+
 private:
     // Sends the INVITE of order and enters state (Inviting or ReInviting), without the event.
     bool putInvite(const InviteOrder& order, int state);
@@ -179,17 +192,18 @@ private:
     // Answers request on its server transaction with the dialog's local tag.
     bool answer(const SipMessageExt& request, int serverTransactionId, int statusCode);
     // Refuses the INVITE being taken before it reaches the user agent (state unchanged): 420
-    // naming the option tag what, or 400 with what as Reason-Phrase.
-    bool refuseInvite(int statusCode, const char* what);
+    // naming the option tag what, 422 with minSE, or 400 with what as Reason-Phrase.
+    bool refuseInvite(int statusCode, const char* what, int minSE = 0);
     bool sendInviteResponseTrying(const SessionResponse& response);
     bool sendInviteResponseProvisional(const SessionResponse& response);
     bool sendInviteResponseSuccessful(const SessionResponse& response);
     bool sendInviteErrorResponse(const SessionResponse& response);
     // Sends the error response; the state and events are the caller's.
     bool sendInviteError(const SessionResponse& response);
-    // Sends a 1xx or 2xx in the answering states; sent, when given, receives it.
+    // Sends a 1xx or 2xx in the answering states; sent, when given, receives it; sessionTimer,
+    // when given, receives the session-timer values of the 2xx, whose headers it then carries.
     bool sendInviteResponse(const SessionResponse& response, const char* operation,
-                            std::unique_ptr<SipMessageExt>* sent);
+                            std::unique_ptr<SipMessageExt>* sent, SessionTimerValues* sessionTimer = nullptr);
     // The response to the INVITE received with the contact, body and headers given.
     std::unique_ptr<SipMessageExt> createInviteResponse(const SessionResponse& response, const std::string& body,
                                                         const std::string& contentType);
@@ -200,6 +214,22 @@ private:
     // The INVITE ends without its final response being taken: the first one leaves the
     // session Idle with firstEvent, a re-INVITE Acknowledged with reEvent.
     bool endInvite(int firstEvent, int reEvent, const SipMessageExt* message);
+
+    // Session timers (SipSessionTimer.cpp).
+    SessionLogTag logTag() const;
+    // The controller's settings, when the session starts; answering, the process type too
+    // (the calling side's comes with each INVITE).
+    void takeSessionTimerDefaults(bool answering);
+    // Checks the session-timer request of the INVITE received and keeps it; a request refused
+    // (420, 422, 400) has been answered, and the result is that of the answer.
+    std::optional<bool> checkSessionTimerRequest(SipMessageExt& request);
+    // The 2xx received to the INVITE sent: the interval it agreed.
+    void takeSessionTimerSuccess(SipMessageExt& response);
+    void stopSessionTimers();
+    bool onSessionTimer();
+    bool onSessionRefreshTimer();
+    // The refresh re-INVITE, with the local content (RFC 4028 section 7.4).
+    bool sendSessionRefresh();
 
     bool onInviteTimer();
     bool onNoAnswerTimer();
@@ -239,6 +269,10 @@ private:
     bool reInvitePending_ = false;         // reInviteParam_ waits to be sent
     bool reInvitePendingTimer_ = false;    // its glare delay runs
     int reInviteRetries_ = 0;              // of reInviteParam_ after a 491
+    SessionTimerNegotiation sessionTimer_;
+    bool sessionTimerRunning_ = false;     // SessionTimer: the call ends unless refreshed
+    bool refreshTimerRunning_ = false;     // SessionRefreshTimer
+    bool autoRefresh_ = false;             // the re-INVITE running is a refresh this side sent
 };
 
 }  // namespace kel_sip

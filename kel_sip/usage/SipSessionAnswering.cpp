@@ -98,6 +98,7 @@ bool SipSession::onReceiveInvite_(SipMessageExt& request, int serverTransactionI
     if (first) {
         process100rel_ = dialog_.controller().getProcess100rel();
         relProcessType_ = dialog_.controller().getTerm100relProcessType();
+        takeSessionTimerDefaults(true);
     }
     // A bad request is refused here, before the user agent hears of it (RFC 3261 section 8.2).
     if (!invited_->takeTargetAndRoutes(request, false)) return refuseInvite(400, "Invalid Contact");
@@ -114,8 +115,7 @@ bool SipSession::onReceiveInvite_(SipMessageExt& request, int serverTransactionI
     if (!readOptionTags(request, SipHeader::Supported, supported)) supported.clear();
     invited_->peer100rel = required.contains("100rel") ? 2 : supported.contains("100rel") ? 1 : 0;
     invited_->relProcessType = relProcessType_;
-    // The peer's session-timer request (RFC 4028) is checked at this point once session timers
-    // are built; until then the session runs without one.
+    if (const std::optional<bool> refused = checkSessionTimerRequest(request)) return *refused;
     state_ = first ? kSessionInvited : kSessionReInvited;
     if (report(first ? kEventInvited : kEventReInvited, &request, "onReceiveInvite_")) return true;
     // The user agent did not take it: the controller answers 500 and nothing waits for an answer.
@@ -124,7 +124,7 @@ bool SipSession::onReceiveInvite_(SipMessageExt& request, int serverTransactionI
     return false;
 }
 
-bool SipSession::refuseInvite(int statusCode, const char* what) {
+bool SipSession::refuseInvite(int statusCode, const char* what, int minSE) {
     logPrint(MIN, "SipSession::onReceiveInvite_. Refused, StatusCode=%d, [%s], SipSessionState=[%s], id=%d.\n",
              statusCode, what, getStateString(), dialogId());
     SessionResponse refusal;
@@ -132,6 +132,8 @@ bool SipSession::refuseInvite(int statusCode, const char* what) {
     HeaderList reason;
     if (statusCode == 420) {
         refusal.unsupported = what;
+    } else if (statusCode == 422) {
+        refusal.minSE = minSE;
     } else {
         reason.addHeader(SipHeader::ReasonPhrase, what);
         refusal.headers = &reason;
@@ -211,10 +213,12 @@ std::unique_ptr<SipMessageExt> SipSession::createInviteResponse(const SessionRes
 }
 
 bool SipSession::sendInviteResponse(const SessionResponse& response, const char* operation,
-                                    std::unique_ptr<SipMessageExt>* sent) {
+                                    std::unique_ptr<SipMessageExt>* sent, SessionTimerValues* sessionTimer) {
     if (!isAnswering(state_)) return refuse(operation);
     const ResponseBody content = bodyOf(response, localBody_, localContentType_);
     std::unique_ptr<SipMessageExt> message = createInviteResponse(response, content.body, content.contentType);
+    if (sessionTimer != nullptr)
+        *sessionTimer = sessionTimer_.addSuccessHeaders(response.sessionTimer, invited_->sessionTimer, *message);
     if (!dialog_.sendResponse(*message)) {
         logPrint(MIN, "SipSession::%s. Failed sendResponse, StatusCode=%d, id=%d.\n", operation, response.statusCode,
                  dialogId());
@@ -239,7 +243,9 @@ bool SipSession::sendInviteResponseProvisional(const SessionResponse& response) 
 
 bool SipSession::sendInviteResponseSuccessful(const SessionResponse& response) {
     std::unique_ptr<SipMessageExt> sent;
-    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent)) return false;
+    SessionTimerValues sessionTimer;
+    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent, &sessionTimer)) return false;
+    sessionTimer_.takeSent(sessionTimer);
     const bool first = state_ == kSessionInvited;
     // The dialog takes the INVITE's remote target and CSeq (RFC 3261 section 12.1.1).
     dialog_.adoptInfo(*invited_);
@@ -252,6 +258,7 @@ bool SipSession::sendInviteResponseSuccessful(const SessionResponse& response) {
     finalResponseInterval_ = t1;
     startTimerMilliseconds(kTimerFinalResponseRetry, t1, finalResponseTimer_);
     startTimerMilliseconds(kTimerAckWait, static_cast<int>(std::min<long long>(64LL * t1, INT_MAX)), ackWaitTimer_);
+    procSessionTimer();
     return report(first ? kEventSentInviteFinalResponse : kEventSentReInviteFinalResponse, finalResponse_.get(),
                   "sendInviteResponseSuccessful");
 }

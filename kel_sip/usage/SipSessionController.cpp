@@ -3,6 +3,7 @@
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIdentifier.h"
 #include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/usage/ExtensionProcessType.h"
 #include "kel_util/Log.h"
 
 namespace kel_sip {
@@ -124,7 +125,30 @@ void SipSessionController::setTimerT1(int milliseconds) noexcept {
 }
 
 void SipSessionController::setTerm100relProcessType(int type) noexcept {
-    term100relProcessType_.store(type >= 0 && type <= 2 ? type : 0, std::memory_order_relaxed);
+    term100relProcessType_.store(knownProcessType(type), std::memory_order_relaxed);
+}
+
+void SipSessionController::setTermSessionTimerProcessType(int type) noexcept {
+    termSessionTimerProcessType_.store(knownProcessType(type), std::memory_order_relaxed);
+}
+
+void SipSessionController::setMinSE(int seconds) noexcept {
+    if (seconds >= 0) minSE_.store(seconds, std::memory_order_relaxed);
+}
+
+void SipSessionController::setSessionTimerStartType(int type) noexcept {
+    sessionTimerStartType_.store(type >= 0 && type <= 2 ? type : 0, std::memory_order_relaxed);
+}
+
+SessionTimerParams SipSessionController::getSessionTimerDefaults() const noexcept {
+    SessionTimerParams params;
+    params.processSessionTimer = processSessionTimer_.load(std::memory_order_relaxed);
+    params.processType = termSessionTimerProcessType_.load(std::memory_order_relaxed);
+    params.minSE = minSE_.load(std::memory_order_relaxed);
+    params.startType = sessionTimerStartType_.load(std::memory_order_relaxed);
+    params.useUpdateSessionRefresh = useUpdateRefresh_.load(std::memory_order_relaxed);
+    params.forceRequireTimer = forceRequireTimer_.load(std::memory_order_relaxed);
+    return params;
 }
 
 bool SipSessionController::sendDialogRequest(int id, std::string_view method, std::string_view body,

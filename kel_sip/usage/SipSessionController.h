@@ -53,6 +53,20 @@ public:
     void setProcess100rel(bool on) noexcept { process100rel_.store(on, std::memory_order_relaxed); }
     int getTerm100relProcessType() const noexcept { return term100relProcessType_.load(std::memory_order_relaxed); }
     void setTerm100relProcessType(int type) noexcept;
+    // What a session makes of session timers (RFC 4028): ProcessSessionTimer (on), the process
+    // type of a session created by a received INVITE (TermSessionTimerProcessType, 0; others
+    // are stored as 0), MinSE (seconds, 0; a negative value is not taken), when a 2xx sent uses
+    // the timer (SessionTimerStartType: 0 the INVITE required it, 1 it supported it, 2 always;
+    // others are stored as 0), refresh with UPDATE instead of re-INVITE (off), "timer" in
+    // Require on every 2xx that uses the timer (off).
+    void setProcessSessionTimer(bool on) noexcept { processSessionTimer_.store(on, std::memory_order_relaxed); }
+    void setTermSessionTimerProcessType(int type) noexcept;
+    void setMinSE(int seconds) noexcept;
+    void setSessionTimerStartType(int type) noexcept;
+    void setUseUpdateSessionRefresh(bool on) noexcept { useUpdateRefresh_.store(on, std::memory_order_relaxed); }
+    void setForceRequireTimer(bool on) noexcept { forceRequireTimer_.store(on, std::memory_order_relaxed); }
+    // The settings above as a new session starts with them.
+    SessionTimerParams getSessionTimerDefaults() const noexcept;
     // A 500 to an INVITE carries Retry-After (1 to 10 seconds) when on; off at construction.
     bool getRetryAfterOn500() const noexcept { return retryAfterOn500_.load(std::memory_order_relaxed); }
     void setRetryAfterOn500(bool on) noexcept { retryAfterOn500_.store(on, std::memory_order_relaxed); }
@@ -147,6 +161,12 @@ private:
     std::atomic<bool> retryAfterOn500_{false};
     std::atomic<bool> skipSeqNoChecks_{false};
     std::atomic<int> cancelTimeout_{32000};
+    std::atomic<bool> processSessionTimer_{true};
+    std::atomic<int> termSessionTimerProcessType_{0};
+    std::atomic<int> minSE_{0};
+    std::atomic<int> sessionTimerStartType_{0};
+    std::atomic<bool> useUpdateRefresh_{false};
+    std::atomic<bool> forceRequireTimer_{false};
 };
 
 }  // namespace kel_sip

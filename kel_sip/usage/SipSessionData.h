@@ -11,6 +11,7 @@
 
 #include "kel_sip/syntax/SipMessageExt.h"
 #include "kel_sip/syntax/SipVia.h"
+#include "kel_sip/usage/SessionTimerParams.h"
 #include "kel_sip/usage/SipDialogInfo.h"
 
 namespace kel_sip {
@@ -39,8 +40,7 @@ public:
     int relProcessType = 0;    // 100rel use of this INVITE (RFC 3262)
     int lastRSeq = -1;         // -1 = none received
     int progressTimeout = 0;   // seconds; above 0 restarts the Progress timer on each provisional
-    int sessionExpires = -1;   // the session-timer values sent (RFC 4028); -1 = none
-    int minSE = 0;
+    SessionTimerValues sessionTimer;  // what the INVITE carried (RFC 4028)
 };
 
 // A request this side answers in the session.
@@ -57,8 +57,7 @@ public:
     std::string contentType;
     int peer100rel = 0;      // 0 none, 1 Supported, 2 Require (RFC 3262)
     int relProcessType = 0;
-    int peerSessionExpires = -1;  // the peer's session-timer request (RFC 4028); -1 = none
-    int peerMinSE = 0;
+    SessionTimerRequest sessionTimer;  // the peer's session-timer request (RFC 4028)
     std::unique_ptr<SipMessageExt> reliableProvisional;  // kept for retransmission
     int provisionalInterval = 0;                         // its retransmission interval (ms)
     int lastRSeqSent = -1;
