@@ -101,10 +101,25 @@ public:
     int id = 0;
 };
 
+// The peer's response to an INVITE or re-INVITE this side sent; tail is what follows Call-ID
+// and CSeq.
+std::unique_ptr<SipMessageExt> responseTo(const SipMessageExt& invite, int code, const std::string& tail,
+                                          const char* toTag, int seqNoOffset) {
+    const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
+    return parseMessage("SIP/2.0 " + std::to_string(code) + " Whatever\n"
+                        "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=" + invite.vias.front().getBranch() + "\n"
+                        "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
+                        "To: <sip:bob@b.test>" + tag + "\n"
+                        "Call-ID: " + invite.callId + "\n"
+                        "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
+                        std::string(invite.getMethodName()) + "\n" + tail);
+}
+
 class Call : public Harness {
 public:
     void invite(int inviteTimeout = 0, int noAnswerTimeout = 0, int progressTimeout = 0) {
         InviteOrder order;
+        order.sessionTimer = sessionTimer;
         order.body = "v=0\r\n";
         order.inviteTimeout = inviteTimeout;
         order.noAnswerTimeout = noAnswerTimeout;
@@ -123,14 +138,14 @@ public:
         const SentMessage invite = last("INVITE");
         ASSERT_TRUE(invite.message);
         ASSERT_TRUE(
-            fake.injectResponse(invite.transactionId, *response(*invite.message, code, tail, toTag, seqNoOffset)));
+            fake.injectResponse(invite.transactionId, *responseTo(*invite.message, code, tail, toTag, seqNoOffset)));
     }
     // A 2xx after the INVITE transaction ended: a retransmission or another fork's.
     void respondStray(const char* toTag) {
         const SentMessage invite = last("INVITE");
         ASSERT_TRUE(invite.message);
         const std::string tail = kContact + "Content-Length: 0\n\n";
-        ASSERT_TRUE(fake.injectStrayResponse(*response(*invite.message, 200, tail, toTag, 0)));
+        ASSERT_TRUE(fake.injectStrayResponse(*responseTo(*invite.message, 200, tail, toTag, 0)));
     }
     // The peer sends a request of method in the dialog; headers follow CSeq.
     void peerRequest(const std::string& method, const std::string& headers = {}) {
@@ -171,25 +186,16 @@ public:
         const SentMessage refer = last("REFER");
         ASSERT_TRUE(refer.message);
         ASSERT_TRUE(fake.injectResponse(refer.transactionId,
-                                        *response(*refer.message, code, "Content-Length: 0\n\n", "remote1", 0)));
+                                        *responseTo(*refer.message, code, "Content-Length: 0\n\n", "remote1", 0)));
     }
     void timeOut() { ASSERT_TRUE(fake.injectClientTimeout(last("INVITE").transactionId)); }
     void transportError() { ASSERT_TRUE(fake.injectRequestTransportError(last("INVITE").transactionId)); }
 
+    SessionTimerOverrides sessionTimer;  // of the first INVITE
+
 private:
     int peerSeqNo_ = 0;
     std::string offer_;
-    static std::unique_ptr<SipMessageExt> response(const SipMessageExt& invite, int code, const std::string& tail,
-                                                   const char* toTag, int seqNoOffset) {
-        const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
-        return parseMessage("SIP/2.0 " + std::to_string(code) + " Whatever\n"
-                            "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=" + invite.vias.front().getBranch() + "\n"
-                            "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
-                            "To: <sip:bob@b.test>" + tag + "\n"
-                            "Call-ID: " + invite.callId + "\n"
-                            "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
-                            std::string(invite.getMethodName()) + "\n" + tail);
-    }
 };
 
 template <class Fixture>
@@ -370,7 +376,14 @@ public:
         response.statusCode = code;
         response.contact = &contact_;
         if (withSdp) response.body = kSdp;
+        response.sessionTimer = sessionTimer;
         ASSERT_TRUE(sessions.respondSession(id, response));
+    }
+    // The peer answers the re-INVITE this side sent.
+    void answerReInvite(int code, const std::string& tail) {
+        const SentMessage invite = last("INVITE");
+        ASSERT_TRUE(invite.message);
+        ASSERT_TRUE(fake.injectResponse(invite.transactionId, *responseTo(*invite.message, code, tail, "remote1", 0)));
     }
     // The transport cannot carry the last response; the parameter names the dialog.
     void responseTransportError() { ASSERT_TRUE(fake.injectResponseTransportError(0, lastResponse(), id)); }
@@ -389,6 +402,7 @@ public:
     }
 
     static constexpr int kInviteSeqNo = 5;
+    SessionTimerOverrides sessionTimer;  // of the 2xx
 
 private:
     std::string localTag() {
@@ -576,6 +590,228 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
              {"180 Ringing", "481 Call/Transaction Does Not Exist", "481 Call/Transaction Does Not Exist"}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
         },
     };
+}
+
+// Session timers (RFC 4028) on the manual clock. The steps that show when a timer fires: nothing
+// at one millisecond before, then the BYE of an expired session.
+template <class Fixture>
+std::vector<Steps<Fixture>> expiresAfter(std::chrono::milliseconds interval, const char* state = "Acknowledged") {
+    return {
+        {"not expired a moment before", [=](Fixture& f) { f.advance(interval - 1ms); }, {}, {}, state},
+        {"expired: BYE", [](Fixture& f) { f.advance(1ms); }, {"BYE"}, {kEventSentBye, kEventSessionTimerExpired},
+         "gone"},
+    };
+}
+
+template <class Step>
+std::vector<Step> join(std::vector<Step> first, const std::vector<Step>& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+const char* const kOkTimedUac = "200 OK Session-Expires=90;refresher=uac Content-Type=application/sdp";
+const char* const kOkTimedUas = "200 OK Session-Expires=90;refresher=uas Content-Type=application/sdp";
+const char* const kRefresh = "INVITE Session-Expires=90;refresher=uac Content-Type=application/sdp";
+
+// The peer calls with the session-timer headers given, this side offering the timer with
+// startType, and the call is answered and acknowledged.
+std::function<void(Answer&)> timedCall(int startType, std::string headers, std::string require = "(none)") {
+    return [=](Answer& a) {
+        a.sessions.setTermSessionTimerProcessType(1);
+        a.sessions.setSessionTimerStartType(startType);
+        a.invite(headers + kOffer);
+        a.respond(200, true);
+        a.settle();
+        EXPECT_EQ(a.header(SipHeader::Require), require);
+        EXPECT_EQ(a.header(SipHeader::Supported), "timer");
+        a.ack();
+    };
+}
+
+const std::vector<int> kAnsweredAcked{kEventInvited, kEventSentInviteFinalResponse, kEventAcked};
+
+std::vector<std::vector<AnswerStep>> answeringTimerScenarios() {
+    const auto advance = [](std::chrono::milliseconds step) { return [step](Answer& a) { a.advance(step); }; };
+    const std::string peerRefreshes = "Supported: timer\nSession-Expires: 90;refresher=uac\n";
+    const std::string weRefresh = "Supported: timer\nSession-Expires: 90;refresher=uas\n";
+    const std::string refreshAnswer =
+        "Require: timer\nSession-Expires: 90;refresher=uac\n" + kContact + withBody("application/sdp", kSdp);
+    return {
+        join<AnswerStep>(
+            {
+                {"start type 1, the caller refreshes: Require in the 2xx", timedCall(1, peerRefreshes, "timer"),
+                 {kOkTimedUac}, kAnsweredAcked, "Acknowledged"},
+                {"no refresh of ours", advance(79s), {}, {}, "Acknowledged"},
+                {"the caller's refresh restarts the interval",
+                 [=](Answer& a) {
+                     a.inDialog("INVITE", 6, peerRefreshes + kOffer);
+                     a.settle();
+                     a.respond(200, true);
+                     a.ack(6);
+                 },
+                 {kOkTimedUac}, {kEventReInvited, kEventSentReInviteFinalResponse, kEventReAcked}, "Acknowledged"},
+            },
+            expiresAfter<Answer>(80s)),
+        join<AnswerStep>(
+            {
+                {"start type 1, this side refreshes", timedCall(1, weRefresh), {kOkTimedUas}, kAnsweredAcked,
+                 "Acknowledged"},
+                {"not before half the interval", advance(44999ms), {}, {}, "Acknowledged"},
+                {"the refresh re-INVITE at 45 s", advance(1ms), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+                {"its 2xx is acknowledged by the session, unreported",
+                 [=](Answer& a) { a.answerReInvite(200, refreshAnswer); }, {"ACK"}, {kEventSentAck}, "Acknowledged"},
+                {"the next refresh 45 s on", advance(45s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+            },
+            expiresAfter<Answer>(35s, "ReInviting")),
+        {
+            {"start type 0 and a caller that only supports the timer: no timer",
+             timedCall(0, peerRefreshes), {kOk}, kAnsweredAcked, "Acknowledged"},
+            {"no refresh, no expiry", advance(200s), {}, {}, "Acknowledged"},
+        },
+        join<AnswerStep>(
+            {
+                {"start type 0 and a caller that requires it",
+                 timedCall(0, "Require: timer\nSupported: timer\nSession-Expires: 90\n", "timer"), {kOkTimedUac},
+                 kAnsweredAcked, "Acknowledged"},
+            },
+            expiresAfter<Answer>(80s)),
+        join<AnswerStep>(
+            {
+                {"start type 2 without the caller's timer: the interval of the answer, this side refreshes",
+                 [](Answer& a) {
+                     a.sessionTimer.sessionExpires = 90;
+                     timedCall(2, "")(a);
+                 },
+                 {kOkTimedUas}, kAnsweredAcked, "Acknowledged"},
+                {"the refresh at 45 s", advance(45s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+            },
+            expiresAfter<Answer>(35s, "ReInviting")),
+        {
+            {"an interval beyond 32 bits of milliseconds does not wrap",
+             [](Answer& a) {
+                 timedCall(1, "Supported: timer\nSession-Expires: 4294967295;refresher=uac\n", "timer")(a);
+             },
+             {"200 OK Session-Expires=2147483647;refresher=uac Content-Type=application/sdp"}, kAnsweredAcked,
+             "Acknowledged"},
+            {"no expiry within a day", advance(24h), {}, {}, "Acknowledged"},
+        },
+        {
+            {"Require: timer with the timer off",
+             [](Answer& a) {
+                 a.invite("Require: timer\nSession-Expires: 90\n" + kOffer);
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Unsupported), "timer");
+             },
+             {"420 Bad Extension"}, {}, "gone"},
+        },
+        {
+            {"Session-Expires 60 below the caller's Min-SE 90",
+             [](Answer& a) {
+                 a.sessions.setTermSessionTimerProcessType(1);
+                 a.invite("Supported: timer\nSession-Expires: 60\nMin-SE: 90\n" + kOffer);
+             },
+             {"422 Session Interval Too Small Min-SE=90"}, {}, "gone"},
+        },
+        {
+            {"Session-Expires 60 below our Min-SE 90",
+             [](Answer& a) {
+                 a.sessions.setTermSessionTimerProcessType(1);
+                 a.sessions.setMinSE(90);
+                 a.invite("Supported: timer\nSession-Expires: 60\n" + kOffer);
+             },
+             {"422 Session Interval Too Small Min-SE=90"}, {}, "gone"},
+        },
+        {refusedWith400("a Session-Expires that does not parse", "Supported: timer\nSession-Expires: soon\n" + kOffer,
+                        "Invalid Session-Expires header")},
+        {refusedWith400("a Min-SE beyond 32 bits", "Supported: timer\nSession-Expires: 90\nMin-SE: 99999999999\n" + kOffer,
+                        "Invalid Min-SE header")},
+    };
+}
+
+TEST(SipSessionController, AnsweringSideRunsTheSessionTimerItAgreed) {
+    runScenarios<Answer>(answeringTimerScenarios());
+}
+
+// The calling side offers Session-Expires interval with this side as refresher, the peer's 2xx
+// carries answer.
+std::function<void(Call&)> timedInvite(int startType, int interval, std::string answer) {
+    return [=](Call& c) {
+        c.sessions.setSessionTimerStartType(startType);
+        c.sessionTimer = {1, std::nullopt, interval, SipSessionExpires::RefresherUac};
+        c.invite();
+        c.respond(200, answer + kContact + withBody("application/sdp", kSdp));
+        c.settle();
+        ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
+    };
+}
+
+const std::vector<int> kCallUp{kEventSentInvite, kEventInvitingConfirmed, kEventSentAck};
+
+std::vector<std::vector<Step>> callingTimerScenarios() {
+    const auto advance = [](std::chrono::milliseconds step) { return [step](Call& c) { c.advance(step); }; };
+    const std::string weRefresh = "Require: timer\nSession-Expires: 90;refresher=uac\n";
+    return {
+        join<Step>(
+            {
+                {"start type 0, a 2xx requiring the timer, this side refreshes",
+                 timedInvite(0, 90, weRefresh), {kRefresh, "ACK"}, kCallUp, "Acknowledged"},
+                {"not before half the interval", advance(44999ms), {}, {}, "Acknowledged"},
+                {"the refresh at 45 s", advance(1ms), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+                {"its 180 is not reported", [](Call& c) { c.respond(180); }, {}, {}, "ReInviting (Provisoned)"},
+                {"its 2xx is acknowledged by the session",
+                 [=](Call& c) { c.respond(200, weRefresh + kContact + withBody("application/sdp", kSdp)); }, {"ACK"},
+                 {kEventSentAck}, "Acknowledged"},
+                {"the first interval's expiry is gone", advance(40s), {}, {}, "Acknowledged"},
+                {"the user's re-INVITE carries the interval too",
+                 [](Call& c) { ASSERT_TRUE(c.reInvite("sendonly")); }, {kRefresh}, {kEventSentReInvite}, "ReInviting"},
+                {"and its refusal is reported", [](Call& c) { c.respond(488); }, {}, {kEventReInvitingFailed},
+                 "Acknowledged"},
+            },
+            // 80 s after the refresh's 2xx, which came 40 s ago; the refresh at 45 s goes first.
+            {
+                {"the next refresh", advance(5s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh}, "ReInviting"},
+                {"unanswered: BYE 80 s after the last 2xx", advance(35s), {"BYE"},
+                 {kEventSentBye, kEventSessionTimerExpired}, "gone"},
+            }),
+        join<Step>(
+            {
+                {"start type 1, a 2xx that supports it, the peer refreshes",
+                 timedInvite(1, 90, "Supported: timer\nSession-Expires: 90;refresher=uas\n"), {kRefresh, "ACK"},
+                 kCallUp, "Acknowledged"},
+            },
+            expiresAfter<Call>(80s)),
+        {
+            {"start type 0, a 2xx that only supports it: no timer",
+             timedInvite(0, 90, "Supported: timer\nSession-Expires: 90;refresher=uas\n"), {kRefresh, "ACK"},
+             kCallUp, "Acknowledged"},
+            {"no refresh, no expiry", advance(200s), {}, {}, "Acknowledged"},
+        },
+        {
+            {"start type 2, a 2xx without the timer: the interval offered, this side refreshes",
+             timedInvite(2, 90, ""), {kRefresh, "ACK"}, kCallUp, "Acknowledged"},
+            {"the refresh at 45 s", advance(45s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh}, "ReInviting"},
+        },
+        join<Step>(
+            {
+                {"Session-Expires 20", timedInvite(0, 20, "Require: timer\nSession-Expires: 20;refresher=uac\n"),
+                 {"INVITE Session-Expires=20;refresher=uac Content-Type=application/sdp", "ACK"}, kCallUp,
+                 "Acknowledged"},
+                {"the refresh at 10 s", advance(10s),
+                 {"INVITE Session-Expires=20;refresher=uac Content-Type=application/sdp"},
+                 {kEventSentReInvite, kEventSessionRefresh}, "ReInviting"},
+                {"refused, unreported", [](Call& c) { c.respond(500); }, {}, {}, "Acknowledged"},
+            },
+            // 20 - 20 / 3 = 14 s after the 2xx.
+            expiresAfter<Call>(4s)),
+    };
+}
+
+TEST(SipSessionController, CallingSideRunsTheSessionTimerOfThe2xx) {
+    runScenarios<Call>(callingTimerScenarios());
 }
 
 // RFC 3261 section 9.1: the CANCEL is the INVITE's, on its branch, to where it went.
