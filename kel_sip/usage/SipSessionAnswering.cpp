@@ -211,10 +211,12 @@ std::unique_ptr<SipMessageExt> SipSession::createInviteResponse(const SessionRes
 }
 
 bool SipSession::sendInviteResponse(const SessionResponse& response, const char* operation,
-                                    std::unique_ptr<SipMessageExt>* sent) {
+                                    std::unique_ptr<SipMessageExt>* sent,
+                                    const std::function<void(SipMessageExt&)>& decorate) {
     if (!isAnswering(state_)) return refuse(operation);
     const ResponseBody content = bodyOf(response, localBody_, localContentType_);
     std::unique_ptr<SipMessageExt> message = createInviteResponse(response, content.body, content.contentType);
+    if (decorate) decorate(*message);
     if (!dialog_.sendResponse(*message)) {
         logPrint(MIN, "SipSession::%s. Failed sendResponse, StatusCode=%d, id=%d.\n", operation, response.statusCode,
                  dialogId());
@@ -228,18 +230,22 @@ bool SipSession::sendInviteResponseTrying(const SessionResponse& response) {
     return sendInviteResponse(response, "sendInviteResponseTrying", nullptr);
 }
 
-bool SipSession::sendInviteResponseProvisional(const SessionResponse& response) {
-    // Sent once, unreliably; a reliable provisional response (RFC 3262) will branch off here.
-    std::unique_ptr<SipMessageExt> sent;
-    if (!sendInviteResponse(response, "sendInviteResponseProvisional", &sent)) return false;
-    if (dialog_.getState() == kDialogPending) dialog_.setState(kDialogEarly);
-    invited_->proceeding = true;
-    return report(kEventSentInviteProvisionalResponse, sent.get(), "sendInviteResponseProvisional");
-}
-
 bool SipSession::sendInviteResponseSuccessful(const SessionResponse& response) {
+    if (state_ == kSessionInvited && invited_->waitingPrack) {
+        if (!dialog_.controller().getSend2xxBeforePrAck()) {
+            logPrint(MIN,
+                     "SipSession::sendInviteResponseSuccessful. Sending INVITE response, while Waiting for PRACK, "
+                     "StatusCode=%d, SipSessionState=[%s], id=%d.\n",
+                     response.statusCode, getStateString(), dialogId());
+            return false;
+        }
+        stopReliableTimers();
+    }
     std::unique_ptr<SipMessageExt> sent;
-    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent)) return false;
+    const bool sentReliable = invited_ != nullptr && invited_->sentReliable;
+    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent,
+                            [&](SipMessageExt& message) { addAllow(message, sentReliable); }))
+        return false;
     const bool first = state_ == kSessionInvited;
     // The dialog takes the INVITE's remote target and CSeq (RFC 3261 section 12.1.1).
     dialog_.adoptInfo(*invited_);
@@ -265,9 +271,11 @@ bool SipSession::sendInviteErrorResponse(const SessionResponse& response) {
     }
     if (!sendInviteError(response)) return false;
     const bool first = state_ == kSessionInvited;
+    stopReliableTimers();
     invited_.reset();
     if (first) {
         state_ = kSessionIdle;
+        refuseUnanswered(response.statusCode);
         return report(kEventSentInviteErrorResponse, nullptr, "sendInviteErrorResponse");
     }
     state_ = kSessionAcknowledged;
@@ -304,6 +312,7 @@ bool SipSession::onReceiveCancel(SipMessageExt& request, int serverTransactionId
     stopTimers();
     invited_.reset();
     state_ = kSessionIdle;
+    refuseUnanswered(500);
     return report(kEventCanceled, &request, "onReceiveCancel");
 }
 
@@ -349,8 +358,13 @@ bool SipSession::onFinalResponseTimeout(int timerName) {
 }
 
 bool SipSession::onResponseTransportError(const SipMessageExt& response) {
-    // A response to INVITE that cannot reach the peer ends the INVITE being answered; the
-    // transport errors of responses to other requests change nothing.
+    // A response to INVITE that cannot reach the peer ends the INVITE being answered; those of
+    // responses to UPDATE and INFO are reported, of other requests they change nothing.
+    const int method = response.cseq.getMethodKind();
+    if (method == SipMethod::Update)
+        return report(kEventUpdateResponseTransportError, &response, "onResponseTransportError");
+    if (method == SipMethod::Info)
+        return report(kEventInfoResponseTransportError, &response, "onResponseTransportError");
     const bool answeringInvite = isAnswering(state_) || isAwaitingAck(state_);
     if (response.cseq.getMethodKind() != SipMethod::Invite || !answeringInvite)
         return refuseMethod("onResponseTransportError", response);
