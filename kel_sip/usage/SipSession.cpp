@@ -8,8 +8,10 @@
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipParseException.h"
+#include "kel_sip/usage/SessionBody.h"
 #include "kel_sip/usage/SipSessionController.h"
 #include "kel_sip/usage/SipSessionDialog.h"
+#include "kel_util/HeaderField.h"
 #include "kel_util/Log.h"
 #include "kel_util/Random.h"
 
@@ -21,8 +23,6 @@ using kel_util::logPrint;
 using kel_util::MIN;
 
 namespace {
-
-constexpr const char* kDefaultContentType = "application/sdp";
 
 // The strings of an INVITE sent (state 1 or 6), tested in the order canceling, provisioned,
 // proceeding.
@@ -75,12 +75,6 @@ constexpr int kMaxReInviteRetries = 3;
 bool hasCall(int state) {
     return state == kSessionInvitingConfirmed ||
            (state >= kSessionInvitedConfirmed && state <= kSessionReInvitedConfirmed);
-}
-
-void attachBody(SipMessageExt& message, std::string_view body, std::string_view contentType) {
-    if (body.empty()) return;
-    message.setBody(body.data(), static_cast<int>(body.size()));
-    message.contentType = contentType.empty() ? kDefaultContentType : std::string(contentType);
 }
 
 }  // namespace
@@ -185,9 +179,11 @@ void SipSession::stopInvitingTimers() {
 }
 
 void SipSession::stopTimers() {
-    // The timers of the INVITE sent, of the 2xx sent and the re-INVITE's glare delay.
+    // The timers of the INVITE sent, of the reliable provisional and the 2xx sent, and the
+    // re-INVITE's glare delay.
     if (inviting_) stopInvitingTimers();
     stopFinalResponseTimers();
+    stopReliableTimers();
     stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
     stopSessionTimers();
 }
@@ -219,6 +215,8 @@ void replaceParty(SipFromTo& party, std::string_view text, const char* header, c
 
 bool SipSession::sendInvite(const InviteOrder& order) {
     if (state_ != kSessionIdle) return refuse("sendInvite");
+    process100rel_ = dialog_.controller().getProcess100rel();
+    allowText_ = order.allow;
     takeSessionTimerDefaults(false);
     if (!putInvite(order, kSessionInviting)) return false;
     ownsCallId_ = true;
@@ -282,9 +280,7 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
     replaceParty(invite->from, order.localAddress, "FromAddress", "LocalAddress", dialogId());
     replaceParty(invite->to, order.remoteAddress, "ToAddress", "RemoteAddress", dialogId());
     data->body = order.reuseLocalContent ? localBody_ : std::string(order.body);
-    data->contentType = !order.contentType.empty() ? std::string(order.contentType)
-                        : !localContentType_.empty() ? localContentType_
-                                                     : kDefaultContentType;
+    data->contentType = contentTypeOr(order.contentType, localContentType_);
     attachBody(*invite, data->body, data->contentType);
     if (order.headers != nullptr) {
         // A Route or Record-Route the caller gives replaces the dialog's.
@@ -293,6 +289,9 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
         invite->addHeaders(*order.headers);
     }
     data->sessionTimer = sessionTimer_.addRequestHeaders(order.sessionTimer, *invite);
+    // RFC 3262 section 4: 100rel is offered or required on the first INVITE only.
+    if (state == kSessionInviting) data->relProcessType = reliableRules().addOfferHeaders(order.relProcessType, *invite);
+    addAllow(*invite, data->relProcessType != 0);
     if (dialog_.credentials() != nullptr) dialog_.credentials()->addCredentials(*invite);
     const int transactionId = dialog_.sendRequestTo(*invite, order.peer, info.isStrictRouting());
     if (transactionId < 1) {
@@ -315,8 +314,19 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
 }
 
 bool SipSession::onReceiveResponse(SipMessageExt& response) {
-    if (response.cseq.getMethodKind() == SipMethod::Invite) return onInviteResponse(response);
-    return refuseMethod("onReceiveResponse", response);
+    switch (response.cseq.getMethodKind()) {
+        case SipMethod::Invite: return onInviteResponse(response);
+        case SipMethod::Prack: return onPrAckResponse(response);
+        case SipMethod::Update: return onUpdateResponse(response);
+        case SipMethod::Info:
+            // INFO sent with sendDialogRequest: the session keeps nothing of it.
+            logPrint(MIN,
+                     "SipSession::onReceiveResponseInfo. No InfoingSipSessionData, Method=[INFO], StatusCode=%d, "
+                     "SipSessionState=[%s], id=%d.\n",
+                     response.statusCode, getStateString(), dialogId());
+            return false;
+        default: return refuseMethod("onReceiveResponse", response);
+    }
 }
 
 bool SipSession::onInviteResponse(SipMessageExt& response) {
@@ -360,10 +370,15 @@ bool SipSession::onProvisional(SipMessageExt& response) {
                  response.statusCode, getStateString(), dialogId());
         return true;
     }
+    ReceivedProvisional reliable;
+    if (!takesReliable(response, reliable)) return true;
     const bool reInvite = state_ == kSessionReInviting;
     if (dialog_.getState() == kDialogPending) dialog_.setState(kDialogEarly);
     const bool tried = onTrying();
     stopTimer(kTimerProgress, inviting_->progressTimer);
+    if (response.statusCode == 183 && dialog_.controller().getStopNoAnswerOn183Sdp() && !response.body.view().empty() &&
+        kel_util::equalsIgnoreCase(response.contentType, kSessionContentType))
+        stopTimer(kTimerNoAnswer, inviting_->noAnswerTimer);
     // A provisional response's Contact is a hint only: one that cannot be used keeps the target.
     // The route set of a confirmed dialog stays as it is (RFC 3261 section 12.2).
     if (!dialog_.info().takeTargetAndRoutes(response, !reInvite))
@@ -376,7 +391,12 @@ bool SipSession::onProvisional(SipMessageExt& response) {
                                                  &response, "onReceiveResponseInviteProvisional");
     if (inviting_->progressTimeout > 0)
         startTimer(kTimerProgress, inviting_->progressTimeout, inviting_->progressTimer);
-    return tried && reported;
+    if (reliable.verdict != ReceivedProvisional::Accepted) return tried && reported;
+    PrAckOrder prack;
+    prack.rseq = reliable.rseq;
+    prack.toTag = response.to.tag;
+    const bool pracked = sendPrAck(prack);
+    return tried && reported && pracked;
 }
 
 bool SipSession::onSuccess(SipMessageExt& response) {
@@ -468,6 +488,7 @@ bool SipSession::endInvite(int firstEvent, int reEvent, const SipMessageExt* mes
         stopTimers();
         inviting_.reset();
         state_ = kSessionIdle;
+        refuseUnanswered(500);
         return report(firstEvent, message, "endInvite");
     }
     stopInvitingTimers();
@@ -548,6 +569,7 @@ bool SipSession::sendBye(const HeaderList* headers) {
     }
     stopTimers();
     state_ = kSessionIdle;
+    refuseUnanswered(500);
     if (result < 1) {
         logPrint(MIN, "SipSession::sendBye. Failed sendRequestTo, result=%d, id=%d.\n", result, dialogId());
         return false;
@@ -579,6 +601,9 @@ bool SipSession::onReceiveRequest(SipMessageExt& request, int serverTransactionI
     if (request.methodKind == SipMethod::Bye) return onReceiveBye(request, serverTransactionId);
     if (request.methodKind == SipMethod::Invite) return onReceiveInvite(request, serverTransactionId);
     if (request.methodKind == SipMethod::Cancel) return onReceiveCancel(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Prack) return onReceivePrAck(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Update) return onReceiveUpdate(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Info) return onReceiveInfo(request, serverTransactionId);
     return refuseMethod("onReceiveRequest", request);
 }
 
@@ -591,11 +616,14 @@ bool SipSession::onReceiveBye(SipMessageExt& request, int serverTransactionId) {
         logPrint(MIN, "SipSession::onReceiveBye. Failed sendResponseFromRequest, id=%d.\n", dialogId());
     stopTimers();
     state_ = kSessionIdle;
+    refuseUnanswered(500);
     return report(kEventReceivedBye, &request, "onReceiveBye");
 }
 
 bool SipSession::onTimeout(int timerName) {
     if (timerName == kTimerFinalResponseRetry || timerName == kTimerAckWait) return onFinalResponseTimeout(timerName);
+    if (timerName == kTimerProvResponseRetry) return onProvResponseRetryTimer();
+    if (timerName == kTimerPrAckWait) return onPrAckWaitTimer();
     const bool running = isInviting();
     if (running && timerName == kTimerInvite) return onInviteTimer();
     if (running && state_ == kSessionInviting && timerName == kTimerProgress && inviting_->provisioned) {
@@ -649,11 +677,13 @@ bool SipSession::onReInvitePendingTimer() {
 }
 
 bool SipSession::onClientTransactionTimeout(const SipMessageExt& request) {
+    if (const std::optional<bool> done = onExtensionRequestEnd(request, true, "onClientTransactionTimeout")) return *done;
     return endInviteOn(request, kEventInvitingTransactionTimeout, kEventReInvitingTransactionTimeout,
                        "onClientTransactionTimeout");
 }
 
 bool SipSession::onRequestTransportError(const SipMessageExt& request) {
+    if (const std::optional<bool> done = onExtensionRequestEnd(request, false, "onRequestTransportError")) return *done;
     return endInviteOn(request, kEventInvitingTransportError, kEventReInvitingTransportError,
                        "onRequestTransportError");
 }

@@ -213,12 +213,12 @@ std::unique_ptr<SipMessageExt> SipSession::createInviteResponse(const SessionRes
 }
 
 bool SipSession::sendInviteResponse(const SessionResponse& response, const char* operation,
-                                    std::unique_ptr<SipMessageExt>* sent, SessionTimerValues* sessionTimer) {
+                                    std::unique_ptr<SipMessageExt>* sent,
+                                    const std::function<void(SipMessageExt&)>& decorate) {
     if (!isAnswering(state_)) return refuse(operation);
     const ResponseBody content = bodyOf(response, localBody_, localContentType_);
     std::unique_ptr<SipMessageExt> message = createInviteResponse(response, content.body, content.contentType);
-    if (sessionTimer != nullptr)
-        *sessionTimer = sessionTimer_.addSuccessHeaders(response.sessionTimer, invited_->sessionTimer, *message);
+    if (decorate) decorate(*message);
     if (!dialog_.sendResponse(*message)) {
         logPrint(MIN, "SipSession::%s. Failed sendResponse, StatusCode=%d, id=%d.\n", operation, response.statusCode,
                  dialogId());
@@ -232,19 +232,25 @@ bool SipSession::sendInviteResponseTrying(const SessionResponse& response) {
     return sendInviteResponse(response, "sendInviteResponseTrying", nullptr);
 }
 
-bool SipSession::sendInviteResponseProvisional(const SessionResponse& response) {
-    // Sent once, unreliably; a reliable provisional response (RFC 3262) will branch off here.
-    std::unique_ptr<SipMessageExt> sent;
-    if (!sendInviteResponse(response, "sendInviteResponseProvisional", &sent)) return false;
-    if (dialog_.getState() == kDialogPending) dialog_.setState(kDialogEarly);
-    invited_->proceeding = true;
-    return report(kEventSentInviteProvisionalResponse, sent.get(), "sendInviteResponseProvisional");
-}
-
 bool SipSession::sendInviteResponseSuccessful(const SessionResponse& response) {
+    if (state_ == kSessionInvited && invited_->waitingPrack) {
+        if (!dialog_.controller().getSend2xxBeforePrAck()) {
+            logPrint(MIN,
+                     "SipSession::sendInviteResponseSuccessful. Sending INVITE response, while Waiting for PRACK, "
+                     "StatusCode=%d, SipSessionState=[%s], id=%d.\n",
+                     response.statusCode, getStateString(), dialogId());
+            return false;
+        }
+        stopReliableTimers();
+    }
     std::unique_ptr<SipMessageExt> sent;
+    const bool sentReliable = invited_ != nullptr && invited_->sentReliable;
     SessionTimerValues sessionTimer;
-    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent, &sessionTimer)) return false;
+    const auto decorate = [&](SipMessageExt& message) {
+        addAllow(message, sentReliable);
+        sessionTimer = sessionTimer_.addSuccessHeaders(response.sessionTimer, invited_->sessionTimer, message);
+    };
+    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent, decorate)) return false;
     sessionTimer_.takeSent(sessionTimer);
     const bool first = state_ == kSessionInvited;
     // The dialog takes the INVITE's remote target and CSeq (RFC 3261 section 12.1.1).
@@ -272,9 +278,11 @@ bool SipSession::sendInviteErrorResponse(const SessionResponse& response) {
     }
     if (!sendInviteError(response)) return false;
     const bool first = state_ == kSessionInvited;
+    stopReliableTimers();
     invited_.reset();
     if (first) {
         state_ = kSessionIdle;
+        refuseUnanswered(response.statusCode);
         return report(kEventSentInviteErrorResponse, nullptr, "sendInviteErrorResponse");
     }
     state_ = kSessionAcknowledged;
@@ -311,6 +319,7 @@ bool SipSession::onReceiveCancel(SipMessageExt& request, int serverTransactionId
     stopTimers();
     invited_.reset();
     state_ = kSessionIdle;
+    refuseUnanswered(500);
     return report(kEventCanceled, &request, "onReceiveCancel");
 }
 
@@ -356,8 +365,13 @@ bool SipSession::onFinalResponseTimeout(int timerName) {
 }
 
 bool SipSession::onResponseTransportError(const SipMessageExt& response) {
-    // A response to INVITE that cannot reach the peer ends the INVITE being answered; the
-    // transport errors of responses to other requests change nothing.
+    // A response to INVITE that cannot reach the peer ends the INVITE being answered; those of
+    // responses to UPDATE and INFO are reported, of other requests they change nothing.
+    const int method = response.cseq.getMethodKind();
+    if (method == SipMethod::Update)
+        return report(kEventUpdateResponseTransportError, &response, "onResponseTransportError");
+    if (method == SipMethod::Info)
+        return report(kEventInfoResponseTransportError, &response, "onResponseTransportError");
     const bool answeringInvite = isAnswering(state_) || isAwaitingAck(state_);
     if (response.cseq.getMethodKind() != SipMethod::Invite || !answeringInvite)
         return refuseMethod("onResponseTransportError", response);

@@ -113,6 +113,36 @@ bool SipSessionController::endSession(int id, const HeaderList* headers, int* st
     });
 }
 
+bool SipSessionController::prAcknowledge(int id, const PrAckOrder& order, int* state) {
+    return callDialog("prAcknowledge", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendPrAck(order);
+    });
+}
+
+bool SipSessionController::respondPrAck(int id, const SessionResponse& response, int* state) {
+    return callDialog("respondPrAck", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendPrAckResponse(response);
+    });
+}
+
+bool SipSessionController::update(int id, const UpdateOrder& order, int* state) {
+    return callDialog("update", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendUpdate(order);
+    });
+}
+
+bool SipSessionController::respondUpdate(int id, const SessionResponse& response, int* state) {
+    return callDialog("respondUpdate", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendUpdateResponse(response);
+    });
+}
+
+bool SipSessionController::sendInfoResponse(int id, const SessionResponse& response, int* state) {
+    return callDialog("sendInfoResponse", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendInfoResponse(response);
+    });
+}
+
 std::size_t SipSessionController::getDialogCount() {
     dialogs_.lock();
     const std::size_t count = dialogs_.size();

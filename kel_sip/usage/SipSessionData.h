@@ -5,6 +5,7 @@
 // Threads: owned by a session and touched under its dialog's entry lock.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,7 +39,7 @@ public:
     bool proceeding = false;   // a provisional response came
     bool prackSent = false;
     int relProcessType = 0;    // 100rel use of this INVITE (RFC 3262)
-    int lastRSeq = -1;         // -1 = none received
+    std::int64_t lastRSeq = -1;  // -1 = none received; RSeq runs up to 2**32-1
     int progressTimeout = 0;   // seconds; above 0 restarts the Progress timer on each provisional
     SessionTimerValues sessionTimer;  // what the INVITE carried (RFC 4028)
 };
@@ -60,9 +61,34 @@ public:
     SessionTimerRequest sessionTimer;  // the peer's session-timer request (RFC 4028)
     std::unique_ptr<SipMessageExt> reliableProvisional;  // kept for retransmission
     int provisionalInterval = 0;                         // its retransmission interval (ms)
-    int lastRSeqSent = -1;
+    std::int64_t lastRSeqSent = -1;
+    bool sentReliable = false;  // a provisional response went out reliably
     bool waitingPrack = false;
     bool proceeding = false;  // a provisional response was sent
 };
+
+// The UPDATE this side sent (RFC 3311), until its final response.
+class UpdatingSipSessionData : public RequestingSipSessionData {
+public:
+    std::string body;
+    std::string contentType;
+    SessionTimerOverrides sessionTimer;  // the session-timer values asked for with it
+};
+
+// A request received in the session that waits for its answer (PRACK, UPDATE, INFO): kept
+// whole, so that the answer repeats its Vias, tags and CSeq whenever it is given.
+class AnsweredSipSessionData : public RequestedSipSessionData {
+public:
+    std::unique_ptr<SipMessageExt> request;
+};
+
+// The UPDATE received (RFC 3311), until the user agent answers it.
+class UpdatedSipSessionData : public AnsweredSipSessionData {
+public:
+    SessionTimerRequest sessionTimer;  // what it asked of the session timer (RFC 4028)
+};
+
+// The INFO received, until the user agent answers it.
+class InfoedSipSessionData : public AnsweredSipSessionData {};
 
 }  // namespace kel_sip

@@ -29,7 +29,8 @@ public:
         : SipSessionController(fake, clock) {
         init(1, "host.test");
         registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Refer,
-                         SipMethod::Notify, SipMethod::Options});
+                         SipMethod::Notify, SipMethod::Options, SipMethod::Prack, SipMethod::Update,
+                         SipMethod::Info});
     }
     ~RecordingSessions() override { clean(); }
 
@@ -124,6 +125,7 @@ public:
         order.inviteTimeout = inviteTimeout;
         order.noAnswerTimeout = noAnswerTimeout;
         order.progressTimeout = progressTimeout;
+        order.relProcessType = relProcessType;
         SipDialogStart start;
         start.requestUri.parse("sip:bob@b.test", 14, true);
         start.localParty.parse("<sip:alice@a.test>", 18, true);
@@ -182,12 +184,14 @@ public:
         referTo.parse("<sip:carol@c.test>", 18, true);
         ASSERT_TRUE(sessions.refer(id, referTo, nullptr, {}));
     }
-    void answerRefer(int code) {
-        const SentMessage refer = last("REFER");
-        ASSERT_TRUE(refer.message);
-        ASSERT_TRUE(fake.injectResponse(refer.transactionId,
-                                        *responseTo(*refer.message, code, "Content-Length: 0\n\n", "remote1", 0)));
+    void answerRefer(int code) { answerLast("REFER", code); }
+    // The peer answers the last request of method we sent.
+    void answerLast(const char* method, int code, const std::string& tail = "Content-Length: 0\n\n") {
+        const SentMessage request = last(method);
+        ASSERT_TRUE(request.message);
+        ASSERT_TRUE(fake.injectResponse(request.transactionId, *responseTo(*request.message, code, tail, "remote1", 0)));
     }
+    int relProcessType = 0;  // of the INVITE sent (RFC 3262)
     void timeOut() { ASSERT_TRUE(fake.injectClientTimeout(last("INVITE").transactionId)); }
     void transportError() { ASSERT_TRUE(fake.injectRequestTransportError(last("INVITE").transactionId)); }
 
@@ -1103,6 +1107,362 @@ TEST(SipSessionController, GlareRetryDelayStaysInItsWindowInStepsOfTenMillisecon
         EXPECT_LE(lowest, c.low + 100) << c.ownsCallId;
         EXPECT_GE(highest, c.high - 100) << c.ownsCallId;
     }
+}
+
+// A provisional response of the peer sent reliably with rseq (RFC 3262).
+std::string reliably(long long rseq) {
+    return "Require: 100rel\nRSeq: " + std::to_string(rseq) + "\n" + kContact + "Content-Length: 0\n\n";
+}
+
+// The last PRACK acknowledges rseq of the INVITE, in the early dialog, with a CSeq of its own.
+void expectPrAckOf(Call& c, long long rseq) {
+    const SentMessage prack = c.last("PRACK");
+    const SentMessage invite = c.last("INVITE");
+    ASSERT_TRUE(prack.message);
+    const std::string* rack = prack.message->getHeader(SipHeader::RAck, HeaderListBase::Position::First);
+    ASSERT_NE(rack, nullptr);
+    EXPECT_EQ(*rack, std::to_string(rseq) + " " + std::to_string(invite.message->cseq.getNumber()) + " INVITE");
+    EXPECT_EQ(prack.message->to.tag, "remote1");
+    EXPECT_GT(prack.message->cseq.getNumber(), invite.message->cseq.getNumber());
+}
+
+bool update(Harness& h, const std::string& body = kSdp) {
+    UpdateOrder order;
+    order.body = body;
+    return h.sessions.update(h.id, order);
+}
+
+SessionResponse final(int code, const std::string& body = {}) {
+    SessionResponse response;
+    response.statusCode = code;
+    response.body = body;
+    return response;
+}
+
+const char* const kUpdate = "UPDATE Content-Type=application/sdp";
+
+// The CSeq number of the last response to a request of methodKind we sent.
+int lastResponseCSeq(Harness& h, int methodKind) {
+    const std::vector<SentMessage> all = h.fake.sent();
+    for (auto it = all.rbegin(); it != all.rend(); ++it)
+        if (it->kind != SentMessage::Request && it->message->cseq.getMethodKind() == methodKind)
+            return it->message->cseq.getNumber();
+    return -1;
+}
+
+std::vector<std::vector<Step>> reliableAndUpdateCallingScenarios() {
+    const auto offering = [](int type) {
+        return [type](Call& c) {
+            c.relProcessType = type;
+            c.invite();
+            const SentMessage invite = c.last("INVITE");
+            EXPECT_TRUE(invite.message->hasOptionTag(SipHeader::Supported, "100rel"));
+            EXPECT_EQ(invite.message->hasOptionTag(SipHeader::Require, "100rel"), type == 2);
+        };
+    };
+    const auto provisional = [](int code, long long rseq) { return [=](Call& c) { c.respond(code, reliably(rseq)); }; };
+    const auto prAcked = [](long long rseq) {
+        return [rseq](Call& c) { c.respond(180, reliably(rseq)); c.settle(); expectPrAckOf(c, rseq); };
+    };
+    const auto acknowledged = [](Call& c) {
+        c.invite();
+        c.respond(200, kContact + withBody("application/sdp", kSdp));
+        c.settle();
+        acknowledge(c);
+    };
+    const std::vector<int> callUp{kEventSentInvite, kEventInvitingConfirmed, kEventSentAck};
+    return {
+        {
+            {"INVITE offering 100rel", offering(1), {kInvite}, {kEventSentInvite}, "Inviting"},
+            {"a reliable 180 with RSeq 5 is acknowledged", prAcked(5), {"PRACK"},
+             {kEventInvitingProceeding, kEventSentPrAck}, "Inviting (Provisoned)"},
+            {"provisional responses while the PRACK runs are ignored", provisional(183, 6), {}, {},
+             "Inviting (Provisoned)"},
+            {"200 to the PRACK", [](Call& c) { c.answerLast("PRACK", 200); }, {}, {kEventPrAckingSucceeded},
+             "Inviting (Provisoned)"},
+            {"RSeq 6 follows", prAcked(6), {"PRACK"}, {kEventInvitingProceeding, kEventSentPrAck},
+             "Inviting (Provisoned)"},
+            {"200 to that PRACK", [](Call& c) { c.answerLast("PRACK", 200); }, {}, {kEventPrAckingSucceeded},
+             "Inviting (Provisoned)"},
+            {"RSeq 8 skips one: ignored", provisional(180, 8), {}, {}, "Inviting (Provisoned)"},
+            {"RSeq 6 again: ignored", provisional(180, 6), {}, {}, "Inviting (Provisoned)"},
+            {"a provisional without 100rel is only reported", [](Call& c) { c.respond(180); }, {},
+             {kEventInvitingProceeding}, "Inviting (Provisoned)"},
+            {"200", [](Call& c) { c.respond(200, kContact + withBody("application/sdp", kSdp)); }, {},
+             {kEventInvitingConfirmed}, "Inviting Confirmed"},
+        },
+        {
+            {"with the order checks off RSeq 8 after 5 is acknowledged",
+             [=](Call& c) {
+                 c.sessions.setSkipSeqNoChecks(true);
+                 offering(2)(c);
+                 prAcked(5)(c);
+                 c.answerLast("PRACK", 200);
+                 c.settle();
+                 prAcked(8)(c);
+             },
+             {kInvite, "PRACK", "PRACK"},
+             {kEventSentInvite, kEventInvitingProceeding, kEventSentPrAck, kEventPrAckingSucceeded,
+              kEventInvitingProceeding, kEventSentPrAck},
+             "Inviting (Provisoned)"},
+            {"a refused PRACK", [](Call& c) { c.answerLast("PRACK", 481); }, {}, {kEventPrAckingFailed},
+             "Inviting (Provisoned)"},
+            {"RSeq 9 is taken again", prAcked(9), {"PRACK"}, {kEventInvitingProceeding, kEventSentPrAck},
+             "Inviting (Provisoned)"},
+            {"a PRACK that times out",
+             [](Call& c) { ASSERT_TRUE(c.fake.injectClientTimeout(c.last("PRACK").transactionId)); }, {},
+             {kEventPrAckingTransactionTimeout}, "Inviting (Provisoned)"},
+            {"and the next RSeq is acknowledged", prAcked(10), {"PRACK"},
+             {kEventInvitingProceeding, kEventSentPrAck}, "Inviting (Provisoned)"},
+        },
+        {
+            {"100rel not offered: a reliable 180 gets no PRACK", [=](Call& c) { c.invite(); provisional(180, 1)(c); },
+             {kInvite}, {kEventSentInvite, kEventInvitingProceeding}, "Inviting (Provisoned)"},
+        },
+        {
+            {"no UPDATE before the early dialog", [](Call& c) { c.invite(); EXPECT_FALSE(update(c)); }, {kInvite},
+             {kEventSentInvite}, "Inviting"},
+            {"early UPDATE after a 180",
+             [](Call& c) {
+                 c.respond(180);
+                 c.settle();
+                 ASSERT_TRUE(update(c));
+                 EXPECT_EQ(c.last("UPDATE").message->to.tag, "remote1");
+             },
+             {kUpdate}, {kEventInvitingProceeding, kEventSentUpdate}, "Inviting (Provisoned)"},
+            {"one UPDATE at a time", [](Call& c) { EXPECT_FALSE(update(c)); }, {}, {}, "Inviting (Provisoned)"},
+            {"the peer's UPDATE crosses ours", [](Call& c) { c.peerRequest("UPDATE", kContact); },
+             {"491 Request Pending"}, {}, "Inviting (Provisoned)"},
+            {"200 to ours with a new Contact",
+             [](Call& c) {
+                 c.answerLast("UPDATE", 200, "Contact: <sip:bob@10.0.0.3:5090>\n" + withBody("application/sdp", kSdp));
+             },
+             {}, {kEventUpdatingSucceeded}, "Inviting (Provisoned)"},
+            {"the next UPDATE goes to the new target",
+             [](Call& c) {
+                 ASSERT_TRUE(update(c));
+                 EXPECT_EQ(c.last("UPDATE").message->requestUri.toString(), "sip:bob@10.0.0.3:5090");
+             },
+             {kUpdate}, {kEventSentUpdate}, "Inviting (Provisoned)"},
+            {"and is refused", [](Call& c) { c.answerLast("UPDATE", 488); }, {}, {kEventUpdatingFailed},
+             "Inviting (Provisoned)"},
+            {"the peer's UPDATE", [](Call& c) { c.peerRequest("UPDATE", kContact); }, {}, {kEventUpdated},
+             "Inviting (Provisoned)"},
+            {"another before it is answered", [](Call& c) { c.peerRequest("UPDATE", kContact); },
+             {"500 Server Internal Error"}, {}, "Inviting (Provisoned)"},
+            {"no UPDATE of ours while the peer's waits", [](Call& c) { EXPECT_FALSE(update(c)); }, {}, {},
+             "Inviting (Provisoned)"},
+            {"a 1xx is no answer to it",
+             [](Call& c) { EXPECT_FALSE(c.sessions.respondUpdate(c.id, final(180))); }, {}, {},
+             "Inviting (Provisoned)"},
+            {"answered", [](Call& c) { ASSERT_TRUE(c.sessions.respondUpdate(c.id, final(200, kSdp))); },
+             {"200 OK Content-Type=application/sdp"}, {kEventSentUpdateFinalResponse}, "Inviting (Provisoned)"},
+        },
+        {
+            {"UPDATEs crossing in the call",
+             [=](Call& c) {
+                 acknowledged(c);
+                 ASSERT_TRUE(update(c));
+                 c.peerRequest("UPDATE", kContact);
+             },
+             {kInvite, "ACK", kUpdate, "491 Request Pending"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentUpdate}, "Acknowledged"},
+            {"ours is refused 491 too", [](Call& c) { c.answerLast("UPDATE", 491); }, {}, {kEventUpdatingFailed},
+             "Acknowledged"},
+            {"an UPDATE that times out",
+             [](Call& c) {
+                 ASSERT_TRUE(update(c));
+                 ASSERT_TRUE(c.fake.injectClientTimeout(c.last("UPDATE").transactionId));
+             },
+             {kUpdate}, {kEventSentUpdate, kEventUpdatingTransactionTimeout}, "Acknowledged"},
+            {"the peer's UPDATE waits for its answer", [](Call& c) { c.peerRequest("UPDATE", kContact); }, {},
+             {kEventUpdated}, "Acknowledged"},
+            {"BYE: the UPDATE is answered 500", [](Call& c) { c.peerBye(); }, {"200 OK", "500 Server Internal Error"},
+             {kEventReceivedBye}, "gone"},
+        },
+        {
+            {"INFO in the call", [=](Call& c) { acknowledged(c); c.peerRequest("INFO"); }, {kInvite, "ACK"},
+             [&] {
+                 std::vector<int> events = callUp;
+                 events.push_back(kEventInfoed);
+                 return events;
+             }(),
+             "Acknowledged"},
+            {"a second INFO while the first waits: the first is answered 500",
+             [](Call& c) {
+                 c.peerRequest("INFO");
+                 c.settle();
+                 EXPECT_EQ(lastResponseCSeq(c, SipMethod::Info), 1);
+             },
+             {"500 Server Internal Error"}, {kEventInfoed}, "Acknowledged"},
+            {"no provisional answer", [](Call& c) { EXPECT_FALSE(c.sessions.sendInfoResponse(c.id, final(100))); },
+             {}, {}, "Acknowledged"},
+            {"the second is answered",
+             [](Call& c) {
+                 ASSERT_TRUE(c.sessions.sendInfoResponse(c.id, final(200)));
+                 c.settle();
+                 EXPECT_EQ(lastResponseCSeq(c, SipMethod::Info), 2);
+             },
+             {"200 OK"}, {kEventSentInfoFinalResponse}, "Acknowledged"},
+            {"nothing left to answer", [](Call& c) { EXPECT_FALSE(c.sessions.sendInfoResponse(c.id, final(200))); },
+             {}, {}, "Acknowledged"},
+            {"a later INFO is taken and refused by the user agent",
+             [](Call& c) {
+                 c.peerRequest("INFO");
+                 c.settle();
+                 ASSERT_TRUE(c.sessions.sendInfoResponse(c.id, final(415)));
+             },
+             {"415 Unsupported Media Type"}, {kEventInfoed, kEventSentInfoErrorResponse}, "Acknowledged"},
+            {"an INFO unanswered when the call ends gets 500",
+             [](Call& c) {
+                 c.peerRequest("INFO");
+                 c.settle();
+                 EXPECT_TRUE(c.hangUp());
+             },
+             {"BYE", "500 Server Internal Error"}, {kEventInfoed, kEventSentBye}, "gone"},
+        },
+    };
+}
+
+TEST(SipSessionController, CallingSideAcknowledgesReliableProvisionalsInOrderAndRunsUpdateAndInfo) {
+    runScenarios<Call>(reliableAndUpdateCallingScenarios());
+}
+
+// A PRACK from the peer with this RAck.
+void prAck(Answer& a, int seqNo, const std::string& rack) {
+    a.inDialog("PRACK", seqNo, "RAck: " + rack + "\nContent-Length: 0\n\n");
+}
+
+const char* const k481 = "481 Call/Transaction Does Not Exist";
+
+std::vector<std::vector<AnswerStep>> reliableAndUpdateAnsweringScenarios() {
+    const auto advance = [](std::chrono::milliseconds step) { return [step](Answer& a) { a.advance(step); }; };
+    const auto invited = [](int type, const char* extension) {
+        return [=](Answer& a) {
+            a.sessions.setTerm100relProcessType(type);
+            a.invite(std::string(extension) + "\n" + kOffer);
+        };
+    };
+    const char* const k180 = "180 Ringing RSeq=1";
+    return {
+        {
+            {"INVITE supporting 100rel to process type 2", invited(2, "Supported: 100rel"), {}, {kEventInvited},
+             "Invited"},
+            {"the 180 goes reliably",
+             [](Answer& a) {
+                 a.respond(180);
+                 a.settle();
+                 EXPECT_TRUE(a.lastResponse().hasOptionTag(SipHeader::Require, "100rel"));
+             },
+             {k180}, {kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"a 183 waits for its PRACK", [](Answer& a) { a.respond(183); }, {}, {}, "Invited (Proceeding)"},
+            {"so does the 2xx", [](Answer& a) { EXPECT_FALSE(a.sessions.respondSession(a.id, final(200, kSdp))); },
+             {}, {}, "Invited (Proceeding)"},
+            {"sent again at T1", advance(500ms), {k180}, {}, "Invited (Proceeding)"},
+            {"a PRACK whose RAck does not parse", [](Answer& a) { prAck(a, 6, "bogus"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"a PRACK of an RSeq never sent", [](Answer& a) { prAck(a, 7, "2 5 INVITE"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"a PRACK naming another CSeq", [](Answer& a) { prAck(a, 8, "1 4 INVITE"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"still sent again at 2 T1", advance(1000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"the PRACK: 200 and no more retransmissions",
+             [](Answer& a) {
+                 prAck(a, 9, "1 5 INVITE");
+                 a.settle();
+                 a.advance(2000ms);
+             },
+             {"200 OK"}, {kEventPrAcked}, "Invited (Proceeding)"},
+            {"the same PRACK again", [](Answer& a) { prAck(a, 10, "1 5 INVITE"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"the next provisional takes the next RSeq", [](Answer& a) { a.respond(183); },
+             {"183 Session Progress RSeq=2"}, {kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"its PRACK", [](Answer& a) { prAck(a, 11, "2 5 INVITE"); }, {"200 OK"}, {kEventPrAcked},
+             "Invited (Proceeding)"},
+            {"200", [](Answer& a) { a.respond(200, true); }, {kOk}, {kEventSentInviteFinalResponse},
+             "Invited Confirmed"},
+            {"a PRACK after it is refused", [](Answer& a) { prAck(a, 12, "2 5 INVITE"); },
+             {"500 Server Internal Error"}, {}, "Invited Confirmed"},
+            {"ACK", [](Answer& a) { a.ack(); }, {}, {kEventAcked}, "Acknowledged"},
+        },
+        {
+            {"PRACK withheld", [=](Answer& a) { invited(1, "Require: 100rel")(a); a.respond(180); }, {k180},
+             {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"not before T1", advance(499ms), {}, {}, "Invited (Proceeding)"},
+            {"T1", advance(1ms), {k180}, {}, "Invited (Proceeding)"},
+            {"2 T1 later", advance(1000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"4 T1 later", advance(2000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"8 T1 later", advance(4000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"16 T1 later", advance(8000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"32 T1 later, no upper bound", advance(16000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"64 T1: 504", advance(500ms), {"504 Server Time-out"},
+             {kEventSentInviteErrorResponse, kEventPrAckWaitingTimeout}, "gone"},
+        },
+        {
+            {"process type 1 and only Supported: unreliable",
+             [=](Answer& a) { invited(1, "Supported: 100rel")(a); a.respond(180); a.settle(); a.advance(500ms); },
+             {"180 Ringing"}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+        },
+        {
+            {"a 2xx before the PRACK when the option allows it",
+             [=](Answer& a) {
+                 a.sessions.setSend2xxBeforePrAck(true);
+                 invited(2, "Supported: 100rel")(a);
+                 a.respond(180);
+                 a.respond(200, true);
+                 a.settle();
+                 a.advance(500ms);
+             },
+             {k180, kOk, kOk}, {kEventInvited, kEventSentInviteProvisionalResponse, kEventSentInviteFinalResponse},
+             "Invited Confirmed"},
+        },
+        {
+            {"Process100rel off: a forced type 2 marks the 180 reliable, with RSeq when asked",
+             [](Answer& a) {
+                 a.sessions.setProcess100rel(false);
+                 a.sessions.setAlwaysRSeq(true);
+                 a.invite();
+                 SessionResponse ringing = final(180);
+                 ringing.relProcessType = 2;
+                 ASSERT_TRUE(a.sessions.respondSession(a.id, ringing));
+                 a.settle();
+                 a.advance(500ms);
+             },
+             {k180}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"its PRACK goes to the user agent", [](Answer& a) { prAck(a, 6, "1 5 INVITE"); }, {}, {kEventPrAcked},
+             "Invited (Proceeding)"},
+            {"which answers it", [](Answer& a) { ASSERT_TRUE(a.sessions.respondPrAck(a.id, final(200))); },
+             {"200 OK"}, {}, "Invited (Proceeding)"},
+        },
+        {
+            {"an early UPDATE with SDP", [](Answer& a) { a.invite(); a.respond(180); a.settle(); a.inDialog("UPDATE", 6, kOffer); },
+             {"180 Ringing"}, {kEventInvited, kEventSentInviteProvisionalResponse, kEventUpdated},
+             "Invited (Proceeding)"},
+            {"answered with SDP",
+             [](Answer& a) {
+                 ASSERT_TRUE(a.sessions.respondUpdate(a.id, final(200, kSdp)));
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Contact), "<sip:alice@127.0.0.1:5062>");
+                 EXPECT_EQ(a.lastResponse().cseq.getNumber(), 6);
+             },
+             {kOk}, {kEventSentUpdateFinalResponse}, "Invited (Proceeding)"},
+            {"an UPDATE whose SDP does not parse", [](Answer& a) {
+                 a.inDialog("UPDATE", 7, kContact + withBody("application/sdp", "garbage\n"));
+             },
+             {"400 Bad Request"}, {}, "Invited (Proceeding)"},
+            {"another UPDATE left unanswered, then the user refuses the call",
+             [](Answer& a) {
+                 a.inDialog("UPDATE", 8, kOffer);
+                 a.settle();
+                 ASSERT_TRUE(a.sessions.respondSession(a.id, final(486)));
+             },
+             {"486 Busy Here", "486 Busy Here"}, {kEventUpdated, kEventSentInviteErrorResponse}, "gone"},
+        },
+    };
+}
+
+TEST(SipSessionController, AnsweringSideSendsReliableProvisionalsUntilPrAckAndAnswersUpdate) {
+    runScenarios<Answer>(reliableAndUpdateAnsweringScenarios());
 }
 
 }  // namespace

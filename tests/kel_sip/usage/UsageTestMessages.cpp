@@ -17,7 +17,9 @@ std::string summary(SipMessageExt& message) {
                   {SipHeader::Event, "Event"},
                   {SipHeader::SubscriptionState, "Subscription-State"},
                   {SipHeader::SessionExpires, "Session-Expires"},
-                  {SipHeader::MinSE, "Min-SE"}};
+                  {SipHeader::MinSE, "Min-SE"},
+
+                  {SipHeader::RSeq, "RSeq"}};
     for (const auto& shown : kShown) {
         const std::string* value = message.getHeader(shown.kind, HeaderListBase::Position::First);
         if (value != nullptr) out += std::string(" ") + shown.name + "=" + *value;
