@@ -270,8 +270,12 @@ private:
     void stopSessionTimers();
     bool onSessionTimer();
     bool onSessionRefreshTimer();
-    // The refresh re-INVITE, with the local content (RFC 4028 section 7.4).
+    // The refresh: an UPDATE without body or a re-INVITE with the local content (RFC 4028
+    // section 7.4).
     bool sendSessionRefresh();
+    // Checks the session-timer request of the UPDATE received; one refused (420, 422, 400) is
+    // answered and the result is that of the answer.
+    std::optional<bool> checkUpdateSessionTimer(UpdatedSipSessionData& update);
 
     // Reliable provisional responses and PRACK (SipSessionReliable.cpp).
     ReliableProvisionalRules reliableRules() const;
@@ -289,15 +293,18 @@ private:
     // UPDATE and INFO (SipSessionUpdate.cpp).
     bool onReceiveUpdate(SipMessageExt& request, int serverTransactionId);
     bool onReceiveInfo(SipMessageExt& request, int serverTransactionId);
-    bool onUpdateResponse(const SipMessageExt& response);
+    bool onUpdateResponse(SipMessageExt& response);
     // A time-out or transport error of a PRACK, UPDATE or INFO sent; none for other methods.
     std::optional<bool> onExtensionRequestEnd(const SipMessageExt& request, bool timeout, const char* operation);
     // A copy of request, with its transaction, to be answered later.
     void keepRequest(AnsweredSipSessionData& data, const SipMessageExt& request, int serverTransactionId);
     // Answers a kept request: its Vias, tags and CSeq, the body and headers response gives;
     // a 2xx to UPDATE also gets the Contact and Allow.
+    // decorateSuccess, when given, adds to a 2xx to UPDATE what it needs besides (the session
+    // timer).
     bool sendKeptResponse(const AnsweredSipSessionData& data, const SessionResponse& response,
-                          const std::string& fallbackType, const char* operation);
+                          const std::string& fallbackType, const char* operation,
+                          const std::function<void(SipMessageExt&)>& decorateSuccess = {});
     // The body and type a response to UPDATE or INFO reuses: the INVITE data's, else the
     // local content.
     void reusedContent(std::string& body, std::string& contentType) const;

@@ -72,7 +72,7 @@ class UpdatingSipSessionData : public RequestingSipSessionData {
 public:
     std::string body;
     std::string contentType;
-    SessionTimerOverrides sessionTimer;  // the session-timer values asked for with it
+    SessionTimerValues sessionTimer;  // what it carried of the session timer (RFC 4028)
 };
 
 // A request received in the session that waits for its answer (PRACK, UPDATE, INFO): kept

@@ -1,11 +1,14 @@
 // The session timers of an INVITE session (RFC 4028): the request check and the headers of the
 // INVITE and 2xx are SessionTimerNegotiation's; here the session keeps the interval a 2xx
 // agreed, ends the call with BYE when no refresh came in time, and, when this side refreshes,
-// sends the refresh at half the interval. A refresh is a re-INVITE with the local content that
-// the session runs itself: the user agent hears of its sending, not of its responses, and the
-// session sends its ACK.
+// sends the refresh at half the interval. A refresh is an UPDATE without body when the settings
+// ask for it, else a re-INVITE with the local content that the session runs itself: the user
+// agent hears of its sending, not of its responses, and the session sends its ACK.
 #include <optional>
+#include <string>
 
+#include "kel_sip/syntax/HeaderList.h"
+#include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/usage/SipSession.h"
 #include "kel_sip/usage/SipSessionController.h"
 #include "kel_sip/usage/SipSessionDialog.h"
@@ -43,6 +46,22 @@ std::optional<bool> SipSession::checkSessionTimerRequest(SipMessageExt& request)
     }
     const char* what = check.headerValue != nullptr ? check.headerValue : "Session Interval Too Small";
     return refuseInvite(check.status, what, check.request.minSE);
+}
+
+std::optional<bool> SipSession::checkUpdateSessionTimer(UpdatedSipSessionData& update) {
+    const SessionTimerCheck check = sessionTimer_.checkRequest(*update.request, logTag());
+    if (check.status == 0) {
+        update.sessionTimer = check.request;
+        return std::nullopt;
+    }
+    HeaderList headers;
+    if (check.status == 420) headers.addHeader(SipHeader::Unsupported, check.headerValue);
+    else if (check.status == 422) headers.addHeader(SipHeader::MinSE, std::to_string(check.request.minSE));
+    else headers.addHeader(SipHeader::ReasonPhrase, check.headerValue);
+    SessionResponse refusal;
+    refusal.statusCode = check.status;
+    refusal.headers = &headers;
+    return sendKeptResponse(update, refusal, {}, "onReceiveUpdate");
 }
 
 void SipSession::takeSessionTimerSuccess(SipMessageExt& response) {
@@ -87,12 +106,7 @@ bool SipSession::onSessionRefreshTimer() {
 }
 
 bool SipSession::sendSessionRefresh() {
-    if (sessionTimer_.params().useUpdateSessionRefresh) {
-        // UPDATE refresh (RFC 4028 section 7.4): not in this session yet, so the re-INVITE
-        // refreshes instead and the call is kept.
-        logPrint(MIN, "SipSession::onTimeout. UPDATE refresh not available, refreshing by re-INVITE, id=%d.\n",
-                 dialogId());
-    }
+    if (sessionTimer_.params().useUpdateSessionRefresh) return sendUpdate({});
     InviteOrder order;
     order.reuseLocalContent = true;
     order.sessionRefresh = true;

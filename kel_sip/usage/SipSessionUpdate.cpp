@@ -47,8 +47,7 @@ bool SipSession::sendUpdate(const UpdateOrder& order) {
     data->body = order.reuseLocalContent ? localBody_ : std::string(order.body);
     data->contentType = contentTypeOr(order.contentType, localContentType_);
     attachBody(*update, data->body, data->contentType);
-    // The session-timer headers of order.sessionTimer (RFC 4028) go in here.
-    data->sessionTimer = order.sessionTimer;
+    data->sessionTimer = sessionTimer_.addRequestHeaders(order.sessionTimer, *update);
     addAllow(*update, false);
     if (order.headers != nullptr) update->addHeaders(*order.headers);
     if (dialog_.credentials() != nullptr) dialog_.credentials()->addCredentials(*update);
@@ -62,7 +61,7 @@ bool SipSession::sendUpdate(const UpdateOrder& order) {
     return report(kEventSentUpdate, update.get(), "sendUpdate");
 }
 
-bool SipSession::onUpdateResponse(const SipMessageExt& response) {
+bool SipSession::onUpdateResponse(SipMessageExt& response) {
     if (response.statusCode < 200) return true;
     if (!updating_ || response.cseq.getNumber() != updating_->localSeqNo) {
         logPrint(MIN,
@@ -74,6 +73,9 @@ bool SipSession::onUpdateResponse(const SipMessageExt& response) {
     const std::unique_ptr<UpdatingSipSessionData> update = std::move(updating_);
     if (!isSuccess(response.statusCode)) return report(kEventUpdatingFailed, &response, "onReceiveResponseUpdate");
     takeUpdate(response, update->body, update->contentType);
+    // RFC 4028 section 7.2: the 2xx sets the interval anew.
+    sessionTimer_.takeSuccess(update->sessionTimer, response, logTag());
+    procSessionTimer();
     return report(kEventUpdatingSucceeded, &response, "onReceiveResponseUpdate");
 }
 
@@ -122,7 +124,7 @@ bool SipSession::onReceiveUpdate(SipMessageExt& request, int serverTransactionId
                  badSdp ? "SDP" : "Contact", getStateString(), dialogId());
         return answer(request, serverTransactionId, 400);
     }
-    // The session-timer request (RFC 4028) is checked here once session timers are built.
+    if (const std::optional<bool> refused = checkUpdateSessionTimer(*data)) return *refused;
     updated_ = std::move(data);
     if (report(kEventUpdated, &request, "onReceiveUpdate")) return true;
     // The user agent did not take it: the controller answers 500.
@@ -137,13 +139,20 @@ bool SipSession::sendUpdateResponse(const SessionResponse& response) {
     std::string contentType;
     reusedContent(body, contentType);
     const std::unique_ptr<UpdatedSipSessionData> update = std::move(updated_);
-    if (!sendKeptResponse(*update, response, contentType, "sendUpdateResponse")) return false;
+    SessionTimerValues sessionTimer;
+    const auto addSessionTimer = [&](SipMessageExt& message) {
+        sessionTimer = sessionTimer_.addSuccessHeaders(response.sessionTimer, update->sessionTimer, message);
+    };
+    if (!sendKeptResponse(*update, response, contentType, "sendUpdateResponse", addSessionTimer)) return false;
     if (!isSuccess(response.statusCode))
         return report(kEventSentUpdateErrorResponse, nullptr, "sendUpdateResponse");
     if (!response.reuseLocalContent) body = response.body;
     takeUpdate(*update->request, body, contentTypeOr(response.contentType, contentType));
-    if (state_ != kSessionIdle)
+    if (state_ != kSessionIdle) {
         dialog_.info().remoteSeqNo = std::max(dialog_.info().remoteSeqNo, update->remoteSeqNo);
+        sessionTimer_.takeSent(sessionTimer);
+        procSessionTimer();
+    }
     return report(kEventSentUpdateFinalResponse, nullptr, "sendUpdateResponse");
 }
 
@@ -195,7 +204,8 @@ void SipSession::keepRequest(AnsweredSipSessionData& data, const SipMessageExt& 
 }
 
 bool SipSession::sendKeptResponse(const AnsweredSipSessionData& data, const SessionResponse& response,
-                                  const std::string& fallbackType, const char* operation) {
+                                  const std::string& fallbackType, const char* operation,
+                                  const std::function<void(SipMessageExt&)>& decorateSuccess) {
     const std::string phrase(response.reasonPhrase);
     std::unique_ptr<SipMessageExt> message =
         data.request->createResponse(response.statusCode, phrase.empty() ? nullptr : phrase.c_str(), true);
@@ -211,7 +221,7 @@ bool SipSession::sendKeptResponse(const AnsweredSipSessionData& data, const Sess
             contact.address = dialog_.info().localContact;
             message->addTypedHeader(SipHeader::Contact, contact);
         }
-        // The session-timer headers of the answering side (RFC 4028) go in here.
+        if (decorateSuccess) decorateSuccess(*message);
         addAllow(*message, false);
     }
     if (response.headers != nullptr) message->addHeaders(*response.headers);

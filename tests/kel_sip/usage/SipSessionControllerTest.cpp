@@ -693,6 +693,41 @@ std::vector<std::vector<AnswerStep>> answeringTimerScenarios() {
                  "ReInviting"},
             },
             expiresAfter<Answer>(35s, "ReInviting")),
+        join<AnswerStep>(
+            {
+                {"the caller refreshes by UPDATE", timedCall(1, peerRefreshes, "timer"), {kOkTimedUac},
+                 kAnsweredAcked, "Acknowledged"},
+                {"its UPDATE at 40 s",
+                 [=](Answer& a) {
+                     a.advance(40s);
+                     a.inDialog("UPDATE", 6, peerRefreshes + kContact + "Content-Length: 0\n\n");
+                 },
+                 {}, {kEventUpdated}, "Acknowledged"},
+                {"our 2xx carries the interval and restarts it",
+                 [](Answer& a) {
+                     SessionResponse ok;
+                     ok.statusCode = 200;
+                     ASSERT_TRUE(a.sessions.respondUpdate(a.id, ok));
+                 },
+                 {"200 OK Session-Expires=90;refresher=uac"}, {kEventSentUpdateFinalResponse}, "Acknowledged"},
+            },
+            expiresAfter<Answer>(80s)),
+        {
+            {"an UPDATE whose Session-Expires does not parse",
+             [=](Answer& a) {
+                 timedCall(1, peerRefreshes, "timer")(a);
+                 a.inDialog("UPDATE", 6, "Supported: timer\nSession-Expires: soon\n" + kContact + "Content-Length: 0\n\n");
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::ReasonPhrase), "Invalid Session-Expires header");
+             },
+             {kOkTimedUac, "400 Bad Request"}, kAnsweredAcked, "Acknowledged"},
+            {"an UPDATE below its own Min-SE",
+             [](Answer& a) {
+                 a.inDialog("UPDATE", 7,
+                            "Supported: timer\nSession-Expires: 60\nMin-SE: 90\n" + kContact + "Content-Length: 0\n\n");
+             },
+             {"422 Session Interval Too Small Min-SE=90"}, {}, "Acknowledged"},
+        },
         {
             {"an interval beyond 32 bits of milliseconds does not wrap",
              [](Answer& a) {
@@ -753,6 +788,7 @@ std::function<void(Call&)> timedInvite(int startType, int interval, std::string 
 }
 
 const std::vector<int> kCallUp{kEventSentInvite, kEventInvitingConfirmed, kEventSentAck};
+const char* const kUpdateRefresh = "UPDATE Session-Expires=90;refresher=uac";
 
 std::vector<std::vector<Step>> callingTimerScenarios() {
     const auto advance = [](std::chrono::milliseconds step) { return [step](Call& c) { c.advance(step); }; };
@@ -781,6 +817,23 @@ std::vector<std::vector<Step>> callingTimerScenarios() {
                 {"unanswered: BYE 80 s after the last 2xx", advance(35s), {"BYE"},
                  {kEventSentBye, kEventSessionTimerExpired}, "gone"},
             }),
+        join<Step>(
+            {
+                {"refresh by UPDATE",
+                 [=](Call& c) {
+                     c.sessions.setUseUpdateSessionRefresh(true);
+                     timedInvite(0, 90, weRefresh)(c);
+                 },
+                 {kRefresh, "ACK"}, kCallUp, "Acknowledged"},
+                {"the UPDATE at 45 s, without body", advance(45s), {kUpdateRefresh},
+                 {kEventSentUpdate, kEventSessionRefresh}, "Acknowledged"},
+                {"its 2xx restarts the interval",
+                 [=](Call& c) { c.answerLast("UPDATE", 200, weRefresh + kContact + "Content-Length: 0\n\n"); }, {},
+                 {kEventUpdatingSucceeded}, "Acknowledged"},
+                {"the next UPDATE 45 s on", advance(45s), {kUpdateRefresh}, {kEventSentUpdate, kEventSessionRefresh},
+                 "Acknowledged"},
+            },
+            expiresAfter<Call>(35s)),
         join<Step>(
             {
                 {"start type 1, a 2xx that supports it, the peer refreshes",
