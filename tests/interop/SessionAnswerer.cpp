@@ -15,16 +15,10 @@ namespace kel_sip::test {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-namespace {
-
-constexpr const char* kAnswerSdp =
-    "v=0\r\no=- 2 2 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
-
-}  // namespace
-
 Answerer::Answerer(SipTransactionController& controller) : SipSessionController(controller) {
     init(1, "127.0.0.1");
-    registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel});
+    registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Prack,
+                     SipMethod::Update, SipMethod::Info});
     setTimerT1(kAnswererT1);
     setTimerT2(kAnswererT2);
 }
@@ -54,11 +48,7 @@ std::vector<int> Answerer::events() {
 
 void Answerer::answer(const std::vector<int>& codes) {
     ASSERT_TRUE(waitForEvent(kEventInvited));
-    int id = 0;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        id = id_;
-    }
+    const int id = callId();
     for (const int code : codes) {
         SessionResponse response;
         response.statusCode = code;
@@ -66,6 +56,11 @@ void Answerer::answer(const std::vector<int>& codes) {
         if (code >= 200) response.body = kAnswerSdp;
         ASSERT_TRUE(respondSession(id, response)) << code;
     }
+}
+
+int Answerer::callId() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return id_;
 }
 
 bool Answerer::waitForNoDialog() {

@@ -20,6 +20,8 @@ namespace kel_sip::test {
 
 inline constexpr int kAnswererT1 = 100;
 inline constexpr int kAnswererT2 = 400;
+inline constexpr const char* kAnswerSdp =
+    "v=0\r\no=- 2 2 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
 
 // The controller with the session events recorded and the last call's dialog ID number kept.
 class Answerer : public SipSessionController {
@@ -34,6 +36,8 @@ public:
     std::vector<int> events();
     // Waits for the INVITE, then answers it with each code in turn (a 2xx with SDP).
     void answer(const std::vector<int>& codes);
+    // The dialog ID number of the last call.
+    int callId();
     // Waits until the controller holds no dialog; false after 5 s.
     bool waitForNoDialog();
 

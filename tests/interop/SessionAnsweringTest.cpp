@@ -1,5 +1,5 @@
 // Calls SIPp places to our session controller (SessionAnswerer.h): the 2xx retransmission
-// until the ACK, BYE and CANCEL received.
+// until the ACK, BYE and CANCEL received, reliable provisional responses, UPDATE and INFO.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -78,9 +78,104 @@ TEST(SessionAnswering, AnsweredAcknowledgedAndEndedLeavesNoDialog) {
         {kEventInvited, kEventSentInviteProvisionalResponse, kEventSentInviteFinalResponse, kEventAcked,
          kEventReceivedBye},
         {.check = [](const std::vector<Logged>& log) {
-             // The ACK came at once: the 200 did not go out again.
-             EXPECT_EQ(std::count_if(log.begin(), log.end(), isOkToInvite), 1);
-         }});
+            // The ACK came at once: the 200 did not go out again.
+            EXPECT_EQ(std::count_if(log.begin(), log.end(), isOkToInvite), 1);
+        }});
+}
+
+// The times SIPp received responses whose start line begins with status, in order.
+std::vector<double> timesOf(const std::vector<Logged>& log, const char* status) {
+    std::vector<double> times;
+    for (const Logged& m : log)
+        if (m.received && m.startLine.rfind(status, 0) == 0) times.push_back(m.at);
+    return times;
+}
+
+SessionResponse answerWithSdp() {
+    SessionResponse response;
+    response.statusCode = 200;
+    response.body = kAnswerSdp;
+    return response;
+}
+
+TEST(SessionAnswering, ReliableRingingWithoutPrAckIsSentAgainFromT1DoublingThenAnswered504) {
+    receiveCall(
+        "answering_100rel_prack_withheld",
+        [](Answerer& answerer) {
+            answerer.setTerm100relProcessType(1);
+            answerer.answer({180});
+            ASSERT_TRUE(answerer.waitForEvent(kEventPrAckWaitingTimeout, 20s));
+        },
+        {kEventInvited, kEventSentInviteProvisionalResponse, kEventSentInviteErrorResponse,
+         kEventPrAckWaitingTimeout},
+        {.check = [](const std::vector<Logged>& log) {
+            const std::vector<double> ringing = timesOf(log, "SIP/2.0 180");
+            const std::vector<double> timeout = timesOf(log, "SIP/2.0 504");
+            // RFC 3262 section 3: T1, 2*T1, 4*T1 ... without a cap; 504 at 64*T1.
+            ASSERT_GE(ringing.size(), 6u);
+            double expected = kT1;
+            for (std::size_t i = 1; i < ringing.size(); ++i) {
+                EXPECT_NEAR(ringing[i] - ringing[i - 1], expected, expected * 0.2) << "interval " << i;
+                expected *= 2;
+            }
+            ASSERT_EQ(timeout.size(), 1u);
+            EXPECT_NEAR(timeout.front() - ringing.front(), 64.0 * kT1, 64.0 * kT1 * 0.1);
+        }});
+}
+
+TEST(SessionAnswering, PrAckOfAnRSeqNeverSentGets481AndTheRightOneEndsTheRetransmission) {
+    receiveCall(
+        "answering_100rel_prack",
+        [](Answerer& answerer) {
+            answerer.setTerm100relProcessType(2);
+            answerer.answer({180});
+            ASSERT_TRUE(answerer.waitForEvent(kEventPrAcked));
+            SessionResponse ok = answerWithSdp();
+            ok.contact = &answerer.contact;
+            ASSERT_TRUE(answerer.respondSession(answerer.callId(), ok));
+            ASSERT_TRUE(answerer.waitForEvent(kEventReceivedBye));
+        },
+        {kEventInvited, kEventSentInviteProvisionalResponse, kEventPrAcked, kEventSentInviteFinalResponse,
+         kEventAcked, kEventReceivedBye},
+        {.check = [](const std::vector<Logged>& log) {
+            const std::vector<double> refused = timesOf(log, "SIP/2.0 481");
+            const std::vector<double> ringing = timesOf(log, "SIP/2.0 180");
+            // The 481 (with the copies the PRACK's retransmissions got), and the 180 still went
+            // out after it.
+            ASSERT_FALSE(refused.empty());
+            EXPECT_TRUE(std::any_of(ringing.begin(), ringing.end(), [&](double at) { return at > refused.front(); }));
+        }});
+}
+
+TEST(SessionAnswering, EarlyUpdateWithSdpIsAnsweredWithSdp) {
+    receiveCall(
+        "answering_update_early",
+        [](Answerer& answerer) {
+            answerer.answer({180});
+            ASSERT_TRUE(answerer.waitForEvent(kEventUpdated));
+            ASSERT_TRUE(answerer.respondUpdate(answerer.callId(), answerWithSdp()));
+            SessionResponse ok = answerWithSdp();
+            ok.contact = &answerer.contact;
+            ASSERT_TRUE(answerer.respondSession(answerer.callId(), ok));
+            ASSERT_TRUE(answerer.waitForEvent(kEventReceivedBye));
+        },
+        {kEventInvited, kEventSentInviteProvisionalResponse, kEventUpdated, kEventSentUpdateFinalResponse,
+         kEventSentInviteFinalResponse, kEventAcked, kEventReceivedBye});
+}
+
+TEST(SessionAnswering, InfoInTheCallIsReportedAndAnswered200) {
+    receiveCall(
+        "answering_info",
+        [](Answerer& answerer) {
+            answerer.answer({200});
+            ASSERT_TRUE(answerer.waitForEvent(kEventInfoed));
+            SessionResponse ok;
+            ok.statusCode = 200;
+            ASSERT_TRUE(answerer.sendInfoResponse(answerer.callId(), ok));
+            ASSERT_TRUE(answerer.waitForEvent(kEventReceivedBye));
+        },
+        {kEventInvited, kEventSentInviteFinalResponse, kEventAcked, kEventInfoed, kEventSentInfoFinalResponse,
+         kEventReceivedBye});
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ using namespace std::chrono_literals;
 
 Caller::Caller(SipTransactionController& controller) : SipSessionController(controller) {
     init(1, "127.0.0.1");
-    registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel});
+    registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Prack,
+                     SipMethod::Update, SipMethod::Info});
     setInitialLocalSeqNo(41);
 }
 
@@ -55,7 +56,7 @@ bool Caller::waitFor(const std::vector<int>& list, int value, int count) {
 }
 
 void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
-          const std::vector<int>& expected, int t1) {
+          const std::vector<int>& expected, int t1, int relProcessType) {
     const fs::path dir = tessaly_interop::freshDirectory(scenario);
     const int sippPort = tessaly_interop::freeUdpPort();
     const std::string file = std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml";
@@ -79,6 +80,7 @@ void call(const std::string& scenario, const std::function<void(Caller&, int)>& 
     const std::string contact = "<sip:uac@127.0.0.1:" + std::to_string(transport.getLocalAddress().getPort()) + ">";
     start.localContact.parse(contact.data(), static_cast<int>(contact.size()), true);
     InviteOrder order;
+    order.relProcessType = relProcessType;
     order.body = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
     // SIPp may still be starting: the INVITE client transaction retransmits until it answers.
     const int id = caller.invite(start, order);

@@ -41,9 +41,9 @@ private:
 // Calls SIPp running scenario (a file of this folder without ".xml") with the transaction
 // layer's T1 (ms); drive plays the user agent once the INVITE is out, given the dialog's ID
 // number. SIPp's exit status tells whether what we sent is what the scenario expects; the
-// events reported must be expected.
+// events reported must be expected. relProcessType is the INVITE's 100rel use (RFC 3262).
 void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
-          const std::vector<int>& expected, int t1 = 100);
+          const std::vector<int>& expected, int t1 = 100, int relProcessType = 0);
 
 // The user agent acknowledges the 2xx (the count-th 2xx reported of its kind event).
 void acknowledge(Caller& caller, int id, int event = kEventInvitingConfirmed, int count = 1);
