@@ -55,15 +55,8 @@ bool Caller::waitFor(const std::vector<int>& list, int value, int count) {
     return changed_.wait_for(lock, 10s, [&] { return std::count(list.begin(), list.end(), value) >= count; });
 }
 
-void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
-          const std::vector<int>& expected, int t1, int relProcessType) {
-    const fs::path dir = tessaly_interop::freshDirectory(scenario);
-    const int sippPort = tessaly_interop::freeUdpPort();
-    const std::string file = std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml";
-    tessaly_interop::ChildProcess sipp(tessaly_interop::sippArguments(TESSALY_SIPP, file, sippPort, dir),
-                                       dir / "sipp.out");
-    ASSERT_TRUE(sipp.started());
-
+void placeCall(int peerPort, InviteOrder order, const std::function<void(Caller&, int)>& drive,
+               const std::vector<int>& expected, int t1) {
     SipTransactionControllerImpl controller(nullptr);
     Caller caller(controller);
     controller.setTimers(t1, 4 * t1, 500, 500);
@@ -73,24 +66,39 @@ void call(const std::string& scenario, const std::function<void(Caller&, int)>& 
     ASSERT_TRUE(controller.addUDPTransport(&transport));
 
     SipDialogStart start;
-    const std::string target = "sip:uas@127.0.0.1:" + std::to_string(sippPort);
+    const std::string target = "sip:uas@127.0.0.1:" + std::to_string(peerPort);
     start.requestUri.parse(target.data(), static_cast<int>(target.size()), true);
     start.localParty.parse("<sip:uac@127.0.0.1>", 19, true);
     start.remoteParty.parse(target.data(), static_cast<int>(target.size()), true);
     const std::string contact = "<sip:uac@127.0.0.1:" + std::to_string(transport.getLocalAddress().getPort()) + ">";
     start.localContact.parse(contact.data(), static_cast<int>(contact.size()), true);
-    InviteOrder order;
-    order.relProcessType = relProcessType;
-    order.body = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
-    // SIPp may still be starting: the INVITE client transaction retransmits until it answers.
+    if (order.body.empty())
+        order.body = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
+    // The peer may still be starting: the INVITE client transaction retransmits until it answers.
     const int id = caller.invite(start, order);
     ASSERT_GT(id, 0);
     drive(caller, id);
-
-    const int status = sipp.waitExit(20s);
     EXPECT_EQ(caller.events(), expected);
     transport.close();
     controller.clean();
+}
+
+void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
+          const std::vector<int>& expected, int t1, int relProcessType) {
+    const fs::path dir = tessaly_interop::freshDirectory(scenario);
+    const int sippPort = tessaly_interop::freeUdpPort();
+    const std::string file = std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml";
+    tessaly_interop::ChildProcess sipp(tessaly_interop::sippArguments(TESSALY_SIPP, file, sippPort, dir),
+                                       dir / "sipp.out");
+    ASSERT_TRUE(sipp.started());
+    InviteOrder order;
+    order.relProcessType = relProcessType;
+    int status = -1;
+    const auto driveThenWait = [&](Caller& caller, int id) {
+        drive(caller, id);
+        status = sipp.waitExit(20s);
+    };
+    placeCall(sippPort, order, driveThenWait, expected, t1);
     EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log")
                          << tessaly_interop::readText(dir / "messages.log");
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);

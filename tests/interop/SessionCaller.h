@@ -38,6 +38,12 @@ private:
     std::vector<int> orphanResponses_;
 };
 
+// Calls the peer on 127.0.0.1:peerPort with order (a default SDP offer when it has no body) and
+// the transaction layer's T1 (ms); drive plays the user agent once the INVITE is out, given the
+// dialog's ID number; the events reported must be expected.
+void placeCall(int peerPort, InviteOrder order, const std::function<void(Caller&, int)>& drive,
+               const std::vector<int>& expected, int t1 = 100);
+
 // Calls SIPp running scenario (a file of this folder without ".xml") with the transaction
 // layer's T1 (ms); drive plays the user agent once the INVITE is out, given the dialog's ID
 // number. SIPp's exit status tells whether what we sent is what the scenario expects; the
