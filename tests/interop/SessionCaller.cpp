@@ -8,8 +8,6 @@
 
 #include "ProgramSupport.h"
 #include "kel_sip/syntax/SipMethod.h"
-#include "kel_sip/transaction/SipTransactionControllerImpl.h"
-#include "kel_sip/transport/SipUDPTransport.h"
 
 namespace kel_sip::test {
 
@@ -26,6 +24,10 @@ Caller::Caller(SipTransactionController& controller) : SipSessionController(cont
 Caller::~Caller() { clean(); }
 
 bool Caller::onSipSessionEvent(int event, SipSession& session, const SipMessageExt* message, int parameter) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastId_ = session.dialog().getId();
+    }
     record(events_, event);
     return SipSessionController::onSipSessionEvent(event, session, message, parameter);
 }
@@ -44,6 +46,11 @@ std::vector<int> Caller::events() {
     return events_;
 }
 
+int Caller::lastId() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastId_;
+}
+
 void Caller::record(std::vector<int>& list, int value) {
     std::lock_guard<std::mutex> lock(mutex_);
     list.push_back(value);
@@ -55,32 +62,31 @@ bool Caller::waitFor(const std::vector<int>& list, int value, int count) {
     return changed_.wait_for(lock, 10s, [&] { return std::count(list.begin(), list.end(), value) >= count; });
 }
 
-void placeCall(int peerPort, InviteOrder order, const std::function<void(Caller&, int)>& drive,
-               const std::vector<int>& expected, int t1) {
-    SipTransactionControllerImpl controller(nullptr);
-    Caller caller(controller);
-    controller.setTimers(t1, 4 * t1, 500, 500);
-    SipUDPTransport transport(controller, 0);
-    ASSERT_TRUE(controller.init(2));
-    ASSERT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
-    ASSERT_TRUE(controller.addUDPTransport(&transport));
+CallerStack::CallerStack(int t1) {
+    controller_.setTimers(t1, 4 * t1, 500, 500);
+    ready_ = controller_.init(2) && transport_.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false) &&
+             controller_.addUDPTransport(&transport_);
+}
 
+CallerStack::~CallerStack() {
+    transport_.close();
+    controller_.clean();
+}
+
+int CallerStack::port() { return transport_.getLocalAddress().getPort(); }
+
+int CallerStack::invite(const std::string& target, int relProcessType, const SessionTimerOverrides& sessionTimer) {
     SipDialogStart start;
-    const std::string target = "sip:uas@127.0.0.1:" + std::to_string(peerPort);
     start.requestUri.parse(target.data(), static_cast<int>(target.size()), true);
     start.localParty.parse("<sip:uac@127.0.0.1>", 19, true);
     start.remoteParty.parse(target.data(), static_cast<int>(target.size()), true);
-    const std::string contact = "<sip:uac@127.0.0.1:" + std::to_string(transport.getLocalAddress().getPort()) + ">";
+    const std::string contact = "<sip:uac@127.0.0.1:" + std::to_string(port()) + ">";
     start.localContact.parse(contact.data(), static_cast<int>(contact.size()), true);
-    if (order.body.empty())
-        order.body = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
-    // The peer may still be starting: the INVITE client transaction retransmits until it answers.
-    const int id = caller.invite(start, order);
-    ASSERT_GT(id, 0);
-    drive(caller, id);
-    EXPECT_EQ(caller.events(), expected);
-    transport.close();
-    controller.clean();
+    InviteOrder order;
+    order.relProcessType = relProcessType;
+    order.sessionTimer = sessionTimer;
+    order.body = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
+    return caller_.invite(start, order);
 }
 
 void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
@@ -91,14 +97,19 @@ void call(const std::string& scenario, const std::function<void(Caller&, int)>& 
     tessaly_interop::ChildProcess sipp(tessaly_interop::sippArguments(TESSALY_SIPP, file, sippPort, dir),
                                        dir / "sipp.out");
     ASSERT_TRUE(sipp.started());
-    InviteOrder order;
-    order.relProcessType = relProcessType;
     int status = -1;
-    const auto driveThenWait = [&](Caller& caller, int id) {
-        drive(caller, id);
+    std::vector<int> events;
+    {
+        CallerStack stack(t1);
+        ASSERT_TRUE(stack.ready());
+        // SIPp may still be starting: the INVITE client transaction retransmits until it answers.
+        const int id = stack.invite("sip:uas@127.0.0.1:" + std::to_string(sippPort), relProcessType);
+        ASSERT_GT(id, 0);
+        drive(stack.caller(), id);
         status = sipp.waitExit(20s);
-    };
-    placeCall(sippPort, order, driveThenWait, expected, t1);
+        events = stack.caller().events();
+    }
+    EXPECT_EQ(events, expected);
     EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log")
                          << tessaly_interop::readText(dir / "messages.log");
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
