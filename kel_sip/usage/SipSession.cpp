@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "kel_sip/syntax/SDP.h"
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipParseException.h"
+#include "kel_sip/usage/SessionBody.h"
 #include "kel_sip/usage/SipSessionController.h"
 #include "kel_sip/usage/SipSessionDialog.h"
+#include "kel_util/HeaderField.h"
 #include "kel_util/Log.h"
 #include "kel_util/Random.h"
 
@@ -20,8 +23,6 @@ using kel_util::logPrint;
 using kel_util::MIN;
 
 namespace {
-
-constexpr const char* kDefaultContentType = "application/sdp";
 
 // The strings of an INVITE sent (state 1 or 6), tested in the order canceling, provisioned,
 // proceeding.
@@ -76,12 +77,6 @@ bool hasCall(int state) {
            (state >= kSessionInvitedConfirmed && state <= kSessionReInvitedConfirmed);
 }
 
-void attachBody(SipMessageExt& message, std::string_view body, std::string_view contentType) {
-    if (body.empty()) return;
-    message.setBody(body.data(), static_cast<int>(body.size()));
-    message.contentType = contentType.empty() ? kDefaultContentType : std::string(contentType);
-}
-
 }  // namespace
 
 int glareRetryDelay(bool ownsCallId) {
@@ -97,7 +92,9 @@ ReInviteParam::ReInviteParam(const InviteOrder& order)
       contentType_(order.contentType),
       inviteTimeout_(order.inviteTimeout),
       localAddress_(order.localAddress),
-      remoteAddress_(order.remoteAddress) {
+      remoteAddress_(order.remoteAddress),
+      sessionTimer_(order.sessionTimer),
+      sessionRefresh_(order.sessionRefresh) {
     if (order.headers != nullptr) headers_ = *order.headers;
     if (order.peer != nullptr) peer_ = *order.peer;
 }
@@ -112,6 +109,8 @@ InviteOrder ReInviteParam::order() const {
     order.inviteTimeout = inviteTimeout_;
     order.localAddress = localAddress_;
     order.remoteAddress = remoteAddress_;
+    order.sessionTimer = sessionTimer_;
+    order.sessionRefresh = sessionRefresh_;
     return order;
 }
 
@@ -180,10 +179,13 @@ void SipSession::stopInvitingTimers() {
 }
 
 void SipSession::stopTimers() {
-    // The timers of the INVITE sent, of the 2xx sent and the re-INVITE's glare delay.
+    // The timers of the INVITE sent, of the reliable provisional and the 2xx sent, and the
+    // re-INVITE's glare delay.
     if (inviting_) stopInvitingTimers();
     stopFinalResponseTimers();
+    stopReliableTimers();
     stopTimer(kTimerReInvitePending, reInvitePendingTimer_);
+    stopSessionTimers();
 }
 
 bool SipSession::isInviting() const {
@@ -213,6 +215,9 @@ void replaceParty(SipFromTo& party, std::string_view text, const char* header, c
 
 bool SipSession::sendInvite(const InviteOrder& order) {
     if (state_ != kSessionIdle) return refuse("sendInvite");
+    process100rel_ = dialog_.controller().getProcess100rel();
+    allowText_ = order.allow;
+    takeSessionTimerDefaults(false);
     if (!putInvite(order, kSessionInviting)) return false;
     ownsCallId_ = true;
     return report(kEventSentInvite, inviting_->invite.get(), "sendInvite");
@@ -275,9 +280,7 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
     replaceParty(invite->from, order.localAddress, "FromAddress", "LocalAddress", dialogId());
     replaceParty(invite->to, order.remoteAddress, "ToAddress", "RemoteAddress", dialogId());
     data->body = order.reuseLocalContent ? localBody_ : std::string(order.body);
-    data->contentType = !order.contentType.empty() ? std::string(order.contentType)
-                        : !localContentType_.empty() ? localContentType_
-                                                     : kDefaultContentType;
+    data->contentType = contentTypeOr(order.contentType, localContentType_);
     attachBody(*invite, data->body, data->contentType);
     if (order.headers != nullptr) {
         // A Route or Record-Route the caller gives replaces the dialog's.
@@ -285,6 +288,10 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
         if (order.headers->hasHeader(SipHeader::RecordRoute)) invite->recordRoutes.clear();
         invite->addHeaders(*order.headers);
     }
+    data->sessionTimer = sessionTimer_.addRequestHeaders(order.sessionTimer, *invite);
+    // RFC 3262 section 4: 100rel is offered or required on the first INVITE only.
+    if (state == kSessionInviting) data->relProcessType = reliableRules().addOfferHeaders(order.relProcessType, *invite);
+    addAllow(*invite, data->relProcessType != 0);
     if (dialog_.credentials() != nullptr) dialog_.credentials()->addCredentials(*invite);
     const int transactionId = dialog_.sendRequestTo(*invite, order.peer, info.isStrictRouting());
     if (transactionId < 1) {
@@ -297,6 +304,7 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
     inviteSeqNo_ = seqNo;
     ack_.reset();
     ackSent_ = false;
+    autoRefresh_ = order.sessionRefresh;
     state_ = state;
     if (order.inviteTimeout > 0) startTimer(kTimerInvite, order.inviteTimeout, inviting_->inviteTimer);
     if (state != kSessionInviting) return true;
@@ -306,8 +314,19 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
 }
 
 bool SipSession::onReceiveResponse(SipMessageExt& response) {
-    if (response.cseq.getMethodKind() == SipMethod::Invite) return onInviteResponse(response);
-    return refuseMethod("onReceiveResponse", response);
+    switch (response.cseq.getMethodKind()) {
+        case SipMethod::Invite: return onInviteResponse(response);
+        case SipMethod::Prack: return onPrAckResponse(response);
+        case SipMethod::Update: return onUpdateResponse(response);
+        case SipMethod::Info:
+            // INFO sent with sendDialogRequest: the session keeps nothing of it.
+            logPrint(MIN,
+                     "SipSession::onReceiveResponseInfo. No InfoingSipSessionData, Method=[INFO], StatusCode=%d, "
+                     "SipSessionState=[%s], id=%d.\n",
+                     response.statusCode, getStateString(), dialogId());
+            return false;
+        default: return refuseMethod("onReceiveResponse", response);
+    }
 }
 
 bool SipSession::onInviteResponse(SipMessageExt& response) {
@@ -351,10 +370,15 @@ bool SipSession::onProvisional(SipMessageExt& response) {
                  response.statusCode, getStateString(), dialogId());
         return true;
     }
+    ReceivedProvisional reliable;
+    if (!takesReliable(response, reliable)) return true;
     const bool reInvite = state_ == kSessionReInviting;
     if (dialog_.getState() == kDialogPending) dialog_.setState(kDialogEarly);
     const bool tried = onTrying();
     stopTimer(kTimerProgress, inviting_->progressTimer);
+    if (response.statusCode == 183 && dialog_.controller().getStopNoAnswerOn183Sdp() && !response.body.view().empty() &&
+        kel_util::equalsIgnoreCase(response.contentType, kSessionContentType))
+        stopTimer(kTimerNoAnswer, inviting_->noAnswerTimer);
     // A provisional response's Contact is a hint only: one that cannot be used keeps the target.
     // The route set of a confirmed dialog stays as it is (RFC 3261 section 12.2).
     if (!dialog_.info().takeTargetAndRoutes(response, !reInvite))
@@ -362,11 +386,17 @@ bool SipSession::onProvisional(SipMessageExt& response) {
                  dialogId());
     inviting_->proceeding = true;
     if (!reInvite && inviting_->provisionalToTag.empty()) inviting_->provisionalToTag = response.to.tag;
-    const bool reported = report(reInvite ? kEventReInvitingProceeding : kEventInvitingProceeding, &response,
-                                 "onReceiveResponseInviteProvisional");
+    // The user agent did not ask for a refresh and hears nothing of it.
+    const bool reported = autoRefresh_ || report(reInvite ? kEventReInvitingProceeding : kEventInvitingProceeding,
+                                                 &response, "onReceiveResponseInviteProvisional");
     if (inviting_->progressTimeout > 0)
         startTimer(kTimerProgress, inviting_->progressTimeout, inviting_->progressTimer);
-    return tried && reported;
+    if (reliable.verdict != ReceivedProvisional::Accepted) return tried && reported;
+    PrAckOrder prack;
+    prack.rseq = reliable.rseq;
+    prack.toTag = response.to.tag;
+    const bool pracked = sendPrAck(prack);
+    return tried && reported && pracked;
 }
 
 bool SipSession::onSuccess(SipMessageExt& response) {
@@ -381,9 +411,11 @@ bool SipSession::onSuccess(SipMessageExt& response) {
     if (!dialog_.confirm(response)) return refuseSuccess(response, "unusable Contact or Record-Route");
     dialog_.setCredentials(nullptr);
     if (!inviting_->body.empty()) setLocalContent(inviting_->body, inviting_->contentType);
+    takeSessionTimerSuccess(response);
     inviting_.reset();
     state_ = kSessionInvitingConfirmed;
     if (canceled) return endCanceledCall();
+    procSessionTimer();
     return report(kEventInvitingConfirmed, &response, "onReceiveResponseInviteSuccessful");
 }
 
@@ -392,8 +424,11 @@ bool SipSession::onReInviteSuccess(SipMessageExt& response) {
     if (!dialog_.info().takeTargetAndRoutes(response, false))
         logPrint(MIN, "SipSession::onReceiveResponseInviteSuccessful. Unusable Contact, id=%d.\n", dialogId());
     if (!inviting_->body.empty()) setLocalContent(inviting_->body, inviting_->contentType);
+    takeSessionTimerSuccess(response);
     inviting_.reset();
     state_ = kSessionReInvitingConfirmed;
+    procSessionTimer();
+    if (std::exchange(autoRefresh_, false)) return sendAck({});
     return report(kEventReInvitingConfirmed, &response, "onReceiveResponseInviteSuccessful");
 }
 
@@ -453,11 +488,14 @@ bool SipSession::endInvite(int firstEvent, int reEvent, const SipMessageExt* mes
         stopTimers();
         inviting_.reset();
         state_ = kSessionIdle;
+        refuseUnanswered(500);
         return report(firstEvent, message, "endInvite");
     }
     stopInvitingTimers();
     inviting_.reset();
     state_ = kSessionAcknowledged;
+    // A refused refresh is not the user agent's: the session timer ends the call if none follows.
+    if (std::exchange(autoRefresh_, false) && reEvent == kEventReInvitingFailed) return checkReInvitePending();
     return reportAcknowledged(reEvent, message, "endInvite");
 }
 
@@ -534,6 +572,7 @@ bool SipSession::sendBye(const HeaderList* headers) {
     }
     stopTimers();
     state_ = kSessionIdle;
+    refuseUnanswered(500);
     if (result < 1) {
         logPrint(MIN, "SipSession::sendBye. Failed sendRequestTo, result=%d, id=%d.\n", result, dialogId());
         return false;
@@ -567,6 +606,9 @@ bool SipSession::onReceiveRequest(SipMessageExt& request, int serverTransactionI
     if (request.methodKind == SipMethod::Bye) return onReceiveBye(request, serverTransactionId);
     if (request.methodKind == SipMethod::Invite) return onReceiveInvite(request, serverTransactionId);
     if (request.methodKind == SipMethod::Cancel) return onReceiveCancel(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Prack) return onReceivePrAck(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Update) return onReceiveUpdate(request, serverTransactionId);
+    if (request.methodKind == SipMethod::Info) return onReceiveInfo(request, serverTransactionId);
     return refuseMethod("onReceiveRequest", request);
 }
 
@@ -579,11 +621,14 @@ bool SipSession::onReceiveBye(SipMessageExt& request, int serverTransactionId) {
         logPrint(MIN, "SipSession::onReceiveBye. Failed sendResponseFromRequest, id=%d.\n", dialogId());
     stopTimers();
     state_ = kSessionIdle;
+    refuseUnanswered(500);
     return report(kEventReceivedBye, &request, "onReceiveBye");
 }
 
 bool SipSession::onTimeout(int timerName) {
     if (timerName == kTimerFinalResponseRetry || timerName == kTimerAckWait) return onFinalResponseTimeout(timerName);
+    if (timerName == kTimerProvResponseRetry) return onProvResponseRetryTimer();
+    if (timerName == kTimerPrAckWait) return onPrAckWaitTimer();
     const bool running = isInviting();
     if (running && timerName == kTimerInvite) return onInviteTimer();
     if (running && state_ == kSessionInviting && timerName == kTimerProgress && inviting_->provisioned) {
@@ -593,6 +638,8 @@ bool SipSession::onTimeout(int timerName) {
     if (running && state_ == kSessionInviting && timerName == kTimerNoAnswer) return onNoAnswerTimer();
     if (running && timerName == kTimerCancel) return onCancelTimer();
     if (timerName == kTimerReInvitePending && reInvitePendingTimer_) return onReInvitePendingTimer();
+    if (timerName == kTimerSessionTimer && sessionTimerRunning_) return onSessionTimer();
+    if (timerName == kTimerSessionRefresh && refreshTimerRunning_) return onSessionRefreshTimer();
     logPrint(MIN, "SipSession::onTimeout. Invalid timer, TimerName=%d, SipSessionState=[%s], id=%d.\n", timerName,
              getStateString(), dialogId());
     return false;
@@ -635,11 +682,13 @@ bool SipSession::onReInvitePendingTimer() {
 }
 
 bool SipSession::onClientTransactionTimeout(const SipMessageExt& request) {
+    if (const std::optional<bool> done = onExtensionRequestEnd(request, true, "onClientTransactionTimeout")) return *done;
     return endInviteOn(request, kEventInvitingTransactionTimeout, kEventReInvitingTransactionTimeout,
                        "onClientTransactionTimeout");
 }
 
 bool SipSession::onRequestTransportError(const SipMessageExt& request) {
+    if (const std::optional<bool> done = onExtensionRequestEnd(request, false, "onRequestTransportError")) return *done;
     return endInviteOn(request, kEventInvitingTransportError, kEventReInvitingTransportError,
                        "onRequestTransportError");
 }

@@ -6,13 +6,15 @@
 // The calling side is here: INVITE, CANCEL (RFC 3261 section 9.1, held back until the first
 // response), re-INVITE with the retry after a 491 (section 14.1), ACK and BYE. The answering side
 // (INVITE and re-INVITE received, 2xx retransmitted until the ACK, CANCEL received) is in
-// SipSessionAnswering.cpp. What is not built yet (the RFC 3262/4028 extensions) is refused with
-// an "Invalid" log line and fails, so the controller answers it 500 and no session is left
-// waiting.
+// SipSessionAnswering.cpp, reliable provisional responses and PRACK (RFC 3262) in
+// SipSessionReliable.cpp, UPDATE (RFC 3311) and INFO in SipSessionUpdate.cpp, the session
+// timers (RFC 4028) in SipSessionTimer.cpp.
 //
 // Threads: touched only under the entry lock of its dialog.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +23,9 @@
 #include "kel_sip/syntax/HeaderList.h"
 #include "kel_sip/syntax/SipMessageExt.h"
 #include "kel_sip/syntax/SipPeerAddress.h"
+#include "kel_sip/usage/RSeqCounter.h"
+#include "kel_sip/usage/ReliableProvisionalRules.h"
+#include "kel_sip/usage/SessionTimerNegotiation.h"
 #include "kel_sip/usage/SipSessionData.h"
 #include "kel_sip/usage/SipSessionTypes.h"
 
@@ -42,6 +47,10 @@ struct InviteOrder {
                               // first INVITE only
     std::string_view localAddress;   // when given, the From of this INVITE only
     std::string_view remoteAddress;  // when given, the To of this INVITE only
+    SessionTimerOverrides sessionTimer;  // this INVITE's session-timer values; unset ones the session's
+    bool sessionRefresh = false;  // a refresh this side sends itself: its responses are not reported
+    int relProcessType = 0;          // first INVITE: 100rel offered (1) or required (2) (RFC 3262)
+    std::string_view allow;          // first INVITE: the call's Allow text while SetAllow is off
 };
 
 // A re-INVITE's order, kept so that it can go out later: after the INVITE transaction it
@@ -61,6 +70,8 @@ private:
     int inviteTimeout_;
     std::string localAddress_;
     std::string remoteAddress_;
+    SessionTimerOverrides sessionTimer_;
+    bool sessionRefresh_;
 };
 
 // The wait before a re-INVITE refused with 491 is sent again (RFC 3261 section 14.1), in
@@ -85,6 +96,26 @@ struct SessionResponse {
     const HeaderList* headers = nullptr;
     std::string_view unsupported;           // 420: the option tag named in Unsupported
     int minSE = 0;                          // 422: the Min-SE value (seconds)
+    std::optional<int> relProcessType;      // a provisional: replaces the session's 100rel type
+    SessionTimerOverrides sessionTimer;     // 2xx: the session-timer values; unset ones the session's
+};
+
+// What a PRACK carries besides its RAck (RFC 3262 section 7.2).
+struct PrAckOrder {
+    std::int64_t rseq = -1;         // of the reliable provisional response acknowledged
+    std::string_view toTag;         // the first provisional response's when empty
+    std::string_view body;
+    std::string_view contentType;   // else the INVITE's, else "application/sdp"
+    const HeaderList* headers = nullptr;
+};
+
+// What an UPDATE carries (RFC 3311).
+struct UpdateOrder {
+    std::string_view body;
+    bool reuseLocalContent = false;      // the session's local content instead of body
+    std::string_view contentType;        // else the local content's, else "application/sdp"
+    const HeaderList* headers = nullptr;
+    SessionTimerOverrides sessionTimer;  // the session-timer values of this UPDATE (RFC 4028)
 };
 
 class SipSession {
@@ -130,6 +161,22 @@ public:
     // (sent again until the ACK comes) or an error response (300-699).
     bool respondSession(const SessionResponse& response);
 
+    // PRACK of a reliable provisional response (Inviting, after a provisional response); sent
+    // by the session itself when Process100rel is on.
+    bool sendPrAck(const PrAckOrder& order);
+    // Answers the PRACK received (Invited); with Process100rel on the session answers 200 itself.
+    bool sendPrAckResponse(const SessionResponse& response);
+    // UPDATE in the early (Inviting, Invited) or confirmed (Acknowledged) dialog; one at a time
+    // each way.
+    bool sendUpdate(const UpdateOrder& order);
+    // Answers the UPDATE received (200 to 699).
+    bool sendUpdateResponse(const SessionResponse& response);
+    // Answers the INFO received (200 to 699).
+    bool sendInfoResponse(const SessionResponse& response);
+    const UpdatingSipSessionData* updating() const noexcept { return updating_.get(); }
+    const UpdatedSipSessionData* updated() const noexcept { return updated_.get(); }
+    const InfoedSipSessionData* infoed() const noexcept { return infoed_.get(); }
+
     bool onReceiveRequest(SipMessageExt& request, int serverTransactionId);
     bool onReceiveResponse(SipMessageExt& response);
     bool onTimeout(int timerName);
@@ -139,6 +186,13 @@ public:
 
     // Stops the timers the state runs.
     void stopTimers();
+
+    // The session-timer settings and what the last 2xx agreed (RFC 4028).
+    const SessionTimerParams& sessionTimerParams() const noexcept { return sessionTimer_.params(); }
+    // Starts the session timer and, when this side refreshes, the refresh timer anew from the
+    // interval agreed; run after a 2xx is sent or received (also to UPDATE, once the
+    // negotiation took its values).
+    void procSessionTimer();
 
 private:
     // Sends the INVITE of order and enters state (Inviting or ReInviting), without the event.
@@ -181,8 +235,8 @@ private:
     // Answers request on its server transaction with the dialog's local tag.
     bool answer(const SipMessageExt& request, int serverTransactionId, int statusCode);
     // Refuses the INVITE being taken before it reaches the user agent (state unchanged): 420
-    // naming the option tag what, or 400 with what as Reason-Phrase.
-    bool refuseInvite(int statusCode, const char* what);
+    // naming the option tag what, 422 with minSE, or 400 with what as Reason-Phrase.
+    bool refuseInvite(int statusCode, const char* what, int minSE = 0);
     bool sendInviteResponseTrying(const SessionResponse& response);
     bool sendInviteResponseProvisional(const SessionResponse& response);
     bool sendInviteResponseSuccessful(const SessionResponse& response);
@@ -190,8 +244,10 @@ private:
     // Sends the error response; the state and events are the caller's.
     bool sendInviteError(const SessionResponse& response);
     // Sends a 1xx or 2xx in the answering states; sent, when given, receives it.
+    // decorate, when given, adds what the response needs besides (100rel, Allow).
     bool sendInviteResponse(const SessionResponse& response, const char* operation,
-                            std::unique_ptr<SipMessageExt>* sent);
+                            std::unique_ptr<SipMessageExt>* sent,
+                            const std::function<void(SipMessageExt&)>& decorate = {});
     // The response to the INVITE received with the contact, body and headers given.
     std::unique_ptr<SipMessageExt> createInviteResponse(const SessionResponse& response, const std::string& body,
                                                         const std::string& contentType);
@@ -205,6 +261,67 @@ private:
     // The INVITE ends without its final response being taken: the first one leaves the
     // session Idle with firstEvent, a re-INVITE Acknowledged with reEvent.
     bool endInvite(int firstEvent, int reEvent, const SipMessageExt* message);
+
+    // Session timers (SipSessionTimer.cpp).
+    SessionLogTag logTag() const;
+    // The controller's settings, when the session starts; answering, the process type too
+    // (the calling side's comes with each INVITE).
+    void takeSessionTimerDefaults(bool answering);
+    // Checks the session-timer request of the INVITE received and keeps it; a request refused
+    // (420, 422, 400) has been answered, and the result is that of the answer.
+    std::optional<bool> checkSessionTimerRequest(SipMessageExt& request);
+    // The 2xx received to the INVITE sent: the interval it agreed.
+    void takeSessionTimerSuccess(SipMessageExt& response);
+    void stopSessionTimers();
+    bool onSessionTimer();
+    bool onSessionRefreshTimer();
+    // The refresh: an UPDATE without body or a re-INVITE with the local content (RFC 4028
+    // section 7.4).
+    bool sendSessionRefresh();
+    // Checks the session-timer request of the UPDATE received; one refused (420, 422, 400) is
+    // answered and the result is that of the answer.
+    std::optional<bool> checkUpdateSessionTimer(UpdatedSipSessionData& update);
+
+    // Reliable provisional responses and PRACK (SipSessionReliable.cpp).
+    ReliableProvisionalRules reliableRules() const;
+    // The 100rel verdict on a provisional response to the first INVITE: false when it is to be
+    // ignored (an RSeq out of order).
+    bool takesReliable(SipMessageExt& response, ReceivedProvisional& verdict);
+    bool onReceivePrAck(SipMessageExt& request, int serverTransactionId);
+    bool onPrAckResponse(const SipMessageExt& response);
+    bool onProvResponseRetryTimer();
+    bool onPrAckWaitTimer();
+    void stopReliableTimers();
+    // The Allow header (RFC 3261 section 20.5) of an INVITE, UPDATE or a 1xx/2xx to them.
+    void addAllow(SipMessageExt& message, bool prackInUse) const;
+
+    // UPDATE and INFO (SipSessionUpdate.cpp).
+    bool onReceiveUpdate(SipMessageExt& request, int serverTransactionId);
+    bool onReceiveInfo(SipMessageExt& request, int serverTransactionId);
+    bool onUpdateResponse(SipMessageExt& response);
+    // A time-out or transport error of a PRACK, UPDATE or INFO sent; none for other methods.
+    std::optional<bool> onExtensionRequestEnd(const SipMessageExt& request, bool timeout, const char* operation);
+    // A copy of request, with its transaction, to be answered later.
+    void keepRequest(AnsweredSipSessionData& data, const SipMessageExt& request, int serverTransactionId);
+    // Answers a kept request: its Vias, tags and CSeq, the body and headers response gives;
+    // a 2xx to UPDATE also gets the Contact and Allow.
+    // decorateSuccess, when given, adds to a 2xx to UPDATE what it needs besides (the session
+    // timer).
+    bool sendKeptResponse(const AnsweredSipSessionData& data, const SessionResponse& response,
+                          const std::string& fallbackType, const char* operation,
+                          const std::function<void(SipMessageExt&)>& decorateSuccess = {});
+    // The body and type a response to UPDATE or INFO reuses: the INVITE data's, else the
+    // local content.
+    void reusedContent(std::string& body, std::string& contentType) const;
+    // A final status code (200 to 699) for the answer to an UPDATE or INFO.
+    bool isFinalAnswer(int statusCode, const char* operation) const;
+    // A 2xx to an UPDATE, sent or received: the INVITE data and (unless the session has
+    // ended) the dialog take the remote target of targetSource; body, when there is one,
+    // becomes what this side sent.
+    void takeUpdate(const SipMessageExt& targetSource, const std::string& body, const std::string& contentType);
+    // An UPDATE and an INFO received and not answered yet are answered now (statusCode for
+    // the UPDATE, 500 for the INFO): the call they belong to ends.
+    void refuseUnanswered(int statusCode);
 
     bool onInviteTimer();
     bool onNoAnswerTimer();
@@ -244,6 +361,18 @@ private:
     bool reInvitePending_ = false;         // reInviteParam_ waits to be sent
     bool reInvitePendingTimer_ = false;    // its glare delay runs
     int reInviteRetries_ = 0;              // of reInviteParam_ after a 491
+    SessionTimerNegotiation sessionTimer_;
+    bool sessionTimerRunning_ = false;     // SessionTimer: the call ends unless refreshed
+    bool refreshTimerRunning_ = false;     // SessionRefreshTimer
+    bool autoRefresh_ = false;             // the re-INVITE running is a refresh this side sent
+    std::string allowText_;                // the call's Allow text while SetAllow is off
+    RSeqCounter rseqCounter_;              // of the reliable provisional responses sent
+    bool provResponseTimer_ = false;       // ProvResponseRetry running
+    bool prAckWaitTimer_ = false;          // PrAckWait running
+    std::unique_ptr<AnsweredSipSessionData> prAcked_;  // the PRACK received, until answered
+    std::unique_ptr<UpdatingSipSessionData> updating_;
+    std::unique_ptr<UpdatedSipSessionData> updated_;
+    std::unique_ptr<InfoedSipSessionData> infoed_;
 };
 
 }  // namespace kel_sip

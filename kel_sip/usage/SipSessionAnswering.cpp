@@ -98,6 +98,7 @@ bool SipSession::onReceiveInvite_(SipMessageExt& request, int serverTransactionI
     if (first) {
         process100rel_ = dialog_.controller().getProcess100rel();
         relProcessType_ = dialog_.controller().getTerm100relProcessType();
+        takeSessionTimerDefaults(true);
     }
     // A bad request is refused here, before the user agent hears of it (RFC 3261 section 8.2).
     if (!invited_->takeTargetAndRoutes(request, false)) return refuseInvite(400, "Invalid Contact");
@@ -114,8 +115,7 @@ bool SipSession::onReceiveInvite_(SipMessageExt& request, int serverTransactionI
     if (!readOptionTags(request, SipHeader::Supported, supported)) supported.clear();
     invited_->peer100rel = required.contains("100rel") ? 2 : supported.contains("100rel") ? 1 : 0;
     invited_->relProcessType = relProcessType_;
-    // The peer's session-timer request (RFC 4028) is checked at this point once session timers
-    // are built; until then the session runs without one.
+    if (const std::optional<bool> refused = checkSessionTimerRequest(request)) return *refused;
     state_ = first ? kSessionInvited : kSessionReInvited;
     if (report(first ? kEventInvited : kEventReInvited, &request, "onReceiveInvite_")) return true;
     // The user agent did not take it: the controller answers 500 and nothing waits for an answer.
@@ -124,7 +124,7 @@ bool SipSession::onReceiveInvite_(SipMessageExt& request, int serverTransactionI
     return false;
 }
 
-bool SipSession::refuseInvite(int statusCode, const char* what) {
+bool SipSession::refuseInvite(int statusCode, const char* what, int minSE) {
     logPrint(MIN, "SipSession::onReceiveInvite_. Refused, StatusCode=%d, [%s], SipSessionState=[%s], id=%d.\n",
              statusCode, what, getStateString(), dialogId());
     SessionResponse refusal;
@@ -132,6 +132,8 @@ bool SipSession::refuseInvite(int statusCode, const char* what) {
     HeaderList reason;
     if (statusCode == 420) {
         refusal.unsupported = what;
+    } else if (statusCode == 422) {
+        refusal.minSE = minSE;
     } else {
         reason.addHeader(SipHeader::ReasonPhrase, what);
         refusal.headers = &reason;
@@ -213,10 +215,12 @@ std::unique_ptr<SipMessageExt> SipSession::createInviteResponse(const SessionRes
 }
 
 bool SipSession::sendInviteResponse(const SessionResponse& response, const char* operation,
-                                    std::unique_ptr<SipMessageExt>* sent) {
+                                    std::unique_ptr<SipMessageExt>* sent,
+                                    const std::function<void(SipMessageExt&)>& decorate) {
     if (!isAnswering(state_)) return refuse(operation);
     const ResponseBody content = bodyOf(response, localBody_, localContentType_);
     std::unique_ptr<SipMessageExt> message = createInviteResponse(response, content.body, content.contentType);
+    if (decorate) decorate(*message);
     if (!dialog_.sendResponse(*message)) {
         logPrint(MIN, "SipSession::%s. Failed sendResponse, StatusCode=%d, id=%d.\n", operation, response.statusCode,
                  dialogId());
@@ -230,18 +234,26 @@ bool SipSession::sendInviteResponseTrying(const SessionResponse& response) {
     return sendInviteResponse(response, "sendInviteResponseTrying", nullptr);
 }
 
-bool SipSession::sendInviteResponseProvisional(const SessionResponse& response) {
-    // Sent once, unreliably; a reliable provisional response (RFC 3262) will branch off here.
-    std::unique_ptr<SipMessageExt> sent;
-    if (!sendInviteResponse(response, "sendInviteResponseProvisional", &sent)) return false;
-    if (dialog_.getState() == kDialogPending) dialog_.setState(kDialogEarly);
-    invited_->proceeding = true;
-    return report(kEventSentInviteProvisionalResponse, sent.get(), "sendInviteResponseProvisional");
-}
-
 bool SipSession::sendInviteResponseSuccessful(const SessionResponse& response) {
+    if (state_ == kSessionInvited && invited_->waitingPrack) {
+        if (!dialog_.controller().getSend2xxBeforePrAck()) {
+            logPrint(MIN,
+                     "SipSession::sendInviteResponseSuccessful. Sending INVITE response, while Waiting for PRACK, "
+                     "StatusCode=%d, SipSessionState=[%s], id=%d.\n",
+                     response.statusCode, getStateString(), dialogId());
+            return false;
+        }
+        stopReliableTimers();
+    }
     std::unique_ptr<SipMessageExt> sent;
-    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent)) return false;
+    const bool sentReliable = invited_ != nullptr && invited_->sentReliable;
+    SessionTimerValues sessionTimer;
+    const auto decorate = [&](SipMessageExt& message) {
+        addAllow(message, sentReliable);
+        sessionTimer = sessionTimer_.addSuccessHeaders(response.sessionTimer, invited_->sessionTimer, message);
+    };
+    if (!sendInviteResponse(response, "sendInviteResponseSuccessful", &sent, decorate)) return false;
+    sessionTimer_.takeSent(sessionTimer);
     const bool first = state_ == kSessionInvited;
     // The dialog takes the INVITE's remote target and CSeq (RFC 3261 section 12.1.1).
     dialog_.adoptInfo(*invited_);
@@ -254,6 +266,7 @@ bool SipSession::sendInviteResponseSuccessful(const SessionResponse& response) {
     finalResponseInterval_ = t1;
     startTimerMilliseconds(kTimerFinalResponseRetry, t1, finalResponseTimer_);
     startTimerMilliseconds(kTimerAckWait, static_cast<int>(std::min<long long>(64LL * t1, INT_MAX)), ackWaitTimer_);
+    procSessionTimer();
     return report(first ? kEventSentInviteFinalResponse : kEventSentReInviteFinalResponse, finalResponse_.get(),
                   "sendInviteResponseSuccessful");
 }
@@ -266,12 +279,15 @@ bool SipSession::sendInviteErrorResponse(const SessionResponse& response) {
         return false;
     }
     if (!sendInviteError(response)) return false;
+    // An UPDATE, INFO or PRACK of the INVITE not answered yet ends with it.
+    if (state_ == kSessionInvited) refuseUnanswered(response.statusCode);
     return endInvited(state_ == kSessionInvited, kEventSentInviteErrorResponse, kEventSentReInviteErrorResponse,
                       nullptr, "sendInviteErrorResponse");
 }
 
 bool SipSession::endInvited(bool first, int firstEvent, int reEvent, const SipMessageExt* message,
                             const char* operation) {
+    stopReliableTimers();
     invited_.reset();
     if (first) {
         state_ = kSessionIdle;
@@ -311,6 +327,7 @@ bool SipSession::onReceiveCancel(SipMessageExt& request, int serverTransactionId
     stopTimers();
     invited_.reset();
     state_ = kSessionIdle;
+    refuseUnanswered(500);
     return report(kEventCanceled, &request, "onReceiveCancel");
 }
 
@@ -356,8 +373,13 @@ bool SipSession::onFinalResponseTimeout(int timerName) {
 }
 
 bool SipSession::onResponseTransportError(const SipMessageExt& response) {
-    // A response to INVITE that cannot reach the peer ends the INVITE being answered; the
-    // transport errors of responses to other requests change nothing.
+    // A response to INVITE that cannot reach the peer ends the INVITE being answered; those of
+    // responses to UPDATE and INFO are reported, of other requests they change nothing.
+    const int method = response.cseq.getMethodKind();
+    if (method == SipMethod::Update)
+        return report(kEventUpdateResponseTransportError, &response, "onResponseTransportError");
+    if (method == SipMethod::Info)
+        return report(kEventInfoResponseTransportError, &response, "onResponseTransportError");
     const bool answeringInvite = isAnswering(state_) || isAwaitingAck(state_);
     if (response.cseq.getMethodKind() != SipMethod::Invite || !answeringInvite)
         return refuseMethod("onResponseTransportError", response);

@@ -3,6 +3,7 @@
 #include "kel_sip/syntax/SipHeader.h"
 #include "kel_sip/syntax/SipIdentifier.h"
 #include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/usage/ExtensionProcessType.h"
 #include "kel_util/Log.h"
 
 namespace kel_sip {
@@ -112,6 +113,36 @@ bool SipSessionController::endSession(int id, const HeaderList* headers, int* st
     });
 }
 
+bool SipSessionController::prAcknowledge(int id, const PrAckOrder& order, int* state) {
+    return callDialog("prAcknowledge", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendPrAck(order);
+    });
+}
+
+bool SipSessionController::respondPrAck(int id, const SessionResponse& response, int* state) {
+    return callDialog("respondPrAck", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendPrAckResponse(response);
+    });
+}
+
+bool SipSessionController::update(int id, const UpdateOrder& order, int* state) {
+    return callDialog("update", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendUpdate(order);
+    });
+}
+
+bool SipSessionController::respondUpdate(int id, const SessionResponse& response, int* state) {
+    return callDialog("respondUpdate", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendUpdateResponse(response);
+    });
+}
+
+bool SipSessionController::sendInfoResponse(int id, const SessionResponse& response, int* state) {
+    return callDialog("sendInfoResponse", id, nullptr, state, [&](SipSessionDialog& dialog) {
+        return dialog.session() != nullptr && dialog.session()->sendInfoResponse(response);
+    });
+}
+
 std::size_t SipSessionController::getDialogCount() {
     dialogs_.lock();
     const std::size_t count = dialogs_.size();
@@ -124,7 +155,30 @@ void SipSessionController::setTimerT1(int milliseconds) noexcept {
 }
 
 void SipSessionController::setTerm100relProcessType(int type) noexcept {
-    term100relProcessType_.store(type >= 0 && type <= 2 ? type : 0, std::memory_order_relaxed);
+    term100relProcessType_.store(knownProcessType(type), std::memory_order_relaxed);
+}
+
+void SipSessionController::setTermSessionTimerProcessType(int type) noexcept {
+    termSessionTimerProcessType_.store(knownProcessType(type), std::memory_order_relaxed);
+}
+
+void SipSessionController::setMinSE(int seconds) noexcept {
+    if (seconds >= 0) minSE_.store(seconds, std::memory_order_relaxed);
+}
+
+void SipSessionController::setSessionTimerStartType(int type) noexcept {
+    sessionTimerStartType_.store(type >= 0 && type <= 2 ? type : 0, std::memory_order_relaxed);
+}
+
+SessionTimerParams SipSessionController::getSessionTimerDefaults() const noexcept {
+    SessionTimerParams params;
+    params.processSessionTimer = processSessionTimer_.load(std::memory_order_relaxed);
+    params.processType = termSessionTimerProcessType_.load(std::memory_order_relaxed);
+    params.minSE = minSE_.load(std::memory_order_relaxed);
+    params.startType = sessionTimerStartType_.load(std::memory_order_relaxed);
+    params.useUpdateSessionRefresh = useUpdateRefresh_.load(std::memory_order_relaxed);
+    params.forceRequireTimer = forceRequireTimer_.load(std::memory_order_relaxed);
+    return params;
 }
 
 bool SipSessionController::sendDialogRequest(int id, std::string_view method, std::string_view body,

@@ -53,11 +53,43 @@ public:
     void setProcess100rel(bool on) noexcept { process100rel_.store(on, std::memory_order_relaxed); }
     int getTerm100relProcessType() const noexcept { return term100relProcessType_.load(std::memory_order_relaxed); }
     void setTerm100relProcessType(int type) noexcept;
+    // What a session makes of session timers (RFC 4028): ProcessSessionTimer (on), the process
+    // type of a session created by a received INVITE (TermSessionTimerProcessType, 0; others
+    // are stored as 0), MinSE (seconds, 0; a negative value is not taken), when a 2xx sent uses
+    // the timer (SessionTimerStartType: 0 the INVITE required it, 1 it supported it, 2 always;
+    // others are stored as 0), refresh with UPDATE instead of re-INVITE (off), "timer" in
+    // Require on every 2xx that uses the timer (off).
+    void setProcessSessionTimer(bool on) noexcept { processSessionTimer_.store(on, std::memory_order_relaxed); }
+    void setTermSessionTimerProcessType(int type) noexcept;
+    void setMinSE(int seconds) noexcept;
+    void setSessionTimerStartType(int type) noexcept;
+    void setUseUpdateSessionRefresh(bool on) noexcept { useUpdateRefresh_.store(on, std::memory_order_relaxed); }
+    void setForceRequireTimer(bool on) noexcept { forceRequireTimer_.store(on, std::memory_order_relaxed); }
+    // The settings above as a new session starts with them.
+    SessionTimerParams getSessionTimerDefaults() const noexcept;
+    // Options the sessions read as they go (off at construction): RSeq on a reliable
+    // provisional response even without Process100rel; a 2xx to INVITE while a reliable
+    // provisional waits for PRACK (the wait ends); a 183 with SDP stops the NoAnswer timer.
+    bool getAlwaysRSeq() const noexcept { return alwaysRSeq_.load(std::memory_order_relaxed); }
+    void setAlwaysRSeq(bool on) noexcept { alwaysRSeq_.store(on, std::memory_order_relaxed); }
+    bool getSend2xxBeforePrAck() const noexcept { return send2xxBeforePrAck_.load(std::memory_order_relaxed); }
+    void setSend2xxBeforePrAck(bool on) noexcept { send2xxBeforePrAck_.store(on, std::memory_order_relaxed); }
+    bool getStopNoAnswerOn183Sdp() const noexcept { return stopNoAnswerOn183Sdp_.load(std::memory_order_relaxed); }
+    void setStopNoAnswerOn183Sdp(bool on) noexcept { stopNoAnswerOn183Sdp_.store(on, std::memory_order_relaxed); }
+    // The Allow header of INVITE, UPDATE and their 1xx/2xx (SetAllow: built from the methods,
+    // with UPDATE and INFO by option; otherwise the call's Allow text). Off at construction.
+    bool getSetAllow() const noexcept { return setAllow_.load(std::memory_order_relaxed); }
+    void setSetAllow(bool on) noexcept { setAllow_.store(on, std::memory_order_relaxed); }
+    bool getAllowUpdate() const noexcept { return allowUpdate_.load(std::memory_order_relaxed); }
+    void setAllowUpdate(bool on) noexcept { allowUpdate_.store(on, std::memory_order_relaxed); }
+    bool getAllowInfo() const noexcept { return allowInfo_.load(std::memory_order_relaxed); }
+    void setAllowInfo(bool on) noexcept { allowInfo_.store(on, std::memory_order_relaxed); }
     // A 500 to an INVITE carries Retry-After (1 to 10 seconds) when on; off at construction.
     bool getRetryAfterOn500() const noexcept { return retryAfterOn500_.load(std::memory_order_relaxed); }
     void setRetryAfterOn500(bool on) noexcept { retryAfterOn500_.store(on, std::memory_order_relaxed); }
     // Takes a re-INVITE whose CSeq is not above the peer's last one instead of answering it 500
-    // (RFC 3261 section 12.2.2); off at construction.
+    // (RFC 3261 section 12.2.2), and a reliable provisional response whose RSeq is not the
+    // next one (RFC 3262 section 4); off at construction.
     bool getSkipSeqNoChecks() const noexcept { return skipSeqNoChecks_.load(std::memory_order_relaxed); }
     void setSkipSeqNoChecks(bool on) noexcept { skipSeqNoChecks_.store(on, std::memory_order_relaxed); }
     // How long a CANCEL waits for the INVITE's final response, in milliseconds (setting
@@ -78,6 +110,15 @@ public:
     // Hangs the call up: CANCEL before the answer, BYE once there is a call; an INVITE not yet
     // answered is refused with rejectStatusCode.
     bool endSession(int id, const HeaderList* headers, int* state = nullptr, int rejectStatusCode = 603);
+    // PRACK of a reliable provisional response the call received (RFC 3262), and the answer
+    // to a PRACK it received; with Process100rel on the session does both itself.
+    bool prAcknowledge(int id, const PrAckOrder& order, int* state = nullptr);
+    bool respondPrAck(int id, const SessionResponse& response, int* state = nullptr);
+    // UPDATE in the call (RFC 3311), early or confirmed, and the answer to one it received.
+    bool update(int id, const UpdateOrder& order, int* state = nullptr);
+    bool respondUpdate(int id, const SessionResponse& response, int* state = nullptr);
+    // Answers the INFO the call received (event Infoed).
+    bool sendInfoResponse(int id, const SessionResponse& response, int* state = nullptr);
     // A request of any method in the call's dialog (SipDialog::sendDialogRequest).
     bool sendDialogRequest(int id, std::string_view method, std::string_view body, std::string_view contentType,
                            const HeaderList* headers);
@@ -145,8 +186,20 @@ private:
     std::atomic<bool> process100rel_{true};
     std::atomic<int> term100relProcessType_{0};
     std::atomic<bool> retryAfterOn500_{false};
+    std::atomic<bool> alwaysRSeq_{false};
+    std::atomic<bool> send2xxBeforePrAck_{false};
+    std::atomic<bool> stopNoAnswerOn183Sdp_{false};
+    std::atomic<bool> setAllow_{false};
+    std::atomic<bool> allowUpdate_{false};
+    std::atomic<bool> allowInfo_{false};
     std::atomic<bool> skipSeqNoChecks_{false};
     std::atomic<int> cancelTimeout_{32000};
+    std::atomic<bool> processSessionTimer_{true};
+    std::atomic<int> termSessionTimerProcessType_{0};
+    std::atomic<int> minSE_{0};
+    std::atomic<int> sessionTimerStartType_{0};
+    std::atomic<bool> useUpdateRefresh_{false};
+    std::atomic<bool> forceRequireTimer_{false};
 };
 
 }  // namespace kel_sip

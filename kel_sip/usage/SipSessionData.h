@@ -5,12 +5,14 @@
 // Threads: owned by a session and touched under its dialog's entry lock.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "kel_sip/syntax/SipMessageExt.h"
 #include "kel_sip/syntax/SipVia.h"
+#include "kel_sip/usage/SessionTimerParams.h"
 #include "kel_sip/usage/SipDialogInfo.h"
 
 namespace kel_sip {
@@ -37,10 +39,9 @@ public:
     bool proceeding = false;   // a provisional response came
     bool prackSent = false;
     int relProcessType = 0;    // 100rel use of this INVITE (RFC 3262)
-    int lastRSeq = -1;         // -1 = none received
+    std::int64_t lastRSeq = -1;  // -1 = none received; RSeq runs up to 2**32-1
     int progressTimeout = 0;   // seconds; above 0 restarts the Progress timer on each provisional
-    int sessionExpires = -1;   // the session-timer values sent (RFC 4028); -1 = none
-    int minSE = 0;
+    SessionTimerValues sessionTimer;  // what the INVITE carried (RFC 4028)
 };
 
 // A request this side answers in the session.
@@ -57,13 +58,37 @@ public:
     std::string contentType;
     int peer100rel = 0;      // 0 none, 1 Supported, 2 Require (RFC 3262)
     int relProcessType = 0;
-    int peerSessionExpires = -1;  // the peer's session-timer request (RFC 4028); -1 = none
-    int peerMinSE = 0;
+    SessionTimerRequest sessionTimer;  // the peer's session-timer request (RFC 4028)
     std::unique_ptr<SipMessageExt> reliableProvisional;  // kept for retransmission
     int provisionalInterval = 0;                         // its retransmission interval (ms)
-    int lastRSeqSent = -1;
+    std::int64_t lastRSeqSent = -1;
+    bool sentReliable = false;  // a provisional response went out reliably
     bool waitingPrack = false;
     bool proceeding = false;  // a provisional response was sent
 };
+
+// The UPDATE this side sent (RFC 3311), until its final response.
+class UpdatingSipSessionData : public RequestingSipSessionData {
+public:
+    std::string body;
+    std::string contentType;
+    SessionTimerValues sessionTimer;  // what it carried of the session timer (RFC 4028)
+};
+
+// A request received in the session that waits for its answer (PRACK, UPDATE, INFO): kept
+// whole, so that the answer repeats its Vias, tags and CSeq whenever it is given.
+class AnsweredSipSessionData : public RequestedSipSessionData {
+public:
+    std::unique_ptr<SipMessageExt> request;
+};
+
+// The UPDATE received (RFC 3311), until the user agent answers it.
+class UpdatedSipSessionData : public AnsweredSipSessionData {
+public:
+    SessionTimerRequest sessionTimer;  // what it asked of the session timer (RFC 4028)
+};
+
+// The INFO received, until the user agent answers it.
+class InfoedSipSessionData : public AnsweredSipSessionData {};
 
 }  // namespace kel_sip

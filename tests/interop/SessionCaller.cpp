@@ -8,8 +8,6 @@
 
 #include "ProgramSupport.h"
 #include "kel_sip/syntax/SipMethod.h"
-#include "kel_sip/transaction/SipTransactionControllerImpl.h"
-#include "kel_sip/transport/SipUDPTransport.h"
 
 namespace kel_sip::test {
 
@@ -18,13 +16,18 @@ using namespace std::chrono_literals;
 
 Caller::Caller(SipTransactionController& controller) : SipSessionController(controller) {
     init(1, "127.0.0.1");
-    registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel});
+    registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Prack,
+                     SipMethod::Update, SipMethod::Info});
     setInitialLocalSeqNo(41);
 }
 
 Caller::~Caller() { clean(); }
 
 bool Caller::onSipSessionEvent(int event, SipSession& session, const SipMessageExt* message, int parameter) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastId_ = session.dialog().getId();
+    }
     record(events_, event);
     return SipSessionController::onSipSessionEvent(event, session, message, parameter);
 }
@@ -43,6 +46,11 @@ std::vector<int> Caller::events() {
     return events_;
 }
 
+int Caller::lastId() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastId_;
+}
+
 void Caller::record(std::vector<int>& list, int value) {
     std::lock_guard<std::mutex> lock(mutex_);
     list.push_back(value);
@@ -54,41 +62,54 @@ bool Caller::waitFor(const std::vector<int>& list, int value, int count) {
     return changed_.wait_for(lock, 10s, [&] { return std::count(list.begin(), list.end(), value) >= count; });
 }
 
+CallerStack::CallerStack(int t1) {
+    controller_.setTimers(t1, 4 * t1, 500, 500);
+    ready_ = controller_.init(2) && transport_.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false) &&
+             controller_.addUDPTransport(&transport_);
+}
+
+CallerStack::~CallerStack() {
+    transport_.close();
+    controller_.clean();
+}
+
+int CallerStack::port() { return transport_.getLocalAddress().getPort(); }
+
+int CallerStack::invite(const std::string& target, int relProcessType, const SessionTimerOverrides& sessionTimer) {
+    SipDialogStart start;
+    start.requestUri.parse(target.data(), static_cast<int>(target.size()), true);
+    start.localParty.parse("<sip:uac@127.0.0.1>", 19, true);
+    start.remoteParty.parse(target.data(), static_cast<int>(target.size()), true);
+    const std::string contact = "<sip:uac@127.0.0.1:" + std::to_string(port()) + ">";
+    start.localContact.parse(contact.data(), static_cast<int>(contact.size()), true);
+    InviteOrder order;
+    order.relProcessType = relProcessType;
+    order.sessionTimer = sessionTimer;
+    order.body = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
+    return caller_.invite(start, order);
+}
+
 void call(const std::string& scenario, const std::function<void(Caller&, int)>& drive,
-          const std::vector<int>& expected, int t1) {
+          const std::vector<int>& expected, int t1, int relProcessType) {
     const fs::path dir = tessaly_interop::freshDirectory(scenario);
     const int sippPort = tessaly_interop::freeUdpPort();
     const std::string file = std::string(TESSALY_INTEROP_DIR) + "/" + scenario + ".xml";
     tessaly_interop::ChildProcess sipp(tessaly_interop::sippArguments(TESSALY_SIPP, file, sippPort, dir),
                                        dir / "sipp.out");
     ASSERT_TRUE(sipp.started());
-
-    SipTransactionControllerImpl controller(nullptr);
-    Caller caller(controller);
-    controller.setTimers(t1, 4 * t1, 500, 500);
-    SipUDPTransport transport(controller, 0);
-    ASSERT_TRUE(controller.init(2));
-    ASSERT_TRUE(transport.open("127.0.0.1", 0, "127.0.0.1", AF_INET, false));
-    ASSERT_TRUE(controller.addUDPTransport(&transport));
-
-    SipDialogStart start;
-    const std::string target = "sip:uas@127.0.0.1:" + std::to_string(sippPort);
-    start.requestUri.parse(target.data(), static_cast<int>(target.size()), true);
-    start.localParty.parse("<sip:uac@127.0.0.1>", 19, true);
-    start.remoteParty.parse(target.data(), static_cast<int>(target.size()), true);
-    const std::string contact = "<sip:uac@127.0.0.1:" + std::to_string(transport.getLocalAddress().getPort()) + ">";
-    start.localContact.parse(contact.data(), static_cast<int>(contact.size()), true);
-    InviteOrder order;
-    order.body = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 4002 RTP/AVP 0\r\n";
-    // SIPp may still be starting: the INVITE client transaction retransmits until it answers.
-    const int id = caller.invite(start, order);
-    ASSERT_GT(id, 0);
-    drive(caller, id);
-
-    const int status = sipp.waitExit(20s);
-    EXPECT_EQ(caller.events(), expected);
-    transport.close();
-    controller.clean();
+    int status = -1;
+    std::vector<int> events;
+    {
+        CallerStack stack(t1);
+        ASSERT_TRUE(stack.ready());
+        // SIPp may still be starting: the INVITE client transaction retransmits until it answers.
+        const int id = stack.invite("sip:uas@127.0.0.1:" + std::to_string(sippPort), relProcessType);
+        ASSERT_GT(id, 0);
+        drive(stack.caller(), id);
+        status = sipp.waitExit(20s);
+        events = stack.caller().events();
+    }
+    EXPECT_EQ(events, expected);
     EXPECT_EQ(status, 0) << tessaly_interop::readText(dir / "errors.log")
                          << tessaly_interop::readText(dir / "messages.log");
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);

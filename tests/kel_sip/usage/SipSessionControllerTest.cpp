@@ -29,7 +29,8 @@ public:
         : SipSessionController(fake, clock) {
         init(1, "host.test");
         registerMethods({SipMethod::Invite, SipMethod::Ack, SipMethod::Bye, SipMethod::Cancel, SipMethod::Refer,
-                         SipMethod::Notify, SipMethod::Options});
+                         SipMethod::Notify, SipMethod::Options, SipMethod::Prack, SipMethod::Update,
+                         SipMethod::Info});
     }
     ~RecordingSessions() override { clean(); }
 
@@ -72,6 +73,20 @@ std::string withBody(const std::string& type, const std::string& body) {
     return "Content-Type: " + type + "\nContent-Length: " + std::to_string(body.size() + crlf) + "\n\n" + body;
 }
 
+// The peer's response to an INVITE or re-INVITE this side sent; tail is what follows Call-ID
+// and CSeq.
+std::unique_ptr<SipMessageExt> responseTo(const SipMessageExt& invite, int code, const std::string& tail,
+                                          const char* toTag, int seqNoOffset) {
+    const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
+    return parseMessage("SIP/2.0 " + std::to_string(code) + " Whatever\n"
+                        "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=" + invite.vias.front().getBranch() + "\n"
+                        "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
+                        "To: <sip:bob@b.test>" + tag + "\n"
+                        "Call-ID: " + invite.callId + "\n"
+                        "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
+                        std::string(invite.getMethodName()) + "\n" + tail);
+}
+
 // What both sides' fixtures share: the controller over the fake, its clock and the call's ID.
 class Harness {
 public:
@@ -100,7 +115,7 @@ public:
         const SentMessage invite = last("INVITE");
         ASSERT_TRUE(invite.message);
         ASSERT_TRUE(
-            fake.injectResponse(invite.transactionId, *response(*invite.message, code, tail, toTag, seqNoOffset)));
+            fake.injectResponse(invite.transactionId, *responseTo(*invite.message, code, tail, toTag, seqNoOffset)));
     }
     // Our re-INVITE offering media in direction ("sendonly", "sendrecv").
     bool reInvite(const std::string& direction, int inviteTimeout = 0) {
@@ -116,19 +131,6 @@ public:
     RecordingSessions sessions{fake, clock};
     int id = 0;
 
-protected:
-    static std::unique_ptr<SipMessageExt> response(const SipMessageExt& invite, int code, const std::string& tail,
-                                                   const char* toTag, int seqNoOffset) {
-        const std::string tag = code == 100 ? std::string() : std::string(";tag=") + toTag;
-        return parseMessage("SIP/2.0 " + std::to_string(code) + " Whatever\n"
-                            "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=" + invite.vias.front().getBranch() + "\n"
-                            "From: <sip:alice@a.test>;tag=" + invite.from.tag + "\n"
-                            "To: <sip:bob@b.test>" + tag + "\n"
-                            "Call-ID: " + invite.callId + "\n"
-                            "CSeq: " + std::to_string(invite.cseq.getNumber() + seqNoOffset) + " " +
-                            std::string(invite.getMethodName()) + "\n" + tail);
-    }
-
 private:
     std::string offer_;
 };
@@ -137,10 +139,12 @@ class Call : public Harness {
 public:
     void invite(int inviteTimeout = 0, int noAnswerTimeout = 0, int progressTimeout = 0) {
         InviteOrder order;
+        order.sessionTimer = sessionTimer;
         order.body = "v=0\r\n";
         order.inviteTimeout = inviteTimeout;
         order.noAnswerTimeout = noAnswerTimeout;
         order.progressTimeout = progressTimeout;
+        order.relProcessType = relProcessType;
         SipDialogStart start;
         start.requestUri.parse("sip:bob@b.test", 14, true);
         start.localParty.parse("<sip:alice@a.test>", 18, true);
@@ -154,7 +158,7 @@ public:
         const SentMessage invite = last("INVITE");
         ASSERT_TRUE(invite.message);
         const std::string tail = kContact + "Content-Length: 0\n\n";
-        ASSERT_TRUE(fake.injectStrayResponse(*response(*invite.message, 200, tail, toTag, 0)));
+        ASSERT_TRUE(fake.injectStrayResponse(*responseTo(*invite.message, 200, tail, toTag, 0)));
     }
     // The peer sends a request of method in the dialog; headers follow CSeq.
     void peerRequest(const std::string& method, const std::string& headers = {}) {
@@ -183,14 +187,18 @@ public:
         referTo.parse("<sip:carol@c.test>", 18, true);
         ASSERT_TRUE(sessions.refer(id, referTo, nullptr, {}));
     }
-    void answerRefer(int code) {
-        const SentMessage refer = last("REFER");
-        ASSERT_TRUE(refer.message);
-        ASSERT_TRUE(fake.injectResponse(refer.transactionId,
-                                        *response(*refer.message, code, "Content-Length: 0\n\n", "remote1", 0)));
+    void answerRefer(int code) { answerLast("REFER", code); }
+    // The peer answers the last request of method we sent.
+    void answerLast(const char* method, int code, const std::string& tail = "Content-Length: 0\n\n") {
+        const SentMessage request = last(method);
+        ASSERT_TRUE(request.message);
+        ASSERT_TRUE(fake.injectResponse(request.transactionId, *responseTo(*request.message, code, tail, "remote1", 0)));
     }
+    int relProcessType = 0;  // of the INVITE sent (RFC 3262)
     void timeOut() { ASSERT_TRUE(fake.injectClientTimeout(last("INVITE").transactionId)); }
     void transportError() { ASSERT_TRUE(fake.injectRequestTransportError(last("INVITE").transactionId)); }
+
+    SessionTimerOverrides sessionTimer;  // of the first INVITE
 
 private:
     int peerSeqNo_ = 0;
@@ -378,6 +386,7 @@ public:
         answer.statusCode = code;
         answer.contact = &contact_;
         if (withSdp) answer.body = kSdp;
+        answer.sessionTimer = sessionTimer;
         ASSERT_TRUE(sessions.respondSession(id, answer));
     }
     // The transport cannot carry the last response; the parameter names the dialog.
@@ -397,6 +406,7 @@ public:
     }
 
     static constexpr int kInviteSeqNo = 5;
+    SessionTimerOverrides sessionTimer;  // of the 2xx
 
 private:
     std::string localTag() {
@@ -688,6 +698,281 @@ std::vector<std::vector<AnswerStep>> answeringScenarios() {
     };
 }
 
+// Session timers (RFC 4028) on the manual clock. The steps that show when a timer fires: nothing
+// at one millisecond before, then the BYE of an expired session.
+template <class Fixture>
+std::vector<Steps<Fixture>> expiresAfter(std::chrono::milliseconds interval, const char* state = "Acknowledged") {
+    return {
+        {"not expired a moment before", [=](Fixture& f) { f.advance(interval - 1ms); }, {}, {}, state},
+        {"expired: BYE", [](Fixture& f) { f.advance(1ms); }, {"BYE"}, {kEventSentBye, kEventSessionTimerExpired},
+         "gone"},
+    };
+}
+
+template <class Step>
+std::vector<Step> join(std::vector<Step> first, const std::vector<Step>& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+const char* const kOkTimedUac = "200 OK Session-Expires=90;refresher=uac Content-Type=application/sdp";
+const char* const kOkTimedUas = "200 OK Session-Expires=90;refresher=uas Content-Type=application/sdp";
+const char* const kRefresh = "INVITE Session-Expires=90;refresher=uac Content-Type=application/sdp";
+
+// The peer calls with the session-timer headers given, this side offering the timer with
+// startType, and the call is answered and acknowledged.
+std::function<void(Answer&)> timedCall(int startType, std::string headers, std::string require = "(none)") {
+    return [=](Answer& a) {
+        a.sessions.setTermSessionTimerProcessType(1);
+        a.sessions.setSessionTimerStartType(startType);
+        a.invite(headers + kOffer);
+        a.respondSession(200, true);
+        a.settle();
+        EXPECT_EQ(a.header(SipHeader::Require), require);
+        EXPECT_EQ(a.header(SipHeader::Supported), "timer");
+        a.ack();
+    };
+}
+
+const std::vector<int> kAnsweredAcked{kEventInvited, kEventSentInviteFinalResponse, kEventAcked};
+
+std::vector<std::vector<AnswerStep>> answeringTimerScenarios() {
+    const auto advance = [](std::chrono::milliseconds step) { return [step](Answer& a) { a.advance(step); }; };
+    const std::string peerRefreshes = "Supported: timer\nSession-Expires: 90;refresher=uac\n";
+    const std::string weRefresh = "Supported: timer\nSession-Expires: 90;refresher=uas\n";
+    const std::string refreshAnswer =
+        "Require: timer\nSession-Expires: 90;refresher=uac\n" + kContact + withBody("application/sdp", kSdp);
+    return {
+        join<AnswerStep>(
+            {
+                {"start type 1, the caller refreshes: Require in the 2xx", timedCall(1, peerRefreshes, "timer"),
+                 {kOkTimedUac}, kAnsweredAcked, "Acknowledged"},
+                {"no refresh of ours", advance(79s), {}, {}, "Acknowledged"},
+                {"the caller's refresh restarts the interval",
+                 [=](Answer& a) {
+                     a.inDialog("INVITE", 6, peerRefreshes + kOffer);
+                     a.settle();
+                     a.respondSession(200, true);
+                     a.ack(6);
+                 },
+                 {kOkTimedUac}, {kEventReInvited, kEventSentReInviteFinalResponse, kEventReAcked}, "Acknowledged"},
+            },
+            expiresAfter<Answer>(80s)),
+        join<AnswerStep>(
+            {
+                {"start type 1, this side refreshes", timedCall(1, weRefresh), {kOkTimedUas}, kAnsweredAcked,
+                 "Acknowledged"},
+                {"not before half the interval", advance(44999ms), {}, {}, "Acknowledged"},
+                {"the refresh re-INVITE at 45 s", advance(1ms), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+                {"its 2xx is acknowledged by the session, unreported",
+                 [=](Answer& a) { a.respond(200, refreshAnswer); }, {"ACK"}, {kEventSentAck}, "Acknowledged"},
+                {"the next refresh 45 s on", advance(45s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+            },
+            expiresAfter<Answer>(35s, "ReInviting")),
+        {
+            {"start type 0 and a caller that only supports the timer: no timer",
+             timedCall(0, peerRefreshes), {kOk}, kAnsweredAcked, "Acknowledged"},
+            {"no refresh, no expiry", advance(200s), {}, {}, "Acknowledged"},
+        },
+        join<AnswerStep>(
+            {
+                {"start type 0 and a caller that requires it",
+                 timedCall(0, "Require: timer\nSupported: timer\nSession-Expires: 90\n", "timer"), {kOkTimedUac},
+                 kAnsweredAcked, "Acknowledged"},
+            },
+            expiresAfter<Answer>(80s)),
+        join<AnswerStep>(
+            {
+                {"start type 2 without the caller's timer: the interval of the answer, this side refreshes",
+                 [](Answer& a) {
+                     a.sessionTimer.sessionExpires = 90;
+                     timedCall(2, "")(a);
+                 },
+                 {kOkTimedUas}, kAnsweredAcked, "Acknowledged"},
+                {"the refresh at 45 s", advance(45s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+            },
+            expiresAfter<Answer>(35s, "ReInviting")),
+        join<AnswerStep>(
+            {
+                {"the caller refreshes by UPDATE", timedCall(1, peerRefreshes, "timer"), {kOkTimedUac},
+                 kAnsweredAcked, "Acknowledged"},
+                {"its UPDATE at 40 s",
+                 [=](Answer& a) {
+                     a.advance(40s);
+                     a.inDialog("UPDATE", 6, peerRefreshes + kContact + "Content-Length: 0\n\n");
+                 },
+                 {}, {kEventUpdated}, "Acknowledged"},
+                {"our 2xx carries the interval and restarts it",
+                 [](Answer& a) {
+                     SessionResponse ok;
+                     ok.statusCode = 200;
+                     ASSERT_TRUE(a.sessions.respondUpdate(a.id, ok));
+                 },
+                 {"200 OK Session-Expires=90;refresher=uac"}, {kEventSentUpdateFinalResponse}, "Acknowledged"},
+            },
+            expiresAfter<Answer>(80s)),
+        {
+            {"an UPDATE whose Session-Expires does not parse",
+             [=](Answer& a) {
+                 timedCall(1, peerRefreshes, "timer")(a);
+                 a.inDialog("UPDATE", 6, "Supported: timer\nSession-Expires: soon\n" + kContact + "Content-Length: 0\n\n");
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::ReasonPhrase), "Invalid Session-Expires header");
+             },
+             {kOkTimedUac, "400 Bad Request"}, kAnsweredAcked, "Acknowledged"},
+            {"an UPDATE below its own Min-SE",
+             [](Answer& a) {
+                 a.inDialog("UPDATE", 7,
+                            "Supported: timer\nSession-Expires: 60\nMin-SE: 90\n" + kContact + "Content-Length: 0\n\n");
+             },
+             {"422 Session Interval Too Small Min-SE=90"}, {}, "Acknowledged"},
+        },
+        {
+            {"an interval beyond 32 bits of milliseconds does not wrap",
+             [](Answer& a) {
+                 timedCall(1, "Supported: timer\nSession-Expires: 4294967295;refresher=uac\n", "timer")(a);
+             },
+             {"200 OK Session-Expires=2147483647;refresher=uac Content-Type=application/sdp"}, kAnsweredAcked,
+             "Acknowledged"},
+            {"no expiry within a day", advance(24h), {}, {}, "Acknowledged"},
+        },
+        {
+            {"Require: timer with the timer off",
+             [](Answer& a) {
+                 a.invite("Require: timer\nSession-Expires: 90\n" + kOffer);
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Unsupported), "timer");
+             },
+             {"420 Bad Extension"}, {}, "gone"},
+        },
+        {
+            {"Session-Expires 60 below the caller's Min-SE 90",
+             [](Answer& a) {
+                 a.sessions.setTermSessionTimerProcessType(1);
+                 a.invite("Supported: timer\nSession-Expires: 60\nMin-SE: 90\n" + kOffer);
+             },
+             {"422 Session Interval Too Small Min-SE=90"}, {}, "gone"},
+        },
+        {
+            {"Session-Expires 60 below our Min-SE 90",
+             [](Answer& a) {
+                 a.sessions.setTermSessionTimerProcessType(1);
+                 a.sessions.setMinSE(90);
+                 a.invite("Supported: timer\nSession-Expires: 60\n" + kOffer);
+             },
+             {"422 Session Interval Too Small Min-SE=90"}, {}, "gone"},
+        },
+        {refusedWith400("a Session-Expires that does not parse", "Supported: timer\nSession-Expires: soon\n" + kOffer,
+                        "Invalid Session-Expires header")},
+        {refusedWith400("a Min-SE beyond 32 bits", "Supported: timer\nSession-Expires: 90\nMin-SE: 99999999999\n" + kOffer,
+                        "Invalid Min-SE header")},
+    };
+}
+
+TEST(SipSessionController, AnsweringSideRunsTheSessionTimerItAgreed) {
+    runScenarios<Answer>(answeringTimerScenarios());
+}
+
+// The calling side offers Session-Expires interval with this side as refresher, the peer's 2xx
+// carries answer.
+std::function<void(Call&)> timedInvite(int startType, int interval, std::string answer) {
+    return [=](Call& c) {
+        c.sessions.setSessionTimerStartType(startType);
+        c.sessionTimer = {1, std::nullopt, interval, SipSessionExpires::RefresherUac};
+        c.invite();
+        c.respond(200, answer + kContact + withBody("application/sdp", kSdp));
+        c.settle();
+        ASSERT_TRUE(c.sessions.acknowledge(c.id, {}));
+    };
+}
+
+const std::vector<int> kCallUp{kEventSentInvite, kEventInvitingConfirmed, kEventSentAck};
+const char* const kUpdateRefresh = "UPDATE Session-Expires=90;refresher=uac";
+
+std::vector<std::vector<Step>> callingTimerScenarios() {
+    const auto advance = [](std::chrono::milliseconds step) { return [step](Call& c) { c.advance(step); }; };
+    const std::string weRefresh = "Require: timer\nSession-Expires: 90;refresher=uac\n";
+    return {
+        join<Step>(
+            {
+                {"start type 0, a 2xx requiring the timer, this side refreshes",
+                 timedInvite(0, 90, weRefresh), {kRefresh, "ACK"}, kCallUp, "Acknowledged"},
+                {"not before half the interval", advance(44999ms), {}, {}, "Acknowledged"},
+                {"the refresh at 45 s", advance(1ms), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh},
+                 "ReInviting"},
+                {"its 180 is not reported", [](Call& c) { c.respond(180); }, {}, {}, "ReInviting (Provisoned)"},
+                {"its 2xx is acknowledged by the session",
+                 [=](Call& c) { c.respond(200, weRefresh + kContact + withBody("application/sdp", kSdp)); }, {"ACK"},
+                 {kEventSentAck}, "Acknowledged"},
+                {"the first interval's expiry is gone", advance(40s), {}, {}, "Acknowledged"},
+                {"the user's re-INVITE carries the interval too",
+                 [](Call& c) { ASSERT_TRUE(c.reInvite("sendonly")); }, {kRefresh}, {kEventSentReInvite}, "ReInviting"},
+                {"and its refusal is reported", [](Call& c) { c.respond(488); }, {}, {kEventReInvitingFailed},
+                 "Acknowledged"},
+            },
+            // 80 s after the refresh's 2xx, which came 40 s ago; the refresh at 45 s goes first.
+            {
+                {"the next refresh", advance(5s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh}, "ReInviting"},
+                {"unanswered: BYE 80 s after the last 2xx", advance(35s), {"BYE"},
+                 {kEventSentBye, kEventSessionTimerExpired}, "gone"},
+            }),
+        join<Step>(
+            {
+                {"refresh by UPDATE",
+                 [=](Call& c) {
+                     c.sessions.setUseUpdateSessionRefresh(true);
+                     timedInvite(0, 90, weRefresh)(c);
+                 },
+                 {kRefresh, "ACK"}, kCallUp, "Acknowledged"},
+                {"the UPDATE at 45 s, without body", advance(45s), {kUpdateRefresh},
+                 {kEventSentUpdate, kEventSessionRefresh}, "Acknowledged"},
+                {"its 2xx restarts the interval",
+                 [=](Call& c) { c.answerLast("UPDATE", 200, weRefresh + kContact + "Content-Length: 0\n\n"); }, {},
+                 {kEventUpdatingSucceeded}, "Acknowledged"},
+                {"the next UPDATE 45 s on", advance(45s), {kUpdateRefresh}, {kEventSentUpdate, kEventSessionRefresh},
+                 "Acknowledged"},
+            },
+            expiresAfter<Call>(35s)),
+        join<Step>(
+            {
+                {"start type 1, a 2xx that supports it, the peer refreshes",
+                 timedInvite(1, 90, "Supported: timer\nSession-Expires: 90;refresher=uas\n"), {kRefresh, "ACK"},
+                 kCallUp, "Acknowledged"},
+            },
+            expiresAfter<Call>(80s)),
+        {
+            {"start type 0, a 2xx that only supports it: no timer",
+             timedInvite(0, 90, "Supported: timer\nSession-Expires: 90;refresher=uas\n"), {kRefresh, "ACK"},
+             kCallUp, "Acknowledged"},
+            {"no refresh, no expiry", advance(200s), {}, {}, "Acknowledged"},
+        },
+        {
+            {"start type 2, a 2xx without the timer: the interval offered, this side refreshes",
+             timedInvite(2, 90, ""), {kRefresh, "ACK"}, kCallUp, "Acknowledged"},
+            {"the refresh at 45 s", advance(45s), {kRefresh}, {kEventSentReInvite, kEventSessionRefresh}, "ReInviting"},
+        },
+        join<Step>(
+            {
+                {"Session-Expires 20", timedInvite(0, 20, "Require: timer\nSession-Expires: 20;refresher=uac\n"),
+                 {"INVITE Session-Expires=20;refresher=uac Content-Type=application/sdp", "ACK"}, kCallUp,
+                 "Acknowledged"},
+                {"the refresh at 10 s", advance(10s),
+                 {"INVITE Session-Expires=20;refresher=uac Content-Type=application/sdp"},
+                 {kEventSentReInvite, kEventSessionRefresh}, "ReInviting"},
+                {"refused, unreported", [](Call& c) { c.respond(500); }, {}, {}, "Acknowledged"},
+            },
+            // 20 - 20 / 3 = 14 s after the 2xx.
+            expiresAfter<Call>(4s)),
+    };
+}
+
+TEST(SipSessionController, CallingSideRunsTheSessionTimerOfThe2xx) {
+    runScenarios<Call>(callingTimerScenarios());
+}
+
 // RFC 3261 section 9.1: the CANCEL is the INVITE's, on its branch, to where it went.
 void expectCancelOfInvite(Call& c) {
     const SentMessage cancel = c.last("CANCEL");
@@ -973,6 +1258,362 @@ TEST(SipSessionController, GlareRetryDelayStaysInItsWindowInStepsOfTenMillisecon
         EXPECT_LE(lowest, c.low + 100) << c.ownsCallId;
         EXPECT_GE(highest, c.high - 100) << c.ownsCallId;
     }
+}
+
+// A provisional response of the peer sent reliably with rseq (RFC 3262).
+std::string reliably(long long rseq) {
+    return "Require: 100rel\nRSeq: " + std::to_string(rseq) + "\n" + kContact + "Content-Length: 0\n\n";
+}
+
+// The last PRACK acknowledges rseq of the INVITE, in the early dialog, with a CSeq of its own.
+void expectPrAckOf(Call& c, long long rseq) {
+    const SentMessage prack = c.last("PRACK");
+    const SentMessage invite = c.last("INVITE");
+    ASSERT_TRUE(prack.message);
+    const std::string* rack = prack.message->getHeader(SipHeader::RAck, HeaderListBase::Position::First);
+    ASSERT_NE(rack, nullptr);
+    EXPECT_EQ(*rack, std::to_string(rseq) + " " + std::to_string(invite.message->cseq.getNumber()) + " INVITE");
+    EXPECT_EQ(prack.message->to.tag, "remote1");
+    EXPECT_GT(prack.message->cseq.getNumber(), invite.message->cseq.getNumber());
+}
+
+bool update(Harness& h, const std::string& body = kSdp) {
+    UpdateOrder order;
+    order.body = body;
+    return h.sessions.update(h.id, order);
+}
+
+SessionResponse final(int code, const std::string& body = {}) {
+    SessionResponse response;
+    response.statusCode = code;
+    response.body = body;
+    return response;
+}
+
+const char* const kUpdate = "UPDATE Content-Type=application/sdp";
+
+// The CSeq number of the last response to a request of methodKind we sent.
+int lastResponseCSeq(Harness& h, int methodKind) {
+    const std::vector<SentMessage> all = h.fake.sent();
+    for (auto it = all.rbegin(); it != all.rend(); ++it)
+        if (it->kind != SentMessage::Request && it->message->cseq.getMethodKind() == methodKind)
+            return it->message->cseq.getNumber();
+    return -1;
+}
+
+std::vector<std::vector<Step>> reliableAndUpdateCallingScenarios() {
+    const auto offering = [](int type) {
+        return [type](Call& c) {
+            c.relProcessType = type;
+            c.invite();
+            const SentMessage invite = c.last("INVITE");
+            EXPECT_TRUE(invite.message->hasOptionTag(SipHeader::Supported, "100rel"));
+            EXPECT_EQ(invite.message->hasOptionTag(SipHeader::Require, "100rel"), type == 2);
+        };
+    };
+    const auto provisional = [](int code, long long rseq) { return [=](Call& c) { c.respond(code, reliably(rseq)); }; };
+    const auto prAcked = [](long long rseq) {
+        return [rseq](Call& c) { c.respond(180, reliably(rseq)); c.settle(); expectPrAckOf(c, rseq); };
+    };
+    const auto acknowledged = [](Call& c) {
+        c.invite();
+        c.respond(200, kContact + withBody("application/sdp", kSdp));
+        c.settle();
+        acknowledge(c);
+    };
+    const std::vector<int> callUp{kEventSentInvite, kEventInvitingConfirmed, kEventSentAck};
+    return {
+        {
+            {"INVITE offering 100rel", offering(1), {kInvite}, {kEventSentInvite}, "Inviting"},
+            {"a reliable 180 with RSeq 5 is acknowledged", prAcked(5), {"PRACK"},
+             {kEventInvitingProceeding, kEventSentPrAck}, "Inviting (Provisoned)"},
+            {"provisional responses while the PRACK runs are ignored", provisional(183, 6), {}, {},
+             "Inviting (Provisoned)"},
+            {"200 to the PRACK", [](Call& c) { c.answerLast("PRACK", 200); }, {}, {kEventPrAckingSucceeded},
+             "Inviting (Provisoned)"},
+            {"RSeq 6 follows", prAcked(6), {"PRACK"}, {kEventInvitingProceeding, kEventSentPrAck},
+             "Inviting (Provisoned)"},
+            {"200 to that PRACK", [](Call& c) { c.answerLast("PRACK", 200); }, {}, {kEventPrAckingSucceeded},
+             "Inviting (Provisoned)"},
+            {"RSeq 8 skips one: ignored", provisional(180, 8), {}, {}, "Inviting (Provisoned)"},
+            {"RSeq 6 again: ignored", provisional(180, 6), {}, {}, "Inviting (Provisoned)"},
+            {"a provisional without 100rel is only reported", [](Call& c) { c.respond(180); }, {},
+             {kEventInvitingProceeding}, "Inviting (Provisoned)"},
+            {"200", [](Call& c) { c.respond(200, kContact + withBody("application/sdp", kSdp)); }, {},
+             {kEventInvitingConfirmed}, "Inviting Confirmed"},
+        },
+        {
+            {"with the order checks off RSeq 8 after 5 is acknowledged",
+             [=](Call& c) {
+                 c.sessions.setSkipSeqNoChecks(true);
+                 offering(2)(c);
+                 prAcked(5)(c);
+                 c.answerLast("PRACK", 200);
+                 c.settle();
+                 prAcked(8)(c);
+             },
+             {kInvite, "PRACK", "PRACK"},
+             {kEventSentInvite, kEventInvitingProceeding, kEventSentPrAck, kEventPrAckingSucceeded,
+              kEventInvitingProceeding, kEventSentPrAck},
+             "Inviting (Provisoned)"},
+            {"a refused PRACK", [](Call& c) { c.answerLast("PRACK", 481); }, {}, {kEventPrAckingFailed},
+             "Inviting (Provisoned)"},
+            {"RSeq 9 is taken again", prAcked(9), {"PRACK"}, {kEventInvitingProceeding, kEventSentPrAck},
+             "Inviting (Provisoned)"},
+            {"a PRACK that times out",
+             [](Call& c) { ASSERT_TRUE(c.fake.injectClientTimeout(c.last("PRACK").transactionId)); }, {},
+             {kEventPrAckingTransactionTimeout}, "Inviting (Provisoned)"},
+            {"and the next RSeq is acknowledged", prAcked(10), {"PRACK"},
+             {kEventInvitingProceeding, kEventSentPrAck}, "Inviting (Provisoned)"},
+        },
+        {
+            {"100rel not offered: a reliable 180 gets no PRACK", [=](Call& c) { c.invite(); provisional(180, 1)(c); },
+             {kInvite}, {kEventSentInvite, kEventInvitingProceeding}, "Inviting (Provisoned)"},
+        },
+        {
+            {"no UPDATE before the early dialog", [](Call& c) { c.invite(); EXPECT_FALSE(update(c)); }, {kInvite},
+             {kEventSentInvite}, "Inviting"},
+            {"early UPDATE after a 180",
+             [](Call& c) {
+                 c.respond(180);
+                 c.settle();
+                 ASSERT_TRUE(update(c));
+                 EXPECT_EQ(c.last("UPDATE").message->to.tag, "remote1");
+             },
+             {kUpdate}, {kEventInvitingProceeding, kEventSentUpdate}, "Inviting (Provisoned)"},
+            {"one UPDATE at a time", [](Call& c) { EXPECT_FALSE(update(c)); }, {}, {}, "Inviting (Provisoned)"},
+            {"the peer's UPDATE crosses ours", [](Call& c) { c.peerRequest("UPDATE", kContact); },
+             {"491 Request Pending"}, {}, "Inviting (Provisoned)"},
+            {"200 to ours with a new Contact",
+             [](Call& c) {
+                 c.answerLast("UPDATE", 200, "Contact: <sip:bob@10.0.0.3:5090>\n" + withBody("application/sdp", kSdp));
+             },
+             {}, {kEventUpdatingSucceeded}, "Inviting (Provisoned)"},
+            {"the next UPDATE goes to the new target",
+             [](Call& c) {
+                 ASSERT_TRUE(update(c));
+                 EXPECT_EQ(c.last("UPDATE").message->requestUri.toString(), "sip:bob@10.0.0.3:5090");
+             },
+             {kUpdate}, {kEventSentUpdate}, "Inviting (Provisoned)"},
+            {"and is refused", [](Call& c) { c.answerLast("UPDATE", 488); }, {}, {kEventUpdatingFailed},
+             "Inviting (Provisoned)"},
+            {"the peer's UPDATE", [](Call& c) { c.peerRequest("UPDATE", kContact); }, {}, {kEventUpdated},
+             "Inviting (Provisoned)"},
+            {"another before it is answered", [](Call& c) { c.peerRequest("UPDATE", kContact); },
+             {"500 Server Internal Error"}, {}, "Inviting (Provisoned)"},
+            {"no UPDATE of ours while the peer's waits", [](Call& c) { EXPECT_FALSE(update(c)); }, {}, {},
+             "Inviting (Provisoned)"},
+            {"a 1xx is no answer to it",
+             [](Call& c) { EXPECT_FALSE(c.sessions.respondUpdate(c.id, final(180))); }, {}, {},
+             "Inviting (Provisoned)"},
+            {"answered", [](Call& c) { ASSERT_TRUE(c.sessions.respondUpdate(c.id, final(200, kSdp))); },
+             {"200 OK Content-Type=application/sdp"}, {kEventSentUpdateFinalResponse}, "Inviting (Provisoned)"},
+        },
+        {
+            {"UPDATEs crossing in the call",
+             [=](Call& c) {
+                 acknowledged(c);
+                 ASSERT_TRUE(update(c));
+                 c.peerRequest("UPDATE", kContact);
+             },
+             {kInvite, "ACK", kUpdate, "491 Request Pending"},
+             {kEventSentInvite, kEventInvitingConfirmed, kEventSentAck, kEventSentUpdate}, "Acknowledged"},
+            {"ours is refused 491 too", [](Call& c) { c.answerLast("UPDATE", 491); }, {}, {kEventUpdatingFailed},
+             "Acknowledged"},
+            {"an UPDATE that times out",
+             [](Call& c) {
+                 ASSERT_TRUE(update(c));
+                 ASSERT_TRUE(c.fake.injectClientTimeout(c.last("UPDATE").transactionId));
+             },
+             {kUpdate}, {kEventSentUpdate, kEventUpdatingTransactionTimeout}, "Acknowledged"},
+            {"the peer's UPDATE waits for its answer", [](Call& c) { c.peerRequest("UPDATE", kContact); }, {},
+             {kEventUpdated}, "Acknowledged"},
+            {"BYE: the UPDATE is answered 500", [](Call& c) { c.peerBye(); }, {"200 OK", "500 Server Internal Error"},
+             {kEventReceivedBye}, "gone"},
+        },
+        {
+            {"INFO in the call", [=](Call& c) { acknowledged(c); c.peerRequest("INFO"); }, {kInvite, "ACK"},
+             [&] {
+                 std::vector<int> events = callUp;
+                 events.push_back(kEventInfoed);
+                 return events;
+             }(),
+             "Acknowledged"},
+            {"a second INFO while the first waits: the first is answered 500",
+             [](Call& c) {
+                 c.peerRequest("INFO");
+                 c.settle();
+                 EXPECT_EQ(lastResponseCSeq(c, SipMethod::Info), 1);
+             },
+             {"500 Server Internal Error"}, {kEventInfoed}, "Acknowledged"},
+            {"no provisional answer", [](Call& c) { EXPECT_FALSE(c.sessions.sendInfoResponse(c.id, final(100))); },
+             {}, {}, "Acknowledged"},
+            {"the second is answered",
+             [](Call& c) {
+                 ASSERT_TRUE(c.sessions.sendInfoResponse(c.id, final(200)));
+                 c.settle();
+                 EXPECT_EQ(lastResponseCSeq(c, SipMethod::Info), 2);
+             },
+             {"200 OK"}, {kEventSentInfoFinalResponse}, "Acknowledged"},
+            {"nothing left to answer", [](Call& c) { EXPECT_FALSE(c.sessions.sendInfoResponse(c.id, final(200))); },
+             {}, {}, "Acknowledged"},
+            {"a later INFO is taken and refused by the user agent",
+             [](Call& c) {
+                 c.peerRequest("INFO");
+                 c.settle();
+                 ASSERT_TRUE(c.sessions.sendInfoResponse(c.id, final(415)));
+             },
+             {"415 Unsupported Media Type"}, {kEventInfoed, kEventSentInfoErrorResponse}, "Acknowledged"},
+            {"an INFO unanswered when the call ends gets 500",
+             [](Call& c) {
+                 c.peerRequest("INFO");
+                 c.settle();
+                 EXPECT_TRUE(c.hangUp());
+             },
+             {"BYE", "500 Server Internal Error"}, {kEventInfoed, kEventSentBye}, "gone"},
+        },
+    };
+}
+
+TEST(SipSessionController, CallingSideAcknowledgesReliableProvisionalsInOrderAndRunsUpdateAndInfo) {
+    runScenarios<Call>(reliableAndUpdateCallingScenarios());
+}
+
+// A PRACK from the peer with this RAck.
+void prAck(Answer& a, int seqNo, const std::string& rack) {
+    a.inDialog("PRACK", seqNo, "RAck: " + rack + "\nContent-Length: 0\n\n");
+}
+
+const char* const k481 = "481 Call/Transaction Does Not Exist";
+
+std::vector<std::vector<AnswerStep>> reliableAndUpdateAnsweringScenarios() {
+    const auto advance = [](std::chrono::milliseconds step) { return [step](Answer& a) { a.advance(step); }; };
+    const auto invited = [](int type, const char* extension) {
+        return [=](Answer& a) {
+            a.sessions.setTerm100relProcessType(type);
+            a.invite(std::string(extension) + "\n" + kOffer);
+        };
+    };
+    const char* const k180 = "180 Ringing RSeq=1";
+    return {
+        {
+            {"INVITE supporting 100rel to process type 2", invited(2, "Supported: 100rel"), {}, {kEventInvited},
+             "Invited"},
+            {"the 180 goes reliably",
+             [](Answer& a) {
+                 a.respondSession(180);
+                 a.settle();
+                 EXPECT_TRUE(a.lastResponse().hasOptionTag(SipHeader::Require, "100rel"));
+             },
+             {k180}, {kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"a 183 waits for its PRACK", [](Answer& a) { a.respondSession(183); }, {}, {}, "Invited (Proceeding)"},
+            {"so does the 2xx", [](Answer& a) { EXPECT_FALSE(a.sessions.respondSession(a.id, final(200, kSdp))); },
+             {}, {}, "Invited (Proceeding)"},
+            {"sent again at T1", advance(500ms), {k180}, {}, "Invited (Proceeding)"},
+            {"a PRACK whose RAck does not parse", [](Answer& a) { prAck(a, 6, "bogus"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"a PRACK of an RSeq never sent", [](Answer& a) { prAck(a, 7, "2 5 INVITE"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"a PRACK naming another CSeq", [](Answer& a) { prAck(a, 8, "1 4 INVITE"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"still sent again at 2 T1", advance(1000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"the PRACK: 200 and no more retransmissions",
+             [](Answer& a) {
+                 prAck(a, 9, "1 5 INVITE");
+                 a.settle();
+                 a.advance(2000ms);
+             },
+             {"200 OK"}, {kEventPrAcked}, "Invited (Proceeding)"},
+            {"the same PRACK again", [](Answer& a) { prAck(a, 10, "1 5 INVITE"); }, {k481}, {},
+             "Invited (Proceeding)"},
+            {"the next provisional takes the next RSeq", [](Answer& a) { a.respondSession(183); },
+             {"183 Session Progress RSeq=2"}, {kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"its PRACK", [](Answer& a) { prAck(a, 11, "2 5 INVITE"); }, {"200 OK"}, {kEventPrAcked},
+             "Invited (Proceeding)"},
+            {"200", [](Answer& a) { a.respondSession(200, true); }, {kOk}, {kEventSentInviteFinalResponse},
+             "Invited Confirmed"},
+            {"a PRACK after it is refused", [](Answer& a) { prAck(a, 12, "2 5 INVITE"); },
+             {"500 Server Internal Error"}, {}, "Invited Confirmed"},
+            {"ACK", [](Answer& a) { a.ack(); }, {}, {kEventAcked}, "Acknowledged"},
+        },
+        {
+            {"PRACK withheld", [=](Answer& a) { invited(1, "Require: 100rel")(a); a.respondSession(180); }, {k180},
+             {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"not before T1", advance(499ms), {}, {}, "Invited (Proceeding)"},
+            {"T1", advance(1ms), {k180}, {}, "Invited (Proceeding)"},
+            {"2 T1 later", advance(1000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"4 T1 later", advance(2000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"8 T1 later", advance(4000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"16 T1 later", advance(8000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"32 T1 later, no upper bound", advance(16000ms), {k180}, {}, "Invited (Proceeding)"},
+            {"64 T1: 504", advance(500ms), {"504 Server Time-out"},
+             {kEventSentInviteErrorResponse, kEventPrAckWaitingTimeout}, "gone"},
+        },
+        {
+            {"process type 1 and only Supported: unreliable",
+             [=](Answer& a) { invited(1, "Supported: 100rel")(a); a.respondSession(180); a.settle(); a.advance(500ms); },
+             {"180 Ringing"}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+        },
+        {
+            {"a 2xx before the PRACK when the option allows it",
+             [=](Answer& a) {
+                 a.sessions.setSend2xxBeforePrAck(true);
+                 invited(2, "Supported: 100rel")(a);
+                 a.respondSession(180);
+                 a.respondSession(200, true);
+                 a.settle();
+                 a.advance(500ms);
+             },
+             {k180, kOk, kOk}, {kEventInvited, kEventSentInviteProvisionalResponse, kEventSentInviteFinalResponse},
+             "Invited Confirmed"},
+        },
+        {
+            {"Process100rel off: a forced type 2 marks the 180 reliable, with RSeq when asked",
+             [](Answer& a) {
+                 a.sessions.setProcess100rel(false);
+                 a.sessions.setAlwaysRSeq(true);
+                 a.invite();
+                 SessionResponse ringing = final(180);
+                 ringing.relProcessType = 2;
+                 ASSERT_TRUE(a.sessions.respondSession(a.id, ringing));
+                 a.settle();
+                 a.advance(500ms);
+             },
+             {k180}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+            {"its PRACK goes to the user agent", [](Answer& a) { prAck(a, 6, "1 5 INVITE"); }, {}, {kEventPrAcked},
+             "Invited (Proceeding)"},
+            {"which answers it", [](Answer& a) { ASSERT_TRUE(a.sessions.respondPrAck(a.id, final(200))); },
+             {"200 OK"}, {}, "Invited (Proceeding)"},
+        },
+        {
+            {"an early UPDATE with SDP", [](Answer& a) { a.invite(); a.respondSession(180); a.settle(); a.inDialog("UPDATE", 6, kOffer); },
+             {"180 Ringing"}, {kEventInvited, kEventSentInviteProvisionalResponse, kEventUpdated},
+             "Invited (Proceeding)"},
+            {"answered with SDP",
+             [](Answer& a) {
+                 ASSERT_TRUE(a.sessions.respondUpdate(a.id, final(200, kSdp)));
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Contact), "<sip:alice@127.0.0.1:5062>");
+                 EXPECT_EQ(a.lastResponse().cseq.getNumber(), 6);
+             },
+             {kOk}, {kEventSentUpdateFinalResponse}, "Invited (Proceeding)"},
+            {"an UPDATE whose SDP does not parse", [](Answer& a) {
+                 a.inDialog("UPDATE", 7, kContact + withBody("application/sdp", "garbage\n"));
+             },
+             {"400 Bad Request"}, {}, "Invited (Proceeding)"},
+            {"another UPDATE left unanswered, then the user refuses the call",
+             [](Answer& a) {
+                 a.inDialog("UPDATE", 8, kOffer);
+                 a.settle();
+                 ASSERT_TRUE(a.sessions.respondSession(a.id, final(486)));
+             },
+             {"486 Busy Here", "486 Busy Here"}, {kEventUpdated, kEventSentInviteErrorResponse}, "gone"},
+        },
+    };
+}
+
+TEST(SipSessionController, AnsweringSideSendsReliableProvisionalsUntilPrAckAndAnswersUpdate) {
+    runScenarios<Answer>(reliableAndUpdateAnsweringScenarios());
 }
 
 }  // namespace

@@ -15,7 +15,11 @@ std::string summary(SipMessageExt& message) {
     } kShown[] = {{SipHeader::Expires, "Expires"},
                   {SipHeader::MinExpires, "Min-Expires"},
                   {SipHeader::Event, "Event"},
-                  {SipHeader::SubscriptionState, "Subscription-State"}};
+                  {SipHeader::SubscriptionState, "Subscription-State"},
+                  {SipHeader::SessionExpires, "Session-Expires"},
+                  {SipHeader::MinSE, "Min-SE"},
+
+                  {SipHeader::RSeq, "RSeq"}};
     for (const auto& shown : kShown) {
         const std::string* value = message.getHeader(shown.kind, HeaderListBase::Position::First);
         if (value != nullptr) out += std::string(" ") + shown.name + "=" + *value;
