@@ -373,6 +373,7 @@ bool SipSession::onResponseTransportError(const SipMessageExt& response) {
     finalResponse_.reset();
     invited_.reset();
     state_ = first ? kSessionIdle : kSessionAcknowledged;
+    if (first) refuseUnanswered(500);
     return report(first ? kEventInviteResponseTransportError : kEventReInviteResponseTransportError, &response,
                   "onResponseTransportError");
 }

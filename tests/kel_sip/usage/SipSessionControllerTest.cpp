@@ -980,6 +980,30 @@ std::vector<std::vector<Step>> reliableAndUpdateCallingScenarios() {
              {kEventInvitingProceeding, kEventSentPrAck}, "Inviting (Provisoned)"},
         },
         {
+            {"Allow built with PRACK and UPDATE",
+             [=](Call& c) {
+                 c.sessions.setSetAllow(true);
+                 c.sessions.setAllowUpdate(true);
+                 offering(1)(c);
+                 const std::string* allow =
+                     c.last("INVITE").message->getHeader(SipHeader::Allow, HeaderListBase::Position::First);
+                 ASSERT_NE(allow, nullptr);
+                 EXPECT_EQ(*allow, "INVITE,ACK,BYE,CANCEL,PRACK,UPDATE");
+             },
+             {kInvite}, {kEventSentInvite}, "Inviting"},
+        },
+        {
+            {"a 183 with SDP stops the NoAnswer timer when asked",
+             [](Call& c) {
+                 c.sessions.setStopNoAnswerOn183Sdp(true);
+                 c.invite(0, 2);
+                 c.respond(183, kContact + withBody("application/sdp", kSdp));
+                 c.settle();
+                 c.advance(2s);
+             },
+             {kInvite}, {kEventSentInvite, kEventInvitingProceeding}, "Inviting (Provisoned)"},
+        },
+        {
             {"100rel not offered: a reliable 180 gets no PRACK", [=](Call& c) { c.invite(); provisional(180, 1)(c); },
              {kInvite}, {kEventSentInvite, kEventInvitingProceeding}, "Inviting (Provisoned)"},
         },
@@ -1161,6 +1185,18 @@ std::vector<std::vector<AnswerStep>> reliableAndUpdateAnsweringScenarios() {
             {"32 T1 later, no upper bound", advance(16000ms), {k180}, {}, "Invited (Proceeding)"},
             {"64 T1: 504", advance(500ms), {"504 Server Time-out"},
              {kEventSentInviteErrorResponse, kEventPrAckWaitingTimeout}, "gone"},
+        },
+        {
+            {"a reliable 180 allows PRACK and INFO",
+             [=](Answer& a) {
+                 a.sessions.setSetAllow(true);
+                 a.sessions.setAllowInfo(true);
+                 invited(2, "Supported: 100rel")(a);
+                 a.respond(180);
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Allow), "INVITE,ACK,BYE,CANCEL,PRACK,INFO");
+             },
+             {k180}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
         },
         {
             {"process type 1 and only Supported: unreliable",
