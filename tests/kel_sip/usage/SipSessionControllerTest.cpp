@@ -1235,7 +1235,13 @@ std::vector<std::vector<AnswerStep>> reliableAndUpdateAnsweringScenarios() {
              {"200 OK"}, {}, "Invited (Proceeding)"},
         },
         {
-            {"an early UPDATE with SDP", [](Answer& a) { a.invite(); a.respond(180); a.settle(); a.inDialog("UPDATE", 6, kOffer); },
+            {"an early UPDATE with SDP",
+             [](Answer& a) {
+                 a.invite();
+                 a.respond(180);
+                 a.settle();
+                 a.inDialog("UPDATE", 6, kOffer);
+             },
              {"180 Ringing"}, {kEventInvited, kEventSentInviteProvisionalResponse, kEventUpdated},
              "Invited (Proceeding)"},
             {"answered with SDP",
