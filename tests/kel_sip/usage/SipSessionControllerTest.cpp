@@ -1187,6 +1187,24 @@ std::vector<std::vector<AnswerStep>> reliableAndUpdateAnsweringScenarios() {
              {kEventSentInviteErrorResponse, kEventPrAckWaitingTimeout}, "gone"},
         },
         {
+            {"no UPDATE of ours before a provisional response", [](Answer& a) { a.invite(); EXPECT_FALSE(update(a)); },
+             {}, {kEventInvited}, "Invited"},
+            {"our early UPDATE after the 180",
+             [](Answer& a) {
+                 a.respond(180);
+                 a.settle();
+                 ASSERT_TRUE(update(a));
+                 const SentMessage sent = a.last("UPDATE");
+                 ASSERT_TRUE(sent.message);
+                 EXPECT_EQ(sent.message->to.tag, "remote1");
+                 EXPECT_EQ(sent.message->requestUri.toString(), "sip:bob@10.0.0.2:5080");
+             },
+             {"180 Ringing", kUpdate}, {kEventSentInviteProvisionalResponse, kEventSentUpdate},
+             "Invited (Proceeding)"},
+            {"the peer's UPDATE crosses it", [](Answer& a) { a.inDialog("UPDATE", 6, kOffer); },
+             {"491 Request Pending"}, {}, "Invited (Proceeding)"},
+        },
+        {
             {"a reliable 180 allows PRACK and INFO",
              [=](Answer& a) {
                  a.sessions.setSetAllow(true);
