@@ -290,7 +290,8 @@ bool SipSession::putInvite(const InviteOrder& order, int state) {
     }
     data->sessionTimer = sessionTimer_.addRequestHeaders(order.sessionTimer, *invite);
     // RFC 3262 section 4: 100rel is offered or required on the first INVITE only.
-    if (state == kSessionInviting) data->relProcessType = reliableRules().addOfferHeaders(order.relProcessType, *invite);
+    if (state == kSessionInviting)
+        data->relProcessType = reliableRules().addOfferHeaders(order.relProcessType, *invite);
     addAllow(*invite, data->relProcessType != 0);
     if (dialog_.credentials() != nullptr) dialog_.credentials()->addCredentials(*invite);
     const int transactionId = dialog_.sendRequestTo(*invite, order.peer, info.isStrictRouting());
@@ -682,7 +683,8 @@ bool SipSession::onReInvitePendingTimer() {
 }
 
 bool SipSession::onClientTransactionTimeout(const SipMessageExt& request) {
-    if (const std::optional<bool> done = onExtensionRequestEnd(request, true, "onClientTransactionTimeout")) return *done;
+    if (const std::optional<bool> done = onExtensionRequestEnd(request, true, "onClientTransactionTimeout"))
+        return *done;
     return endInviteOn(request, kEventInvitingTransactionTimeout, kEventReInvitingTransactionTimeout,
                        "onClientTransactionTimeout");
 }

@@ -386,6 +386,7 @@ bool SipSession::onResponseTransportError(const SipMessageExt& response) {
     const bool first = state_ == kSessionInvited || state_ == kSessionInvitedConfirmed;
     stopFinalResponseTimers();
     finalResponse_.reset();
+    if (first) refuseUnanswered(500);
     return endInvited(first, kEventInviteResponseTransportError, kEventReInviteResponseTransportError, &response,
                       "onResponseTransportError");
 }

@@ -20,7 +20,6 @@
 
 namespace kel_sip {
 
-using kel_util::DBG;
 using kel_util::logPrint;
 using kel_util::MIN;
 
@@ -84,7 +83,8 @@ bool SipSession::sendInviteResponseProvisional(const SessionResponse& response) 
         invited_->sentReliable = true;
         invited_->lastRSeqSent = rseq;
     }
-    if (!reliable || !process100rel_) return report(kEventSentInviteProvisionalResponse, sent.get(), "sendInviteResponseProvisional");
+    if (!reliable || !process100rel_)
+        return report(kEventSentInviteProvisionalResponse, sent.get(), "sendInviteResponseProvisional");
     const int t1 = dialog_.controller().getTimerT1();
     invited_->provisionalInterval = t1;
     invited_->reliableProvisional = std::move(sent);

@@ -17,7 +17,6 @@
 
 namespace kel_sip {
 
-using kel_util::DBG;
 using kel_util::logPrint;
 using kel_util::MIN;
 
@@ -109,7 +108,7 @@ bool SipSession::onReceiveUpdate(SipMessageExt& request, int serverTransactionId
     }
     const bool takes = state_ == kSessionInviting || state_ == kSessionInvited || state_ == kSessionAcknowledged;
     if (updating_ || !takes) {
-        // RFC 3311 section 5.2: UPDATEs that cross, or one while an INVITE transaction is confirmed.
+        // RFC 3311 section 5.2: UPDATEs that cross, or one while another INVITE transaction is under way.
         logPrint(MIN, "SipSession::onReceiveUpdate. Request pending, SipSessionState=[%s], id=%d.\n",
                  getStateString(), dialogId());
         return answer(request, serverTransactionId, 491);

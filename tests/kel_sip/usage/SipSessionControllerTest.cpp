@@ -1367,6 +1367,30 @@ std::vector<std::vector<Step>> reliableAndUpdateCallingScenarios() {
              {kEventInvitingProceeding, kEventSentPrAck}, "Inviting (Provisoned)"},
         },
         {
+            {"Allow built with PRACK and UPDATE",
+             [=](Call& c) {
+                 c.sessions.setSetAllow(true);
+                 c.sessions.setAllowUpdate(true);
+                 offering(1)(c);
+                 const std::string* allow =
+                     c.last("INVITE").message->getHeader(SipHeader::Allow, HeaderListBase::Position::First);
+                 ASSERT_NE(allow, nullptr);
+                 EXPECT_EQ(*allow, "INVITE,ACK,BYE,CANCEL,PRACK,UPDATE");
+             },
+             {kInvite}, {kEventSentInvite}, "Inviting"},
+        },
+        {
+            {"a 183 with SDP stops the NoAnswer timer when asked",
+             [](Call& c) {
+                 c.sessions.setStopNoAnswerOn183Sdp(true);
+                 c.invite(0, 2);
+                 c.respond(183, kContact + withBody("application/sdp", kSdp));
+                 c.settle();
+                 c.advance(2s);
+             },
+             {kInvite}, {kEventSentInvite, kEventInvitingProceeding}, "Inviting (Provisoned)"},
+        },
+        {
             {"100rel not offered: a reliable 180 gets no PRACK", [=](Call& c) { c.invite(); provisional(180, 1)(c); },
              {kInvite}, {kEventSentInvite, kEventInvitingProceeding}, "Inviting (Provisoned)"},
         },
@@ -1550,6 +1574,36 @@ std::vector<std::vector<AnswerStep>> reliableAndUpdateAnsweringScenarios() {
              {kEventSentInviteErrorResponse, kEventPrAckWaitingTimeout}, "gone"},
         },
         {
+            {"no UPDATE of ours before a provisional response", [](Answer& a) { a.invite(); EXPECT_FALSE(update(a)); },
+             {}, {kEventInvited}, "Invited"},
+            {"our early UPDATE after the 180",
+             [](Answer& a) {
+                 a.respondSession(180);
+                 a.settle();
+                 ASSERT_TRUE(update(a));
+                 const SentMessage sent = a.last("UPDATE");
+                 ASSERT_TRUE(sent.message);
+                 EXPECT_EQ(sent.message->to.tag, "remote1");
+                 EXPECT_EQ(sent.message->requestUri.toString(), "sip:bob@10.0.0.2:5080");
+             },
+             {"180 Ringing", kUpdate}, {kEventSentInviteProvisionalResponse, kEventSentUpdate},
+             "Invited (Proceeding)"},
+            {"the peer's UPDATE crosses it", [](Answer& a) { a.inDialog("UPDATE", 6, kOffer); },
+             {"491 Request Pending"}, {}, "Invited (Proceeding)"},
+        },
+        {
+            {"a reliable 180 allows PRACK and INFO",
+             [=](Answer& a) {
+                 a.sessions.setSetAllow(true);
+                 a.sessions.setAllowInfo(true);
+                 invited(2, "Supported: 100rel")(a);
+                 a.respondSession(180);
+                 a.settle();
+                 EXPECT_EQ(a.header(SipHeader::Allow), "INVITE,ACK,BYE,CANCEL,PRACK,INFO");
+             },
+             {k180}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
+        },
+        {
             {"process type 1 and only Supported: unreliable",
              [=](Answer& a) { invited(1, "Supported: 100rel")(a); a.respondSession(180); a.settle(); a.advance(500ms); },
              {"180 Ringing"}, {kEventInvited, kEventSentInviteProvisionalResponse}, "Invited (Proceeding)"},
@@ -1586,7 +1640,13 @@ std::vector<std::vector<AnswerStep>> reliableAndUpdateAnsweringScenarios() {
              {"200 OK"}, {}, "Invited (Proceeding)"},
         },
         {
-            {"an early UPDATE with SDP", [](Answer& a) { a.invite(); a.respondSession(180); a.settle(); a.inDialog("UPDATE", 6, kOffer); },
+            {"an early UPDATE with SDP",
+             [](Answer& a) {
+                 a.invite();
+                 a.respondSession(180);
+                 a.settle();
+                 a.inDialog("UPDATE", 6, kOffer);
+             },
              {"180 Ringing"}, {kEventInvited, kEventSentInviteProvisionalResponse, kEventUpdated},
              "Invited (Proceeding)"},
             {"answered with SDP",
