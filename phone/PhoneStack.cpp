@@ -46,7 +46,8 @@ UserAgentStart PhoneStack::startOf(const Settings& settings, const LocalAddress&
     start.udpWorkers = start.transactionWorkers = kWorkers;
     start.sessionWorkers = start.registrantWorkers = start.subscriberWorkers = start.publisherWorkers = kWorkers;
     start.tcpWorkers = start.tcpHandlerWorkers = settings.sip.useTCP ? kWorkers : 0;
-    start.hostName = local.hostName;
+    // A CallIDHost setting names the host of our Call-IDs; init would otherwise replace it.
+    start.hostName = settings.sip.callIDHost.empty() ? local.hostName : settings.sip.callIDHost;
     start.sentByHost = settings.sip.viaSentByHost.empty() ? local.withoutZone : settings.sip.viaSentByHost;
     start.udpPort = settings.sip.sipUDPPort;
     start.udpBindRetry = false;

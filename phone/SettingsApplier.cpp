@@ -85,7 +85,7 @@ void SettingsApplier::applyStackSettings(const Settings& settings, StackSettings
     stack.setTCPParams(sip.tcpConnectionTimeoutSec, sip.tcpConnectTOMSec, sip.tcpReceiveTOMSec, sip.tcpSendTOMSec,
                        sip.tcpAcceptTOMSec);
     stack.setTCPMaxConnection(sip.tcpMaxConnection);
-    stack.setSessionOptions(settings.option);
+    stack.setSessionOptions(settings.option, sip.setAllow);
     stack.setViaFlags(sip.setViaRPort, sip.setViaConnectionSrcPort, sip.setViaAlias);
     if (!stack.setViaParams(sip.viaParams)) {
         kel_util::logPrint(kel_util::MIN, "SettingsApplier::applyStackSettings. Failed setViaParams, ViaParams=[%s].\n",

@@ -18,7 +18,9 @@ public:
     virtual void setTCPParams(int connectionTimeoutSec, int connectMSec, int receiveMSec, int sendMSec,
                               int acceptMSec) = 0;
     virtual void setTCPMaxConnection(int maxConnections) = 0;
-    virtual void setSessionOptions(const OptionSettings& options) = 0;
+    // What a call makes of 100rel and session timers, and whether its Allow header is built
+    // from the methods it serves (setAllow).
+    virtual void setSessionOptions(const OptionSettings& options, bool setAllow) = 0;
     // The Via "rport" parameter (RFC 3581), sent-by port = connection source port, "alias"
     // (RFC 5923).
     virtual void setViaFlags(bool rport, bool connectionSourcePort, bool alias) = 0;
@@ -30,6 +32,7 @@ public:
     virtual void setDefaultTransportType(int transportType) = 0;
     // A fixed local tag for new dialogs; empty = generated tags.
     virtual void setLocalTag(const std::string& tag) = 0;
+    // The host part of generated Call-IDs; empty keeps the host name the stack started with.
     virtual void setCallIDHost(const std::string& host) = 0;
     virtual void setUpdateAddresses(bool updateFrom, bool updateTo) = 0;
     virtual void setUnregisterByWildCard(bool wildCard) = 0;

@@ -54,6 +54,9 @@ bool UserAgent::init(const UserAgentStart& start) {
         return false;
     }
     kel_sip::setAnswerOwnOptions(true);
+    // A reliable provisional response carries RSeq even when the call leaves PRACK to the
+    // window (RFC 3262 section 3 requires it).
+    setAlwaysRSeq(true);
     initFailure_ = "Failed to start the usages.";
     const char* host = start.hostName.c_str();
     // Each step undoes the ones before it when it fails, last first.

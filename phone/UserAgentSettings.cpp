@@ -33,12 +33,19 @@ void UserAgentSettings::setTCPMaxConnection(int maxConnections) {
     agent_.tcpTransport().getHandler().setMaxConnection(maxConnections);
 }
 
-// What the call usage makes of 100rel on a received INVITE; the other options belong to the
-// call logic, which reads them from the settings itself.
-void UserAgentSettings::setSessionOptions(const OptionSettings& options) {
+// What the call usage makes of a received INVITE's 100rel and session timer, and its Allow
+// header; the originating side's values, Replaces, privacy and call waiting belong to the call
+// logic, which reads them from the settings with each call.
+void UserAgentSettings::setSessionOptions(const OptionSettings& options, bool setAllow) {
     kel_sip::SipSessionController& session = agent_;
     session.setProcess100rel(options.process100rel);
     session.setTerm100relProcessType(options.term100relProcessType);
+    session.setProcessSessionTimer(options.processSessionTimer);
+    session.setTermSessionTimerProcessType(options.termSessionTimerProcessType);
+    session.setMinSE(options.minSE);
+    session.setSessionTimerStartType(options.sessionTimerStartType);
+    session.setUseUpdateSessionRefresh(options.useUpdateSessionRefresh);
+    session.setSetAllow(setAllow);
 }
 
 void UserAgentSettings::setViaFlags(bool rport, bool connectionSourcePort, bool alias) {
@@ -71,6 +78,7 @@ void UserAgentSettings::setLocalTag(const std::string& tag) {
 }
 
 void UserAgentSettings::setCallIDHost(const std::string& host) {
+    if (host.empty()) return;
     forEachUsage([&](kel_sip::TransactionUserExt& usage) { usage.setHostName(host); });
 }
 

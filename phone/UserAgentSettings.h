@@ -21,7 +21,7 @@ public:
     void setTCPParams(int connectionTimeoutSec, int connectMSec, int receiveMSec, int sendMSec,
                       int acceptMSec) override;
     void setTCPMaxConnection(int maxConnections) override;
-    void setSessionOptions(const OptionSettings& options) override;
+    void setSessionOptions(const OptionSettings& options, bool setAllow) override;
     void setViaFlags(bool rport, bool connectionSourcePort, bool alias) override;
     bool setViaParams(const std::string& params) override;
     void setInitialLocalSeqNo(int seqNo) override;

@@ -2,6 +2,7 @@
 
 #include "kel_sip/syntax/SipMethod.h"
 #include "phone/PseudoSipResponder.h"
+#include "phone/SettingsApplier.h"
 #include "UdpPeer.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,40 @@ TEST(PhoneStack, RunsOnlyTheSwitchedOnServersAndAnswersThroughThem) {
     stack.stop();
     EXPECT_FALSE(stack.isRunning());
     EXPECT_EQ(stack.udpPort(), -1);
+}
+
+// The settings reach the stack before it starts: the start must keep what they set.
+TEST(PhoneStack, StartKeepsTheStackSettingsAndTurnsAlwaysRSeqOn) {
+    const LocalAddress local = loopback();
+    struct Case {
+        std::string callIDHost;
+        std::string expected;
+    };
+    for (const Case& c : {Case{"calls.example", "calls.example"}, Case{"", local.hostName}}) {
+        PhoneStack stack;
+        Settings settings = settingsWith(false, false, false);
+        settings.sip.callIDHost = c.callIDHost;
+        settings.sip.timerT1 = 150;
+        settings.sip.timerTD = 9100;
+        settings.sip.maxForwards = 17;
+        settings.sip.setAllow = true;
+        settings.option.minSE = 90;
+        SettingsApplier::applyStackSettings(settings, stack.settingsTarget());
+        std::string error;
+        ASSERT_TRUE(stack.start(settings, local, error)) << error;
+        UserAgent& agent = stack.userAgent();
+        EXPECT_EQ(static_cast<kel_sip::SipSessionController&>(agent).getHostName(), c.expected);
+        EXPECT_EQ(static_cast<kel_sip::SipRegistrantController&>(agent).getHostName(), c.expected);
+        EXPECT_EQ(static_cast<UserAgentSubscriptions&>(agent).getHostName(), c.expected);
+        EXPECT_EQ(static_cast<kel_sip::SipPublisherController&>(agent).getHostName(), c.expected);
+        EXPECT_TRUE(agent.getAlwaysRSeq());
+        EXPECT_EQ(agent.transactionController().timerValues().t1, 150);
+        EXPECT_EQ(agent.transactionController().timerValues().td, 9100);
+        EXPECT_EQ(agent.getTimerT1(), 150);
+        EXPECT_EQ(static_cast<kel_sip::SipRegistrantController&>(agent).getMaxForwards(), 17);
+        EXPECT_TRUE(agent.getSetAllow());
+        EXPECT_EQ(agent.getSessionTimerDefaults().minSE, 90);
+    }
 }
 
 TEST(PhoneStack, StartsAgainAfterStopWithOtherServers) {

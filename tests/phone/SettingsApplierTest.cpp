@@ -40,9 +40,9 @@ public:
         note("setTCPParams " + join({idle, connect, receive, send, accept}));
     }
     void setTCPMaxConnection(int n) override { note("setTCPMaxConnection " + std::to_string(n)); }
-    void setSessionOptions(const OptionSettings& o) override {
+    void setSessionOptions(const OptionSettings& o, bool setAllow) override {
         options = o;
-        note("setSessionOptions");
+        note("setSessionOptions " + join({setAllow}));
     }
     void setViaFlags(bool rport, bool source, bool alias) override {
         note("setViaFlags " + join({rport, source, alias}));
@@ -107,6 +107,7 @@ TEST_F(SettingsApplierTest, StepsRunInTheFixedOrder) {
     s.sip.updateToAddress = true;
     s.extension.unregisterByWildCard = true;
     s.option.minSE = 90;
+    s.sip.setAllow = true;
     s.local.messageCaptor = false;
     RecordingHost host;
     SettingsApplier::apply(s, host);
@@ -115,7 +116,7 @@ TEST_F(SettingsApplierTest, StepsRunInTheFixedOrder) {
                               "setTimers 50,4000,5000,32000,32000 |C-",
                               "setTCPParams 180,2500,1000,1000,1000 |C-",
                               "setTCPMaxConnection 7 |C-",
-                              "setSessionOptions |C-",
+                              "setSessionOptions 1 |C-",
                               "setViaFlags 0,0,1 |C-",
                               "setViaParams x=1 |C-",
                               "setInitialLocalSeqNo -1 |C-",

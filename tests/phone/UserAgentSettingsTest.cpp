@@ -38,8 +38,15 @@ Settings unusualSettings() {
     sip.callIDHost = "calls.example";
     sip.updateFromAddress = true;
     sip.updateToAddress = true;
-    settings.option.process100rel = true;
-    settings.option.term100relProcessType = 2;
+    sip.setAllow = true;
+    OptionSettings& option = settings.option;
+    option.process100rel = false;
+    option.term100relProcessType = 2;
+    option.processSessionTimer = false;
+    option.termSessionTimerProcessType = 1;
+    option.minSE = 90;
+    option.sessionTimerStartType = 2;
+    option.useUpdateSessionRefresh = true;
     settings.extension.unregisterByWildCard = true;
     return settings;
 }
@@ -61,8 +68,15 @@ TEST(UserAgentSettings, EveryAppliedStackSettingReachesTheComponentThatUsesIt) {
     EXPECT_EQ(session.getTimerT1(), 150);
     EXPECT_EQ(session.getTimerT2(), 1700);
     EXPECT_EQ(session.getCancelTimeout(), 4100);
-    EXPECT_TRUE(session.getProcess100rel());
+    EXPECT_FALSE(session.getProcess100rel());
     EXPECT_EQ(session.getTerm100relProcessType(), 2);
+    EXPECT_TRUE(session.getSetAllow());
+    const kel_sip::SessionTimerParams sessionTimer = session.getSessionTimerDefaults();
+    EXPECT_FALSE(sessionTimer.processSessionTimer);
+    EXPECT_EQ(sessionTimer.processType, 1);
+    EXPECT_EQ(sessionTimer.minSE, 90);
+    EXPECT_EQ(sessionTimer.startType, 2);
+    EXPECT_TRUE(sessionTimer.useUpdateSessionRefresh);
 
     EXPECT_EQ(kel_sip::SipConnection::getConnectTimeout(), milliseconds(1234));
     EXPECT_EQ(kel_sip::SipConnection::getReceiveTimeout(), milliseconds(2345));
@@ -94,11 +108,14 @@ TEST(UserAgentSettings, EveryAppliedStackSettingReachesTheComponentThatUsesIt) {
     expectUsage(static_cast<kel_sip::SipPublisherController&>(agent), "publisher");
     EXPECT_TRUE(static_cast<kel_sip::SipRegistrantController&>(agent).getUnregisterByWildCard());
 
-    // "null" stands for generated tags; Via parameters that do not parse are refused.
+    // "null" stands for generated tags; an empty CallIDHost keeps the host the stack has;
+    // Via parameters that do not parse are refused.
     Settings plain = unusualSettings();
     plain.sip.localTag = "null";
+    plain.sip.callIDHost.clear();
     SettingsApplier::applyStackSettings(plain, target);
     EXPECT_EQ(static_cast<kel_sip::SipPublisherController&>(agent).getLocalTag(), "");
+    EXPECT_EQ(static_cast<kel_sip::SipSessionController&>(agent).getHostName(), "calls.example");
     EXPECT_FALSE(target.setViaParams(";;=bad"));
 
     // The outbound proxy: calls and subscriptions only.

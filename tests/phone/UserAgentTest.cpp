@@ -14,6 +14,7 @@
 #include "kel_sip/syntax/HeaderList.h"
 #include "kel_sip/syntax/SipMethod.h"
 #include "kel_sip/syntax/SipSubscriptionState.h"
+#include "kel_sip/transport/SipTransportHooks.h"
 #include "kel_sip/usage/SipNotifier.h"
 #include "kel_sip/usage/SipSessionTypes.h"
 #include "kel_sip/usage/SipSubscriber.h"
@@ -158,6 +159,45 @@ struct Call {
     int callee = 0;
 };
 
+// Every message the transports of this process receive, as text, while it lives.
+class ReceivedMessages {
+public:
+    ReceivedMessages() {
+        setReceiveFilterHook([this](SipMessageExt& message) {
+            std::string text;
+            message.print(text);
+            std::lock_guard lock(mutex_);
+            texts_.push_back(std::move(text));
+            changed_.notify_all();
+            return false;
+        });
+    }
+    ~ReceivedMessages() { setReceiveFilterHook({}); }
+    ReceivedMessages(const ReceivedMessages&) = delete;
+    ReceivedMessages& operator=(const ReceivedMessages&) = delete;
+
+    // Waits until a message that starts with start and holds part has arrived; false after 10 s.
+    bool waitFor(const std::string& start, const std::string& part) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] {
+            return std::any_of(texts_.begin(), texts_.end(), [&](const std::string& text) {
+                return text.rfind(start, 0) == 0 && text.find(part) != std::string::npos;
+            });
+        });
+    }
+    std::string all() {
+        std::lock_guard lock(mutex_);
+        std::string joined;
+        for (const std::string& text : texts_) joined += text + "----\n";
+        return joined;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> texts_;
+};
+
 // from calls to, to answers 200 and from acknowledges.
 Call answeredCall(Phone& from, Phone& to, int count = 1) {
     Call call;
@@ -232,6 +272,26 @@ TEST_F(UserAgentCall, RequestTheCallLeavesToTheWindowIsAnsweredThroughItAndSaysW
     // The transaction has its final answer: a second one is not sent, and no call, no answer.
     EXPECT_FALSE(bob.agent.respondSipSessionDialog(call.callee, *ok));
     EXPECT_FALSE(bob.agent.respondSipSessionDialog(9999, *ok));
+}
+
+// The call usage leaves an INFO's answer to the window ("Infoed" comes with the request).
+TEST_F(UserAgentCall, InfoInTheCallReachesTheWindowAndIsAnsweredThroughTheUserAgent) {
+    ReceivedMessages answers;
+    ASSERT_TRUE(alice.agent.sendDialogRequest(call.caller, "INFO", "Signal=5\r\n", "application/dtmf-relay",
+                                              nullptr));
+    ASSERT_TRUE(bob.window.waitFor(WM_SIP_SESSION_EVENT, kEventInfoed));
+    const SeenEvent infoed = bob.window.event(WM_SIP_SESSION_EVENT, kEventInfoed);
+    EXPECT_EQ(infoed.id, call.callee);
+    ASSERT_TRUE(infoed.withMessage);
+    EXPECT_EQ(infoed.text.rfind("INFO ", 0), 0u) << infoed.text;
+    EXPECT_NE(infoed.text.find("Signal=5"), std::string::npos) << infoed.text;
+    SessionResponse ok;
+    ok.statusCode = 200;
+    ASSERT_TRUE(bob.agent.sendInfoResponse(call.callee, ok));
+    // The caller's side keeps the INFO's answer to itself: it is seen on the wire.
+    EXPECT_TRUE(answers.waitFor("SIP/2.0 200 ", " INFO\r\n")) << answers.all();
+    // The INFO has its answer: a second one has nothing to answer.
+    EXPECT_FALSE(bob.agent.sendInfoResponse(call.callee, ok));
 }
 
 TEST(UserAgent, FreeFormRequestGoesOutWithItsBodyHeadersAndANewBranch) {
