@@ -254,10 +254,9 @@ UaDriver::Outcome UaDriver::registerBinding(const UaCommand& command) {
         return failed("invalid AOR " + command.addressOfRecord);
     }
     parseInto(start.contact, "<" + localUri() + ">");
-    start.usage.credentials = credentialsFor(command);
     start.registration.expires = command.expires;
-    kel_sip::SipAddress used;
-    const int id = agent_.registerBinding(start, used);
+    const kel_sip::AuthenticateData* credentials = credentialsFor(command);
+    const int id = registrations_.add(start, credentials != nullptr ? *credentials : kel_sip::AuthenticateData{});
     if (id <= 0) return failed("not sent");
     remember(latestRegistration_, id);
     return {true, id, {}};
@@ -265,9 +264,7 @@ UaDriver::Outcome UaDriver::registerBinding(const UaCommand& command) {
 
 UaDriver::Outcome UaDriver::unregister(const UaCommand& command) {
     const int id = targetOf(command, latestRegistration_);
-    kel_sip::SipRegistration removal;
-    removal.expires = 0;
-    return done(agent_.reRegist(id, removal), id);
+    return done(registrations_.remove(id), id);
 }
 
 UaDriver::Outcome UaDriver::subscribe(const UaCommand& command) {
@@ -382,6 +379,10 @@ void UaDriver::onMessage(int message, std::unique_ptr<LogicRecord> record) {
 
 void UaDriver::followUp(int message, const UserAgentEventParam& event) {
     if (message == WM_SIP_SESSION_DIALOG_EVENT) return respondInDialog(event);
+    if (message == WM_SIP_REGISTRANT_EVENT) {
+        registrations_.answerChallenge(event.id, event.type, event.message.get());
+        return;
+    }
     if (message != WM_SIP_SESSION_EVENT) return;
     switch (event.type) {
         case kel_sip::kEventInvitingConfirmed:

@@ -20,6 +20,7 @@
 
 #include "phone/LogicLoop.h"
 #include "phone/UaCommand.h"
+#include "phone/UaRegistrations.h"
 #include "phone/UserAgent.h"
 
 // The user agent as the driver runs it: an INFO the call receives is answered 200 on the spot,
@@ -107,6 +108,7 @@ private:
     kel_sip::AuthenticateData credentials_;
     LogicLoop loop_{*this};
     UaDriverAgent agent_;
+    UaRegistrations registrations_{agent_};
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -114,7 +116,7 @@ private:
     std::vector<std::string> lines_;
     std::size_t waitedUpTo_ = 0;  // lines before this were seen by a wait
     int latestDialog_ = 0;
-    int latestRegistration_ = 0;
+    int latestRegistration_ = 0;  // the script's ID of it
     int latestSubscription_ = 0;
     int latestPublication_ = 0;
 };
