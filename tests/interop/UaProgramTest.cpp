@@ -1,9 +1,17 @@
-// tessaly-ua as its peers see it: a script on its standard input places or answers one call,
-// SIPp playing the other side. Both must exit 0: SIPp when every message it expects came, the
-// driver when every command of its script succeeded.
+// tessaly-ua as its peers see it: a script on its standard input places, answers, transfers
+// and registers, SIPp or kamailio playing the other side. A script passes when SIPp exits 0
+// (every message it expects came) and the driver wrote no error line.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,24 +24,37 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using tessaly_interop::ChildProcess;
 
+std::string replaced(std::string text, const std::string& word, int port) {
+    for (std::size_t at; (at = text.find(word)) != std::string::npos;) text.replace(at, word.size(), std::to_string(port));
+    return text;
+}
+
+// The lines of the driver's output that report a failed command.
+std::string errorLines(const std::string& output) {
+    std::istringstream in(output);
+    std::string errors;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("error ", 0) == 0) errors += line + "\n";
+    }
+    return errors;
+}
+
 struct UaCall {
     std::string scenario;  // a file of this folder without ".xml"
     bool sippCalls;        // SIPp places the call; else tessaly-ua does
     std::string script;    // "SIPP" stands for SIPp's port
+    int sippRuns = 1;     // the calls SIPp runs before it exits
 };
 
 void runCall(const UaCall& call, const std::string& expectedEvent) {
     const fs::path dir = tessaly_interop::freshDirectory(call.scenario);
     const int sippPort = tessaly_interop::freeUdpPort();
     const int uaPort = tessaly_interop::freeUdpPort();
-    std::string script = call.script;
-    for (std::size_t at; (at = script.find("SIPP")) != std::string::npos;) {
-        script.replace(at, 4, std::to_string(sippPort));
-    }
-    std::ofstream(dir / "script.txt") << script;
+    std::ofstream(dir / "script.txt") << replaced(call.script, "SIPP", sippPort);
 
     std::vector<std::string> sippArgs = tessaly_interop::sippArguments(
         TESSALY_SIPP, std::string(TESSALY_INTEROP_DIR) + "/" + call.scenario + ".xml", sippPort, dir);
+    sippArgs[4] = std::to_string(call.sippRuns);  // the value of -m
     if (call.sippCalls) sippArgs.insert(sippArgs.begin() + 1, "127.0.0.1:" + std::to_string(uaPort));
     const std::string uaCommand =
         std::string("exec ") + TESSALY_UA + " --port " + std::to_string(uaPort) + " < " + (dir / "script.txt").string();
@@ -53,11 +74,52 @@ void runCall(const UaCall& call, const std::string& expectedEvent) {
     const int sippStatus = sipp.waitExit(30s);
     const std::string uaOut = tessaly_interop::readText(dir / "ua.out");
     EXPECT_EQ(uaStatus, 0) << uaOut;
+    EXPECT_EQ(errorLines(uaOut), "") << uaOut;
     EXPECT_EQ(sippStatus, 0) << tessaly_interop::readText(dir / "errors.log")
                              << tessaly_interop::readText(dir / "messages.log");
     EXPECT_NE(uaOut.find(expectedEvent), std::string::npos) << uaOut;
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
+
+// tessaly-ua with a script the test writes as it goes, through a FIFO on its standard input.
+class LiveUa {
+public:
+    LiveUa(const fs::path& dir, int port) : dir_(dir) {
+        const fs::path fifo = dir / "script.fifo";
+        EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        // Read and write: the open does not wait for the reader, and closing it is the end of input
+        // (close-on-exec, or the driver would hold a writer itself).
+        script_ = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+        const std::string command =
+            std::string("exec ") + TESSALY_UA + " --port " + std::to_string(port) + " < " + fifo.string();
+        process_.emplace(std::vector<std::string>{"/bin/sh", "-c", command}, dir / "ua.out");
+    }
+    ~LiveUa() {
+        if (script_ >= 0) ::close(script_);
+    }
+    LiveUa(const LiveUa&) = delete;
+    LiveUa& operator=(const LiveUa&) = delete;
+
+    bool started() { return script_ >= 0 && process_->started() && waitFor("listening on UDP"); }
+    pid_t pid() const { return process_->pid(); }
+    void send(const std::string& line) {
+        const std::string text = line + "\n";
+        EXPECT_EQ(::write(script_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    bool waitFor(const std::string& text) { return tessaly_interop::waitForText(dir_ / "ua.out", text, 20s); }
+    std::string output() const { return tessaly_interop::readText(dir_ / "ua.out"); }
+    // Ends the input; the exit status.
+    int finish() {
+        ::close(script_);
+        script_ = -1;
+        return process_->waitExit(10s);
+    }
+
+private:
+    fs::path dir_;
+    int script_ = -1;
+    std::optional<ChildProcess> process_;
+};
 
 TEST(UaProgram, ScriptPlacesACallSippAnswersAndTheScriptHangsUp) {
     runCall({"ua_call_answered", false,
@@ -66,7 +128,7 @@ TEST(UaProgram, ScriptPlacesACallSippAnswersAndTheScriptHangsUp) {
              "bye\n"
              "wait \"Sent BYE\"\n"
              "quit\n"},
-            "event session 2 Inviting confirmed dialog=");
+            "type=2 \"Inviting confirmed\" state=\"Inviting Confirmed\" status=200");
 }
 
 TEST(UaProgram, ScriptCancelsTheRingingCallAndTheInviteEndsWith487) {
@@ -76,7 +138,7 @@ TEST(UaProgram, ScriptCancelsTheRingingCallAndTheInviteEndsWith487) {
              "cancel\n"
              "wait \"Inviting failed\"\n"
              "quit\n"},
-            "event session 4 Inviting failed dialog=");
+            "type=4 \"Inviting failed\" state=\"Idle\" status=487");
 }
 
 TEST(UaProgram, SippCallsTheScriptAnswersAndSippHangsUp) {
@@ -87,7 +149,115 @@ TEST(UaProgram, SippCallsTheScriptAnswersAndSippHangsUp) {
              "wait Acked\n"
              "wait \"Received Bye\"\n"
              "quit\n"},
-            "event session 23 Acked dialog=");
+            "type=23 \"Acked\"");
 }
+
+// Attended transfer: the REFER in the first call names the second in its Replaces header.
+TEST(UaProgram, ReferWithReplacesNamesTheOtherCall) {
+    runCall({"ua_refer_replaces", false,
+             "invite sip:uas@127.0.0.1:SIPP\n"
+             "wait \"Inviting confirmed\"\n"
+             "invite sip:uas@127.0.0.1:SIPP\n"
+             "wait \"Inviting confirmed\"\n"
+             "refer 1 sip:carol@127.0.0.1 replaces 2\n"
+             "wait \"Refer succeeded\"\n"
+             "bye 1\n"
+             "wait \"Sent BYE\"\n"
+             "bye 2\n"
+             "wait \"Sent BYE\"\n"
+             "quit\n",
+             2},
+            "\"Refer succeeded\"");
+}
+
+TEST(UaProgram, NotifyForNoDialogIsAnswered481) {
+    const fs::path dir = tessaly_interop::freshDirectory("ua_notify_no_dialog");
+    const int uaPort = tessaly_interop::freeUdpPort();
+    LiveUa ua(dir, uaPort);
+    ASSERT_TRUE(ua.started()) << ua.output();
+    std::vector<std::string> sippArgs = tessaly_interop::sippArguments(
+        TESSALY_SIPP, std::string(TESSALY_INTEROP_DIR) + "/ua_notify_no_dialog.xml",
+        tessaly_interop::freeUdpPort(), dir);
+    sippArgs.insert(sippArgs.begin() + 1, "127.0.0.1:" + std::to_string(uaPort));
+    ChildProcess sipp(sippArgs, dir / "sipp.out");
+    ASSERT_TRUE(sipp.started());
+    EXPECT_EQ(sipp.waitExit(30s), 0) << tessaly_interop::readText(dir / "messages.log");
+    EXPECT_EQ(ua.finish(), 0);
+    // No call and no subscription is left behind to report anything.
+    EXPECT_EQ(ua.output().find("event "), std::string::npos) << ua.output();
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+}
+
+// The socket inodes of a process's descriptors.
+std::set<std::string> socketInodes(pid_t pid) {
+    std::set<std::string> inodes;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        std::error_code error;
+        const std::string target = fs::read_symlink(fd.path(), error).string();
+        if (!error && target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
+    }
+    return inodes;
+}
+
+// How many of inodes a /proc/net table (tcp, udp, ...) lists; the inode is its tenth column.
+int countListed(const std::set<std::string>& inodes, const std::string& table) {
+    std::ifstream in("/proc/net/" + table);
+    std::string line;
+    std::getline(in, line);
+    int count = 0;
+    while (std::getline(in, line)) {
+        std::istringstream columns(line);
+        std::string column;
+        for (int i = 0; i < 10 && columns >> column; ++i) {
+        }
+        count += static_cast<int>(inodes.count(column));
+    }
+    return count;
+}
+
+TEST(UaProgram, WithTcpOffTheDriverHoldsNoTcpSocket) {
+    const fs::path dir = tessaly_interop::freshDirectory("ua_no_tcp");
+    LiveUa ua(dir, tessaly_interop::freeUdpPort());
+    ASSERT_TRUE(ua.started()) << ua.output();
+    const std::set<std::string> inodes = socketInodes(ua.pid());
+    // The UDP socket is seen, so the inodes are read right.
+    EXPECT_GE(countListed(inodes, "udp") + countListed(inodes, "udp6"), 1);
+    EXPECT_EQ(countListed(inodes, "tcp") + countListed(inodes, "tcp6"), 0);
+    EXPECT_EQ(ua.finish(), 0);
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+}
+
+#ifdef TESSALY_KAMAILIO
+// kamailio challenges every REGISTER, the removal too; the driver answers with the
+// credentials of the command.
+TEST(UaProgram, RegistersAndUnregistersThroughKamailioWithDigest) {
+    const fs::path dir = tessaly_interop::freshDirectory("ua_kamailio");
+    const int registrarPort = tessaly_interop::freeUdpPort();
+    ChildProcess kamailio({TESSALY_KAMAILIO, "-f", std::string(TESSALY_INTEROP_DIR) + "/kamailio_registrar_digest.cfg",
+                           "-DD", "-E", "-l", "udp:127.0.0.1:" + std::to_string(registrarPort), "-Y", dir.string(),
+                           "-w", dir.string(), "-A", "CTLSOCK=\"unix:" + (dir / "ctl").string() + "\""},
+                          dir / "kamailio.out");
+    ASSERT_TRUE(kamailio.started());
+    // kamailio's main process stops its children on SIGTERM; a SIGKILL would leave them.
+    struct StopOnExit {
+        ChildProcess& child;
+        ~StopOnExit() {
+            child.signal(SIGTERM);
+            child.waitExit(10s);
+        }
+    } stopKamailio{kamailio};
+
+    LiveUa ua(dir, tessaly_interop::freeUdpPort());
+    ASSERT_TRUE(ua.started()) << ua.output();
+    // kamailio may still be starting: the REGISTER is retransmitted until it answers.
+    ua.send("register sip:127.0.0.1:" + std::to_string(registrarPort) + " sip:alice@127.0.0.1 60 alice tessaly-test");
+    EXPECT_TRUE(ua.waitFor("type=0 \"Registered\" state=\"Registered\" status=200")) << ua.output();
+    ua.send("unregister");
+    EXPECT_TRUE(ua.waitFor("\"Unregistered\"")) << ua.output();
+    EXPECT_EQ(ua.finish(), 0);
+    EXPECT_EQ(errorLines(ua.output()), "") << ua.output();
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+}
+#endif
 
 }  // namespace
