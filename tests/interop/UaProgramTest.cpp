@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -84,14 +85,14 @@ void runCall(const UaCall& call, const std::string& expectedEvent) {
 // tessaly-ua with a script the test writes as it goes, through a FIFO on its standard input.
 class LiveUa {
 public:
-    LiveUa(const fs::path& dir, int port) : dir_(dir) {
+    LiveUa(const fs::path& dir, int port, const std::string& options = {}) : dir_(dir) {
         const fs::path fifo = dir / "script.fifo";
         EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
         // Read and write: the open does not wait for the reader, and closing it is the end of input
         // (close-on-exec, or the driver would hold a writer itself).
         script_ = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
         const std::string command =
-            std::string("exec ") + TESSALY_UA + " --port " + std::to_string(port) + " < " + fifo.string();
+            std::string("exec ") + TESSALY_UA + " --port " + std::to_string(port) + " " + options + " < " + fifo.string();
         process_.emplace(std::vector<std::string>{"/bin/sh", "-c", command}, dir / "ua.out");
     }
     ~LiveUa() {
@@ -112,7 +113,7 @@ public:
     int finish() {
         ::close(script_);
         script_ = -1;
-        return process_->waitExit(10s);
+        return process_->waitExit(30s);
     }
 
 private:
@@ -226,6 +227,108 @@ TEST(UaProgram, WithTcpOffTheDriverHoldsNoTcpSocket) {
     EXPECT_EQ(ua.finish(), 0);
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
+
+#ifdef TESSALY_BARESIP
+// baresip on 127.0.0.1 with a configuration of its own: auto-answer, G.711, a file of silence
+// as its sound source and none as its player, its SIP trace on its output.
+class Baresip {
+public:
+    Baresip(const fs::path& dir, const std::string& command = {}) : dir_(dir), port_(tessaly_interop::freeUdpPort()) {
+        const fs::path config = dir / "baresip";
+        fs::create_directories(config);
+        writeSilence(config / "silence.wav");
+        std::ofstream(config / "config") << "module_path /usr/lib/baresip/modules\n"
+                                         << "sip_listen 127.0.0.1:" << port_ << "\n"
+                                         << "audio_player aufile,/dev/null\n"
+                                         << "audio_source aufile," << (config / "silence.wav").string() << "\n"
+                                         << "audio_alert aufile,/dev/null\n"
+                                         << "module g711.so\nmodule aufile.so\n"
+                                         << "module_app account.so\nmodule_app menu.so\n";
+        std::ofstream(config / "accounts") << "<sip:bs@127.0.0.1>;regint=0;answermode=auto\n";
+        std::vector<std::string> args = {TESSALY_BARESIP, "-f", config.string(), "-s"};
+        if (!command.empty()) args.insert(args.end(), {"-e", command});
+        process_.emplace(args, dir / "baresip.out");
+    }
+    ~Baresip() {
+        process_->signal(SIGTERM);
+        if (process_->waitExit(10s) < 0) process_->signal(SIGKILL);
+    }
+    Baresip(const Baresip&) = delete;
+    Baresip& operator=(const Baresip&) = delete;
+
+    bool ready() { return process_->started() && waitFor("baresip is ready."); }
+    bool waitFor(const std::string& text) { return tessaly_interop::waitForText(dir_ / "baresip.out", text, 20s); }
+    std::string output() const { return tessaly_interop::readText(dir_ / "baresip.out"); }
+    int port() const { return port_; }
+
+private:
+    // One second of 16-bit mono silence at 8 kHz, the rate baresip's file source wants for G.711.
+    static void writeSilence(const fs::path& file) {
+        const auto le = [](std::ofstream& out, std::uint32_t value, int bytes) {
+            for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xff));
+        };
+        constexpr std::uint32_t kBytes = 16000;
+        std::ofstream out(file, std::ios::binary);
+        out << "RIFF";
+        le(out, 36 + kBytes, 4);
+        out << "WAVEfmt ";
+        le(out, 16, 4);
+        le(out, 1, 2);     // PCM
+        le(out, 1, 2);     // mono
+        le(out, 8000, 4);  // samples a second
+        le(out, 16000, 4); // bytes a second
+        le(out, 2, 2);
+        le(out, 16, 2);
+        out << "data";
+        le(out, kBytes, 4);
+        out << std::string(kBytes, '\0');
+    }
+
+    fs::path dir_;
+    int port_;
+    std::optional<ChildProcess> process_;
+};
+
+TEST(UaProgram, BaresipAnswersACallThatIsHeldResumedAndEnded) {
+    const fs::path dir = tessaly_interop::freshDirectory("ua_baresip_hold");
+    Baresip baresip(dir);
+    ASSERT_TRUE(baresip.ready()) << baresip.output();
+    LiveUa ua(dir, tessaly_interop::freeUdpPort());
+    ASSERT_TRUE(ua.started()) << ua.output();
+    ua.send("invite sip:bs@127.0.0.1:" + std::to_string(baresip.port()) +
+            "\nwait \"Inviting confirmed\""
+            "\nreinvite hold\nwait \"Re-Inviting confirmed\""
+            "\nreinvite resume\nwait \"Re-Inviting confirmed\""
+            "\nbye\nwait \"Sent BYE\"");
+    EXPECT_EQ(ua.finish(), 0);
+    EXPECT_EQ(errorLines(ua.output()), "") << ua.output();
+    EXPECT_TRUE(baresip.waitFor("session closed")) << baresip.output();
+    // Our hold offer only sends, so the answer only receives (RFC 3264 section 6.1); the
+    // answer to the resume is both ways again.
+    const std::string trace = baresip.output();
+    const auto held = trace.find("a=recvonly");
+    ASSERT_NE(held, std::string::npos) << trace;
+    EXPECT_NE(trace.find("a=sendrecv", held), std::string::npos) << trace;
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+}
+
+TEST(UaProgram, BaresipCallsAndTheDriverAnswersOnItsOwn) {
+    const fs::path dir = tessaly_interop::freshDirectory("ua_baresip_answer");
+    const int uaPort = tessaly_interop::freeUdpPort();
+    LiveUa ua(dir, uaPort, "--answer 200");
+    ASSERT_TRUE(ua.started()) << ua.output();
+    Baresip baresip(dir, "/dial sip:ua@127.0.0.1:" + std::to_string(uaPort));
+    ASSERT_TRUE(baresip.ready()) << baresip.output();
+    EXPECT_TRUE(ua.waitFor("type=23 \"Acked\"")) << ua.output() << baresip.output();
+    EXPECT_NE(baresip.output().find("SIP/2.0 180 Ringing"), std::string::npos) << baresip.output();
+    ua.send("bye");
+    EXPECT_TRUE(ua.waitFor("\"Sent BYE\"")) << ua.output();
+    EXPECT_TRUE(baresip.waitFor("session closed")) << baresip.output();
+    EXPECT_EQ(ua.finish(), 0);
+    EXPECT_EQ(errorLines(ua.output()), "") << ua.output();
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+}
+#endif
 
 #ifdef TESSALY_KAMAILIO
 // kamailio challenges every REGISTER, the removal too; the driver answers with the
