@@ -5,8 +5,6 @@
 #include <iterator>
 
 #include "kel_sip/syntax/HeaderList.h"
-#include "kel_sip/syntax/SipHeader.h"
-#include "kel_sip/syntax/SipIntField.h"
 #include "kel_sip/usage/SipNotifier.h"
 #include "kel_sip/usage/SipPublisher.h"
 #include "kel_sip/usage/SipRegistrant.h"
@@ -75,15 +73,6 @@ std::string eventLine(int message, const UserAgentEventParam& event) {
                        " type=" + std::to_string(event.type) + " \"" + words.name + "\" state=\"" + words.state + "\"";
     if (event.message && !event.message->isRequest) line += " status=" + std::to_string(event.message->statusCode);
     return line;
-}
-
-// The RSeq of a reliable provisional response (RFC 3262 section 7.1); -1 for any other.
-std::int64_t reliableSequence(kel_sip::SipMessageExt* response) {
-    if (response == nullptr || response->isRequest || response->statusCode >= 200) return -1;
-    kel_sip::SipIntField rseq;
-    if (!response->hasOptionTag(kel_sip::SipHeader::Require, "100rel")) return -1;
-    if (!response->getTypedHeader(kel_sip::SipHeader::RSeq, rseq)) return -1;
-    return rseq.getValue();
 }
 
 }  // namespace
@@ -179,18 +168,24 @@ std::string UaDriver::sdp(const char* direction) const {
            "\r\nt=0 0\r\nm=audio 4000 RTP/AVP 0\r\na=" + direction + "\r\n";
 }
 
-UaDriver::Outcome UaDriver::invite(const UaCommand& command) {
-    kel_sip::SipDialogStart start;
+bool UaDriver::dialogStart(const UaCommand& command, kel_sip::SipDialogStart& start) {
     const std::string local = "<" + localUri() + ">";
     if (!parseInto(start.requestUri, command.uri) || !parseInto(start.remoteParty, "<" + command.uri + ">") ||
         !parseInto(start.localParty, local) || !parseInto(start.localContact, local)) {
-        return failed("invalid URI " + command.uri);
+        return false;
     }
     start.credentials = credentialsFor(command);
+    return true;
+}
+
+UaDriver::Outcome UaDriver::invite(const UaCommand& command) {
+    kel_sip::SipDialogStart start;
+    if (!dialogStart(command, start)) return failed("invalid URI " + command.uri);
     std::string body = sdp();
     if (!command.file.empty() && !readFile(command.file, body)) return failed("cannot read " + command.file);
     kel_sip::InviteOrder order;
     order.body = body;
+    order.relProcessType = options_.offer100rel;
     const int id = agent_.invite(start, order);
     if (id <= 0) return failed("not sent");
     remember(latestDialog_, id);
@@ -269,12 +264,7 @@ UaDriver::Outcome UaDriver::unregister(const UaCommand& command) {
 
 UaDriver::Outcome UaDriver::subscribe(const UaCommand& command) {
     kel_sip::SipDialogStart start;
-    const std::string local = "<" + localUri() + ">";
-    if (!parseInto(start.requestUri, command.uri) || !parseInto(start.remoteParty, "<" + command.uri + ">") ||
-        !parseInto(start.localParty, local) || !parseInto(start.localContact, local)) {
-        return failed("invalid URI " + command.uri);
-    }
-    start.credentials = credentialsFor(command);
+    if (!dialogStart(command, start)) return failed("invalid URI " + command.uri);
     kel_sip::SubscriptionOrder order;
     if (!parseInto(order.event, command.event)) return failed("invalid EVENT " + command.event);
     order.expires = command.expires;
@@ -371,8 +361,7 @@ void UaDriver::onMessage(int message, std::unique_ptr<LogicRecord> record) {
     const auto* event = dynamic_cast<const UserAgentEventParam*>(record.get());
     if (event == nullptr) return;
     if (message == WM_SIP_SESSION_EVENT && event->type == kel_sip::kEventInvited) remember(latestDialog_, event->id);
-    // The ACK and PRACK go out before the line lets a waiting script go on: its BYE must not
-    // overtake them.
+    // The ACK goes out before the line lets a waiting script go on: its BYE must not overtake it.
     followUp(message, *event);
     writeLine(eventLine(message, *event), true);
 }
@@ -389,14 +378,6 @@ void UaDriver::followUp(int message, const UserAgentEventParam& event) {
         case kel_sip::kEventReInvitingConfirmed:
             if (!agent_.acknowledge(event.id, {})) writeLine("error ack dialog " + std::to_string(event.id));
             break;
-        case kel_sip::kEventInvitingProceeding: {
-            const std::int64_t rseq = reliableSequence(event.message.get());
-            if (rseq < 0 || !options_.prack) break;
-            kel_sip::PrAckOrder order;
-            order.rseq = rseq;
-            if (!agent_.prAcknowledge(event.id, order)) writeLine("error prack dialog " + std::to_string(event.id));
-            break;
-        }
         case kel_sip::kEventInvited:
             if (options_.answerCode > 0) answerIncoming(event.id);
             break;

@@ -4,10 +4,11 @@
 //   ok invite 1
 //   error bye dialog 7 refused it
 //   event session id=1 type=2 "Inviting confirmed" state="Inviting Confirmed" status=200
-// Like the phone's call control, it acknowledges each 2xx of its INVITEs at once, answers a
-// reliable provisional response with PRACK, answers an INFO and a request that the call usage
-// leaves to it with 200, and with an answer code set answers every INVITE with 180 and then
-// that code.
+// Like the phone's call control, it acknowledges each 2xx of its INVITEs at once, has the call
+// usage answer a reliable provisional response with PRACK when 100rel is on, answers an INFO
+// and a request that the call usage leaves to it with 200, answers a digest challenge to a
+// REGISTER with the credentials, and with an answer code set answers every INVITE with 180
+// and then that code.
 //
 // Threads: run, start and stop from one thread (the reader's); the loop writes events.
 #pragma once
@@ -23,6 +24,8 @@
 #include "phone/UaRegistrations.h"
 #include "phone/UserAgent.h"
 
+struct UserAgentEventParam;
+
 // The user agent as the driver runs it: an INFO the call receives is answered 200 on the spot,
 // since the user agent passes no INFO event to its window and the INFO would stay unanswered.
 class UaDriverAgent : public UserAgent {
@@ -37,7 +40,8 @@ struct UaDriverOptions {
     bool useTCP = false;
     int tcpPort = 5060;
     int answerCode = 0;  // above 0: every INVITE is answered 180, then this code
-    bool prack = false;  // a reliable provisional response is answered with PRACK
+    bool prack = false;  // 100rel on: the call usage answers a reliable provisional with PRACK
+    int offer100rel = 0;  // our INVITEs: 1 offers 100rel, 2 requires it (RFC 3262)
     std::string user;    // credentials for the digest challenges of our requests
     std::string password;
 };
@@ -89,14 +93,16 @@ private:
     // Waits until an event line written since the last wait's match holds text.
     Outcome wait(const UaCommand& command);
 
-    // What the stack does by itself for a call event: ACK, PRACK, the --answer responses.
-    void followUp(int message, const struct UserAgentEventParam& event);
+    // What the driver does by itself for an event: ACK, digest answers, the --answer responses.
+    void followUp(int message, const UserAgentEventParam& event);
     void answerIncoming(int id);
-    void respondInDialog(const struct UserAgentEventParam& event);
+    void respondInDialog(const UserAgentEventParam& event);
     // The ID a command names: its own, else the most recent one of that kind.
     int targetOf(const UaCommand& command, const int& latest);
     void remember(int& latest, int id);
     const kel_sip::AuthenticateData* credentialsFor(const UaCommand& command);
+    // The dialog of an INVITE or SUBSCRIBE to command's URI from us; false when it does not parse.
+    bool dialogStart(const UaCommand& command, kel_sip::SipDialogStart& start);
     std::string localUri() { return "sip:ua@" + options_.address + ":" + std::to_string(port()); }
     std::string sdp(const char* direction = "sendrecv") const;
     // Writes line to out; an event line is kept for wait.

@@ -78,6 +78,7 @@ bool applySettingsFile(Options& options) {
     options.driver.tcpPort = settings.sip.sipTCPPort;
     options.driver.useTCP = settings.sip.useTCP;
     options.driver.prack = settings.option.process100rel;
+    options.driver.offer100rel = settings.option.process100rel ? settings.option.orig100relProcessType : 0;
     return true;
 }
 

@@ -44,7 +44,8 @@ struct UaCall {
     std::string scenario;  // a file of this folder without ".xml"
     bool sippCalls;        // SIPp places the call; else tessaly-ua does
     std::string script;    // "SIPP" stands for SIPp's port
-    int sippRuns = 1;     // the calls SIPp runs before it exits
+    int sippRuns = 1;      // the calls SIPp runs before it exits
+    std::string settings = {};  // the driver's settings file; none when empty
 };
 
 void runCall(const UaCall& call, const std::string& expectedEvent) {
@@ -52,13 +53,18 @@ void runCall(const UaCall& call, const std::string& expectedEvent) {
     const int sippPort = tessaly_interop::freeUdpPort();
     const int uaPort = tessaly_interop::freeUdpPort();
     std::ofstream(dir / "script.txt") << replaced(call.script, "SIPP", sippPort);
+    std::string options = " --port " + std::to_string(uaPort);
+    if (!call.settings.empty()) {
+        std::ofstream(dir / "settings.ini") << call.settings;
+        options += " -f " + (dir / "settings.ini").string();
+    }
 
     std::vector<std::string> sippArgs = tessaly_interop::sippArguments(
         TESSALY_SIPP, std::string(TESSALY_INTEROP_DIR) + "/" + call.scenario + ".xml", sippPort, dir);
     sippArgs[4] = std::to_string(call.sippRuns);  // the value of -m
     if (call.sippCalls) sippArgs.insert(sippArgs.begin() + 1, "127.0.0.1:" + std::to_string(uaPort));
     const std::string uaCommand =
-        std::string("exec ") + TESSALY_UA + " --port " + std::to_string(uaPort) + " < " + (dir / "script.txt").string();
+        std::string("exec ") + TESSALY_UA + options + " < " + (dir / "script.txt").string();
     const std::vector<std::string> uaArgs = {"/bin/sh", "-c", uaCommand};
     // The side that answers starts first; the caller's INVITE is retransmitted meanwhile anyway.
     ChildProcess first(call.sippCalls ? uaArgs : sippArgs, dir / (call.sippCalls ? "ua.out" : "sipp.out"));
@@ -151,6 +157,18 @@ TEST(UaProgram, SippCallsTheScriptAnswersAndSippHangsUp) {
              "wait \"Received Bye\"\n"
              "quit\n"},
             "type=23 \"Acked\"");
+}
+
+TEST(UaProgram, WithReliableProvisionalsSwitchedOnTheScriptPrAcksThe180) {
+    runCall({"ua_call_100rel", false,
+             "invite sip:uas@127.0.0.1:SIPP\n"
+             "wait \"PrAcking succeeded\"\n"
+             "wait \"Inviting confirmed\"\n"
+             "bye\n"
+             "wait \"Sent BYE\"\n"
+             "quit\n",
+             1, "[Option]\nProcess100rel=1\nOrig100relProcessType=1\n"},
+            "type=12 \"PrAcking succeeded\"");
 }
 
 // Attended transfer: the REFER in the first call names the second in its Replaces header.
