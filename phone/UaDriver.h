@@ -2,7 +2,7 @@
 // line per command and one line per stack event that reaches its logic loop, so that a script
 // (or a test) can wait for it:
 //   ok invite 1
-//   error bye dialog 7 refused it
+//   error bye refused
 //   event session id=1 type=2 "Inviting confirmed" state="Inviting Confirmed" status=200
 // Like the phone's call control, it acknowledges each 2xx of its INVITEs at once, has the call
 // usage answer a reliable provisional response with PRACK when 100rel is on, answers an INFO

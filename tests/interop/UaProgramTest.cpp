@@ -159,6 +159,17 @@ TEST(UaProgram, SippCallsTheScriptAnswersAndSippHangsUp) {
             "type=23 \"Acked\"");
 }
 
+// The INFO in the call is answered 200 by the driver on its own.
+TEST(UaProgram, SippSendsInfoInTheCallAndTheDriverAnswers200) {
+    runCall({"answering_info", true,
+             "wait Invited\n"
+             "answer 200\n"
+             "wait Acked\n"
+             "wait \"Received Bye\"\n"
+             "quit\n"},
+            "type=25 \"Received Bye\"");
+}
+
 TEST(UaProgram, WithReliableProvisionalsSwitchedOnTheScriptPrAcksThe180) {
     runCall({"ua_call_100rel", false,
              "invite sip:uas@127.0.0.1:SIPP\n"
