@@ -46,13 +46,17 @@ struct UaCall {
     std::string script;    // "SIPP" stands for SIPp's port
     int sippRuns = 1;      // the calls SIPp runs before it exits
     std::string settings = {};  // the driver's settings file; none when empty
+    std::string body = {};      // written to the file the script names as BODY
 };
 
 void runCall(const UaCall& call, const std::string& expectedEvent) {
     const fs::path dir = tessaly_interop::freshDirectory(call.scenario);
     const int sippPort = tessaly_interop::freeUdpPort();
     const int uaPort = tessaly_interop::freeUdpPort();
-    std::ofstream(dir / "script.txt") << replaced(call.script, "SIPP", sippPort);
+    std::string script = replaced(call.script, "SIPP", sippPort);
+    for (std::size_t at; (at = script.find("BODY")) != std::string::npos;) script.replace(at, 4, (dir / "body").string());
+    std::ofstream(dir / "script.txt") << script;
+    if (!call.body.empty()) std::ofstream(dir / "body") << call.body;
     std::string options = " --port " + std::to_string(uaPort);
     if (!call.settings.empty()) {
         std::ofstream(dir / "settings.ini") << call.settings;
@@ -180,6 +184,27 @@ TEST(UaProgram, WithReliableProvisionalsSwitchedOnTheScriptPrAcksThe180) {
              "quit\n",
              1, "[Option]\nProcess100rel=1\nOrig100relProcessType=1\n"},
             "type=12 \"PrAcking succeeded\"");
+}
+
+TEST(UaProgram, ScriptSubscribesIsNotifiedAndUnsubscribes) {
+    runCall({"ua_subscribe", false,
+             "subscribe sip:pres@127.0.0.1:SIPP presence 60\n"
+             "wait \"Notified (active)\"\n"
+             "unsubscribe\n"
+             "wait \"Notified (terminate)\"\n"
+             "quit\n"},
+            "type=0 \"Subscribe succeeded\"");
+}
+
+TEST(UaProgram, ScriptPublishesAndRemovesThePublication) {
+    runCall({"ua_publish", false,
+             "publish sip:alice@127.0.0.1:SIPP presence 60 BODY\n"
+             "wait \"type=0 \\\"Published\\\"\"\n"
+             "unpublish\n"
+             "wait Unpublished\n"
+             "quit\n",
+             1, "", "<?xml version=\"1.0\"?>\n<presence xmlns=\"urn:ietf:params:xml:ns:pidf\" entity=\"sip:alice@127.0.0.1\"/>\n"},
+            "\"Unpublished\"");
 }
 
 // Attended transfer: the REFER in the first call names the second in its Replaces header.
