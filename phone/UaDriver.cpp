@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "kel_sip/syntax/HeaderList.h"
+#include "kel_sip/syntax/SipIdentifier.h"
 #include "kel_sip/usage/SipNotifier.h"
 #include "kel_sip/usage/SipPublisher.h"
 #include "kel_sip/usage/SipRegistrant.h"
@@ -312,6 +313,9 @@ UaDriver::Outcome UaDriver::request(const UaCommand& command) {
         !parseInto(request.from, local)) {
         return failed("invalid URI " + command.uri);
     }
+    // Every request needs a Call-ID and a From tag of its own (RFC 3261 section 8.1.1).
+    request.callId = kel_sip::makeCallId(options_.address);
+    request.from.tag = kel_sip::makeTag();
     std::string lines;
     for (const std::string& line : command.headerLines) lines += line + "\r\n";
     kel_sip::HeaderList headers;

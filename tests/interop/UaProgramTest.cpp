@@ -207,6 +207,13 @@ TEST(UaProgram, ScriptPublishesAndRemovesThePublication) {
             "\"Unpublished\"");
 }
 
+TEST(UaProgram, ScriptSendsARequestOutsideAnyDialogWithItsHeaderLine) {
+    runCall({"ua_request", false,
+             "request MESSAGE sip:bob@127.0.0.1:SIPP \"X-Tessaly-Test: one two\"\n"
+             "quit\n"},
+            "ok request");
+}
+
 // Attended transfer: the REFER in the first call names the second in its Replaces header.
 TEST(UaProgram, ReferWithReplacesNamesTheOtherCall) {
     runCall({"ua_refer_replaces", false,
