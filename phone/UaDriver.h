@@ -1,13 +1,16 @@
-// The scripted user agent behind tessaly-ua: runs UaCommands on a UserAgent and writes every
-// stack event that reaches its logic loop as one line, so that a script (or a test) can wait
-// for it:
-//   event session 21 Invited dialog=1
-//   event registrant 0 Registered id=3
-// Commands run on the caller's thread; events are written on the loop's thread, each line
-// whole. Today it runs invite, answer, bye, cancel, wait and quit; the other commands are refused
-// with "not supported yet". The 2xx of an INVITE this side sent is acknowledged at once.
+// The scripted user agent behind tessaly-ua: runs UaCommands on a UserAgent, writes one result
+// line per command and one line per stack event that reaches its logic loop, so that a script
+// (or a test) can wait for it:
+//   ok invite 1
+//   error bye refused
+//   event session id=1 type=2 "Inviting confirmed" state="Inviting Confirmed" status=200
+// Like the phone's call control, it acknowledges each 2xx of its INVITEs at once, has the call
+// usage answer a reliable provisional response with PRACK when 100rel is on, answers an INFO
+// and a request that the call usage leaves to it with 200, answers a digest challenge to a
+// REGISTER with the credentials, and with an answer code set answers every INVITE with 180
+// and then that code.
 //
-// Threads: run and the constructor from one thread (the reader's); the loop writes events.
+// Threads: run, start and stop from one thread (the reader's); the loop writes events.
 #pragma once
 
 #include <condition_variable>
@@ -18,43 +21,100 @@
 
 #include "phone/LogicLoop.h"
 #include "phone/UaCommand.h"
+#include "phone/UaRegistrations.h"
 #include "phone/UserAgent.h"
+
+struct UserAgentEventParam;
+
+// The user agent as the driver runs it: an INFO the call receives is answered 200 on the spot,
+// since the user agent passes no INFO event to its window and the INFO would stay unanswered.
+class UaDriverAgent : public UserAgent {
+public:
+    bool onSipSessionEvent(int event, kel_sip::SipSession& session, const kel_sip::SipMessageExt* message,
+                           int parameter) override;
+};
+
+struct UaDriverOptions {
+    std::string address = "127.0.0.1";
+    int udpPort = 5060;  // 0: the system's choice
+    bool useTCP = false;
+    int tcpPort = 5060;
+    int answerCode = 0;  // above 0: every INVITE is answered 180, then this code
+    bool prack = false;  // 100rel on: the call usage answers a reliable provisional with PRACK
+    int offer100rel = 0;  // our INVITEs: 1 offers 100rel, 2 requires it (RFC 3262)
+    std::string user;    // credentials for the digest challenges of our requests
+    std::string password;
+};
 
 class UaDriver : public LogicWindow {
 public:
-    // out receives the event lines and the command errors; waitSeconds is the default of wait.
+    // out receives the result and event lines; waitSeconds is the default of wait.
     UaDriver(std::FILE* out, int waitSeconds);
     ~UaDriver() override;
 
-    // Starts the loop and the user agent on address:port (UDP; 0 = the system's choice).
-    bool start(const std::string& address, int port, std::string& error);
+    bool start(const UaDriverOptions& options, std::string& error);
     void stop();
     int port() { return agent_.udpPort(); }
 
-    // Runs one command; false (the reason written to out) when it failed. quit sets quit.
-    bool run(const UaCommand& command, bool& quit);
+    // Runs one command and writes its result line; quit sets quit.
+    void run(const UaCommand& command, bool& quit);
+    // Writes the result line of a command that could not be read.
+    void refuse(const std::string& reason);
 
     void onMessage(int message, std::unique_ptr<LogicRecord> record) override;
     void onTimer(int) override {}
 
 private:
-    bool invite(const UaCommand& command);
-    bool answer(const UaCommand& command);
+    // What a command gives: the ID of what it made (0: none), or why it failed.
+    struct Outcome {
+        bool ok = true;
+        int id = 0;
+        std::string reason;
+    };
+    static Outcome failed(std::string reason) { return {false, 0, std::move(reason)}; }
+    static Outcome done(bool sent, int id = 0) { return sent ? Outcome{true, id, {}} : failed("refused"); }
+
+    Outcome dispatch(const UaCommand& command);
+    Outcome invite(const UaCommand& command);
+    Outcome answer(const UaCommand& command);
     // bye and cancel: the call usage sends CANCEL before the answer and BYE once answered.
-    bool hangUp(const UaCommand& command);
+    Outcome hangUp(const UaCommand& command);
+    Outcome reinvite(const UaCommand& command);
+    Outcome update(const UaCommand& command);
+    Outcome info(const UaCommand& command);
+    Outcome refer(const UaCommand& command);
+    Outcome registerBinding(const UaCommand& command);
+    Outcome unregister(const UaCommand& command);
+    Outcome subscribe(const UaCommand& command);
+    Outcome unsubscribe(const UaCommand& command);
+    Outcome publish(const UaCommand& command);
+    Outcome unpublish(const UaCommand& command);
+    Outcome request(const UaCommand& command);
     // Waits until an event line written since the last wait's match holds text.
-    bool wait(const UaCommand& command);
-    // The dialog a command names: its own, else the most recent one.
-    int dialogOf(const UaCommand& command);
-    std::string localUri() { return "sip:ua@" + address_ + ":" + std::to_string(port()); }
+    Outcome wait(const UaCommand& command);
+
+    // What the driver does by itself for an event: ACK, digest answers, the --answer responses.
+    void followUp(int message, const UserAgentEventParam& event);
+    void answerIncoming(int id);
+    void respondInDialog(const UserAgentEventParam& event);
+    // The ID a command names: its own, else the most recent one of that kind.
+    int targetOf(const UaCommand& command, const int& latest);
+    void remember(int& latest, int id);
+    const kel_sip::AuthenticateData* credentialsFor(const UaCommand& command);
+    // The dialog of an INVITE or SUBSCRIBE to command's URI from us; false when it does not parse.
+    bool dialogStart(const UaCommand& command, kel_sip::SipDialogStart& start);
+    std::string localUri() { return "sip:ua@" + options_.address + ":" + std::to_string(port()); }
+    std::string sdp(const char* direction = "sendrecv") const;
     // Writes line to out; an event line is kept for wait.
     void writeLine(const std::string& line, bool isEvent = false);
 
     std::FILE* out_;
     const int waitSeconds_;
-    std::string address_;
+    UaDriverOptions options_;
+    kel_sip::AuthenticateData credentials_;
     LogicLoop loop_{*this};
-    UserAgent agent_;
+    UaDriverAgent agent_;
+    UaRegistrations registrations_{agent_};
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -62,4 +122,7 @@ private:
     std::vector<std::string> lines_;
     std::size_t waitedUpTo_ = 0;  // lines before this were seen by a wait
     int latestDialog_ = 0;
+    int latestRegistration_ = 0;  // the script's ID of it
+    int latestSubscription_ = 0;
+    int latestPublication_ = 0;
 };

@@ -11,13 +11,13 @@ TESSALY_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libboost-regex-dev
   clang libclang-rt-dev
   libosip2-dev libsofia-sip-ua-dev
-  sip-tester sipsak tshark kamailio linphone-cli
+  sip-tester sipsak tshark kamailio linphone-cli baresip
   libspandsp-dev sox libasound2-dev
   libxml2-utils
   miniupnpd nftables iproute2
 )
-# Peers only the benchmarks run (scripts/bench installs them too).
-TESSALY_BENCH_PACKAGES=(baresip)
+# Peers only the benchmarks run (scripts/bench installs them too); baresip is a test peer now.
+TESSALY_BENCH_PACKAGES=()
 
 # Installs the packages that are not installed yet, with any further ones named as arguments;
 # a warm machine skips apt entirely.

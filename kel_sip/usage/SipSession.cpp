@@ -124,17 +124,11 @@ SipDialog& SipSession::asDialog() { return dialog_; }
 
 const char* SipSession::getStateString() const {
     switch (state_) {
-        case kSessionIdle: return "Idle";
         case kSessionInviting: return invitingString(inviting_.get(), kInviting);
-        case kSessionInvitingConfirmed: return "Inviting Confirmed";
         case kSessionInvited: return invitedString(invited_.get(), kInvited);
-        case kSessionInvitedConfirmed: return "Invited Confirmed";
-        case kSessionAcknowledged: return "Acknowledged";
         case kSessionReInviting: return invitingString(inviting_.get(), kReInviting);
-        case kSessionReInvitingConfirmed: return "ReInviting Confirmed";
         case kSessionReInvited: return invitedString(invited_.get(), kReInvited);
-        case kSessionReInvitedConfirmed: return "ReInvited Confirmed";
-        default: return "Unkown";
+        default: return sessionStateString(state_);
     }
 }
 

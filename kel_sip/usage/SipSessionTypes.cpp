@@ -26,6 +26,22 @@ static_assert(std::size(kEventNames) == kEventSentInfoErrorResponse + 1);
 
 }  // namespace
 
+const char* sessionStateString(int state) {
+    switch (state) {
+        case kSessionIdle: return "Idle";
+        case kSessionInviting: return "Inviting";
+        case kSessionInvitingConfirmed: return "Inviting Confirmed";
+        case kSessionInvited: return "Invited";
+        case kSessionInvitedConfirmed: return "Invited Confirmed";
+        case kSessionAcknowledged: return "Acknowledged";
+        case kSessionReInviting: return "ReInviting";
+        case kSessionReInvitingConfirmed: return "ReInviting Confirmed";
+        case kSessionReInvited: return "ReInvited";
+        case kSessionReInvitedConfirmed: return "ReInvited Confirmed";
+        default: return "Unkown";
+    }
+}
+
 const char* sessionEventString(int event) {
     if (event < 0 || event >= static_cast<int>(std::size(kEventNames))) return "Unkown event";
     return kEventNames[event];

@@ -98,6 +98,9 @@ enum SipSessionEvent : int {
 
 // "Inviting proceeding" ... "Sent INFO error response"; "Unkown event" for any other number.
 const char* sessionEventString(int event);
+// A session state's name without what an INVITE in progress adds ("Inviting", "Acknowledged");
+// "Unkown" for any other value.
+const char* sessionStateString(int state);
 
 // The controller's own events: 0 "Received undefined request", 1 "Received undefined
 // response", other "Unkown event".

@@ -22,6 +22,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     void signal(int number) const;
     // The exit status once the child has exited within limit; -1 when it has not (or died
     // by a signal).
