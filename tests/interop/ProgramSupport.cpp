@@ -23,7 +23,8 @@ namespace tessaly_interop {
 namespace fs = std::filesystem;
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args, const fs::path& output,
-                           const std::vector<std::string>& extraEnv) {
+                           const std::vector<std::string>& extraEnv, bool ownGroup)
+    : ownGroup_(ownGroup) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -35,13 +36,24 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, const fs::path&
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) pid_ = pid;
+    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) == 0) pid_ = pid;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid_ <= 0 || reaped_) return;
+    if (pid_ <= 0) return;
+    // The group outlives its leader while a member runs, so this also ends what an exited
+    // child left behind.
+    if (ownGroup_) ::kill(-pid_, SIGKILL);
+    if (reaped_) return;
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
 }
@@ -64,6 +76,16 @@ int ChildProcess::waitExit(std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling a child's exit
     }
     return status_;
+}
+
+void ChildProcess::stop(std::chrono::milliseconds limit) {
+    signal(SIGTERM);
+    waitExit(limit);
+    if (ownGroup_ && pid_ > 0) ::kill(-pid_, SIGKILL);
+    if (!reaped_) {
+        signal(SIGKILL);
+        waitExit(std::chrono::seconds(5));
+    }
 }
 
 int freeUdpPort() { return freePort(SOCK_DGRAM); }

@@ -13,10 +13,12 @@ namespace tessaly_interop {
 // A child process whose standard output and error go to a file.
 class ChildProcess {
 public:
-    // Starts args[0] with args; extraEnv ("NAME=value") is added to the environment.
+    // Starts args[0] with args; extraEnv ("NAME=value") is added to the environment. With
+    // ownGroup the child leads a process group of its own, so that what it forks is killed with it
+    // (a peer whose workers outlive their main process would otherwise keep its ports).
     ChildProcess(const std::vector<std::string>& args, const std::filesystem::path& output,
-                 const std::vector<std::string>& extraEnv = {});
-    // Kills a child still running and reaps it.
+                 const std::vector<std::string>& extraEnv = {}, bool ownGroup = false);
+    // Kills a child still running (with its group, when it has one) and reaps it.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -27,9 +29,12 @@ public:
     // The exit status once the child has exited within limit; -1 when it has not (or died
     // by a signal).
     int waitExit(std::chrono::milliseconds limit);
+    // Asks the child to end (SIGTERM) and waits up to limit; then kills what is left of it.
+    void stop(std::chrono::milliseconds limit);
 
 private:
     pid_t pid_ = -1;
+    bool ownGroup_ = false;
     bool reaped_ = false;
     int status_ = -1;
 };

@@ -74,17 +74,8 @@ TEST(RegistrationInterop, KamailioDigestRefreshAndWildcardRemoval) {
         {TESSALY_KAMAILIO, "-f", std::string(TESSALY_INTEROP_DIR) + "/kamailio_registrar_digest.cfg", "-DD", "-E", "-l",
          "udp:127.0.0.1:" + std::to_string(registrarPort), "-Y", dir.string(), "-w", dir.string(), "-A",
          "CTLSOCK=\"unix:" + (dir / "ctl").string() + "\""},
-        dir / "kamailio.out");
+        dir / "kamailio.out", {}, true);
     ASSERT_TRUE(kamailio.started());
-    // kamailio's main process stops its children on SIGTERM; the SIGKILL of a test that ends
-    // early would leave them holding the port.
-    struct StopOnExit {
-        tessaly_interop::ChildProcess& child;
-        ~StopOnExit() {
-            child.signal(SIGTERM);
-            child.waitExit(10s);
-        }
-    } stopKamailio{kamailio};
 
     LocalStack stack;
     RecordingRegistrar registrar(stack.controller, "127.0.0.1");
@@ -162,10 +153,8 @@ TEST(RegistrationInterop, KamailioDigestRefreshAndWildcardRemoval) {
     EXPECT_EQ(registrar.count(), 0);
 
     stack.stop();
-    // kamailio ends its children before it exits, which takes a while on a loaded machine; how
-    // fast it stops is not what this test checks (the destructor kills what is left).
-    kamailio.signal(SIGTERM);
-    kamailio.waitExit(30s);
+    // How fast kamailio stops is not what this test checks.
+    kamailio.stop(30s);
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
 

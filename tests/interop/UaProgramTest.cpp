@@ -400,16 +400,8 @@ TEST(UaProgram, RegistersAndUnregistersThroughKamailioWithDigest) {
     ChildProcess kamailio({TESSALY_KAMAILIO, "-f", std::string(TESSALY_INTEROP_DIR) + "/kamailio_registrar_digest.cfg",
                            "-DD", "-E", "-l", "udp:127.0.0.1:" + std::to_string(registrarPort), "-Y", dir.string(),
                            "-w", dir.string(), "-A", "CTLSOCK=\"unix:" + (dir / "ctl").string() + "\""},
-                          dir / "kamailio.out");
+                          dir / "kamailio.out", {}, true);
     ASSERT_TRUE(kamailio.started());
-    // kamailio's main process stops its children on SIGTERM; a SIGKILL would leave them.
-    struct StopOnExit {
-        ChildProcess& child;
-        ~StopOnExit() {
-            child.signal(SIGTERM);
-            child.waitExit(10s);
-        }
-    } stopKamailio{kamailio};
 
     LiveUa ua(dir, tessaly_interop::freeUdpPort());
     ASSERT_TRUE(ua.started()) << ua.output();
@@ -420,6 +412,7 @@ TEST(UaProgram, RegistersAndUnregistersThroughKamailioWithDigest) {
     EXPECT_TRUE(ua.waitFor("\"Unregistered\"")) << ua.output();
     EXPECT_EQ(ua.finish(), 0);
     EXPECT_EQ(errorLines(ua.output()), "") << ua.output();
+    kamailio.stop(30s);
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
 #endif
