@@ -1,5 +1,6 @@
 #include "phone/UaDriver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -330,13 +331,13 @@ UaDriver::Outcome UaDriver::wait(const UaCommand& command) {
     const int seconds = command.seconds > 0 ? command.seconds : waitSeconds_;
     std::unique_lock lock(mutex_);
     const bool found = changed_.wait_for(lock, std::chrono::seconds(seconds), [&] {
-        for (std::size_t i = waitedUpTo_; i < lines_.size(); ++i) {
-            if (lines_[i].find(command.text) != std::string::npos) {
-                waitedUpTo_ = i + 1;
-                return true;
-            }
-        }
-        return false;
+        const auto match = std::find_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
+            return line.find(command.text) != std::string::npos;
+        });
+        if (match == lines_.end()) return false;
+        // The next wait looks only at what comes after the line it matched.
+        lines_.erase(lines_.begin(), match + 1);
+        return true;
     });
     return found ? Outcome{} : failed("timeout");
 }
@@ -416,5 +417,6 @@ void UaDriver::writeLine(const std::string& line, bool isEvent) {
     std::fflush(out_);
     if (!isEvent) return;
     lines_.push_back(line);
+    if (lines_.size() > kKeptLines) lines_.pop_front();
     changed_.notify_all();
 }

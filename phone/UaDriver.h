@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <deque>
 #include <vector>
 
 #include "phone/LogicLoop.h"
@@ -119,8 +120,10 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     // Guarded by mutex_.
-    std::vector<std::string> lines_;
-    std::size_t waitedUpTo_ = 0;  // lines before this were seen by a wait
+    // The event lines printed since the last one a wait matched, the newest kKeptLines of
+    // them: a driver that answers calls for hours must not keep every line it printed.
+    std::deque<std::string> lines_;
+    static constexpr std::size_t kKeptLines = 10000;
     int latestDialog_ = 0;
     int latestRegistration_ = 0;  // the script's ID of it
     int latestSubscription_ = 0;
