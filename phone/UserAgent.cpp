@@ -82,6 +82,7 @@ bool UserAgent::init(const UserAgentStart& start) {
         logPrint(DBG, "UserAgent::init. Initialized UserAgent.\n");
         initFailure_.clear();
         eventWindow_.store(start.window);
+        heapReturner_.start();
         return true;
     }
     logPrint(CRI, "UserAgent::init. Failed to init UserAgent.\n");
@@ -130,6 +131,7 @@ bool UserAgent::startTransports(const UserAgentStart& start) {
 // the window.
 void UserAgent::clean() {
     logPrint(DBG, "UserAgent::clean. Cleaning UserAgent.\n");
+    heapReturner_.stop();
     tcp_.clean();
     tcpOpen_ = false;
     udp_.close();

@@ -25,6 +25,7 @@
 #include "kel_sip/usage/SipRegistrantController.h"
 #include "kel_sip/usage/SipSessionController.h"
 #include "kel_sip/usage/SipSubscriberController.h"
+#include "kel_util/HeapReturner.h"
 #include "phone/LogicLoop.h"
 #include "phone/UserAgentWindowMap.h"
 
@@ -168,4 +169,6 @@ private:
     UserAgentWindowMap subscriberWindows_{UserAgentHook::Subscriber};
     UserAgentWindowMap publisherWindows_{UserAgentHook::Publisher};
     std::atomic<LogicLoop*> eventWindow_{nullptr};
+    // Gives back the pages that a burst of calls left free once its transactions are gone.
+    kel_util::HeapReturner heapReturner_;
 };
