@@ -244,6 +244,11 @@ bool UserAgent::transfer(int referDialogId, const kel_sip::SipReferTo& referTo, 
 }
 
 bool UserAgent::sendSipRequest(const OutOfDialogRequest& request, int parameter) {
+    // Without a Call-ID the request could not be matched to its answers, nor told from others.
+    if (request.callId.empty()) {
+        logPrint(MIN, "UserAgent::sendSipRequest. No Call-ID, %s not sent.\n", request.method.c_str());
+        return false;
+    }
     kel_sip::SipRequestFields fields;
     fields.methodKind = kel_sip::SipMethod::kindOf(request.method);
     fields.from = request.from;

@@ -322,6 +322,13 @@ TEST(UserAgent, FreeFormRequestGoesOutWithItsBodyHeadersAndANewBranch) {
     request.peerHost = "";
     request.requestUri = parsed<SipURI>("tel:+15551234");
     EXPECT_FALSE(alice.agent.sendSipRequest(request, 0));
+    // A request without a Call-ID is refused, and nothing reaches the peer.
+    request.requestUri = parsed<SipURI>(target);
+    request.callId.clear();
+    EXPECT_FALSE(alice.agent.sendSipRequest(request, 0));
+    request.callId = "free-form-2@127.0.0.1";
+    ASSERT_TRUE(alice.agent.sendSipRequest(request, 0));
+    EXPECT_NE(peer.receive().find("\r\nCall-ID: free-form-2@127.0.0.1\r\n"), std::string::npos);
 }
 
 TEST(UserAgent, RegistrationAndRefusedPublicationReachTheirWindows) {
