@@ -14,6 +14,7 @@
 #include "kel_sip/usage/SipSessionTypes.h"
 #include "kel_sip/usage/SipSubscriber.h"
 #include "phone/UserAgentEventParam.h"
+#include "phone/UserAgentSettings.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ bool UaDriver::start(const UaDriverOptions& options, std::string& error) {
         error = agent_.initFailure();
         return false;
     }
+    UserAgentSettings(agent_).setOutboundProxy(options.outboundProxy);
     return true;
 }
 

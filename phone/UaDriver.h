@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <deque>
 #include <vector>
@@ -45,6 +46,8 @@ struct UaDriverOptions {
     int offer100rel = 0;  // our INVITEs: 1 offers 100rel, 2 requires it (RFC 3262)
     std::string user;    // credentials for the digest challenges of our requests
     std::string password;
+    // The next hop of our calls and subscriptions outside dialogs; none: the Request-URI's host.
+    std::optional<kel_sip::SipPeerAddress> outboundProxy;
 };
 
 class UaDriver : public LogicWindow {
