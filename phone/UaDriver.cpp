@@ -75,6 +75,7 @@ std::string eventLine(int message, const UserAgentEventParam& event) {
     std::string line = std::string("event ") + words.usage + " id=" + std::to_string(event.id) +
                        " type=" + std::to_string(event.type) + " \"" + words.name + "\" state=\"" + words.state + "\"";
     if (event.message && !event.message->isRequest) line += " status=" + std::to_string(event.message->statusCode);
+    if (!event.localTag.empty()) line += " tag=" + event.localTag;
     return line;
 }
 

@@ -332,8 +332,14 @@ TEST(UaProgram, WithTcpOnSippCallsOverTcpAndTheDriverAnswers) {
     EXPECT_EQ(ua.finish(), 0);
     EXPECT_NE(ua.output().find("type=23 \"Acked\""), std::string::npos) << ua.output();
     EXPECT_EQ(errorLines(ua.output()), "") << ua.output();
-    // Nothing of the call went over UDP.
-    EXPECT_EQ(tessaly_interop::readText(dir / "messages.log").find("UDP message"), std::string::npos);
+    // Nothing of the call went over UDP, and the tag the Invited line gave is the To tag of the answers.
+    const std::string messages = tessaly_interop::readText(dir / "messages.log");
+    EXPECT_EQ(messages.find("UDP message"), std::string::npos);
+    const std::string output = ua.output();
+    const auto tag = output.find(" tag=", output.find("\"Invited\""));
+    ASSERT_NE(tag, std::string::npos) << output;
+    const std::string localTag = output.substr(tag + 5, output.find('\n', tag) - tag - 5);
+    EXPECT_NE(messages.find(">;tag=" + localTag + "\r\n"), std::string::npos) << localTag << "\n" << messages;
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
 
