@@ -36,6 +36,8 @@ bool PhoneStack::start(const Settings& settings, const LocalAddress& local, std:
         removePseudoServers();
         return false;
     }
+    // Calls and subscriptions go out through the proxy; the applier does not carry it.
+    UserAgentSettings(agent_).setOutboundProxy(UserAgentSettings::outboundProxyOf(settings.extension));
     running_ = true;
     return true;
 }

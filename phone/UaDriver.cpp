@@ -14,6 +14,7 @@
 #include "kel_sip/usage/SipSessionTypes.h"
 #include "kel_sip/usage/SipSubscriber.h"
 #include "phone/UserAgentEventParam.h"
+#include "phone/UserAgentSettings.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ std::string eventLine(int message, const UserAgentEventParam& event) {
     std::string line = std::string("event ") + words.usage + " id=" + std::to_string(event.id) +
                        " type=" + std::to_string(event.type) + " \"" + words.name + "\" state=\"" + words.state + "\"";
     if (event.message && !event.message->isRequest) line += " status=" + std::to_string(event.message->statusCode);
+    if (!event.localTag.empty()) line += " tag=" + event.localTag;
     return line;
 }
 
@@ -114,6 +116,7 @@ bool UaDriver::start(const UaDriverOptions& options, std::string& error) {
         error = agent_.initFailure();
         return false;
     }
+    UserAgentSettings(agent_).setOutboundProxy(options.outboundProxy);
     return true;
 }
 

@@ -4,6 +4,8 @@
 //   ok invite 1
 //   error bye refused
 //   event session id=1 type=2 "Inviting confirmed" state="Inviting Confirmed" status=200
+// and for an INVITE received the tag our answers will carry in To:
+//   event session id=2 type=21 "Invited" state="Invited" tag=8f3a21
 // Like the phone's call control, it acknowledges each 2xx of its INVITEs at once, has the call
 // usage answer a reliable provisional response with PRACK when 100rel is on, answers an INFO
 // and a request that the call usage leaves to it with 200, answers a digest challenge to a
@@ -16,6 +18,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <deque>
 #include <vector>
@@ -45,6 +48,8 @@ struct UaDriverOptions {
     int offer100rel = 0;  // our INVITEs: 1 offers 100rel, 2 requires it (RFC 3262)
     std::string user;    // credentials for the digest challenges of our requests
     std::string password;
+    // The next hop of our calls and subscriptions outside dialogs; none: the Request-URI's host.
+    std::optional<kel_sip::SipPeerAddress> outboundProxy;
 };
 
 class UaDriver : public LogicWindow {

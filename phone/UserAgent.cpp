@@ -246,6 +246,11 @@ bool UserAgent::transfer(int referDialogId, const kel_sip::SipReferTo& referTo, 
 }
 
 bool UserAgent::sendSipRequest(const OutOfDialogRequest& request, int parameter) {
+    // Without a Call-ID the request could not be matched to its answers, nor told from others.
+    if (request.callId.empty()) {
+        logPrint(MIN, "UserAgent::sendSipRequest. No Call-ID, %s not sent.\n", request.method.c_str());
+        return false;
+    }
     kel_sip::SipRequestFields fields;
     fields.methodKind = kel_sip::SipMethod::kindOf(request.method);
     fields.from = request.from;
@@ -303,8 +308,11 @@ bool UserAgent::onSipSessionEvent(int event, kel_sip::SipSession& session, const
                                   int parameter) {
     logPrint(DBG, "UserAgent::onSipSessionEvent. type=%d, id=%d, state=%s, param=%X.\n", event,
              session.dialog().getId(), session.getStateString(), parameter);
+    // The window answers the INVITE in a dialog whose tag it cannot read from the request.
+    const kel_sip::SipDialog& dialog = session.dialog();
+    std::string localTag = event == kel_sip::kEventInvited ? dialog.dialogId().localTag : std::string();
     return forwardUserAgentEvent(window(), UserAgentHook::Session, event, session.dialog().getId(),
-                                 session.getState(), message);
+                                 session.getState(), message, std::move(localTag));
 }
 
 void UserAgent::onSipSessionSubscriberEvent(int event, kel_sip::SipSessionDialog& dialog,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "kel_sip/syntax/SipMessageExt.h"
 #include "phone/LogicLoop.h"
@@ -24,4 +25,7 @@ struct UserAgentEventParam : LogicRecord {
     int id;     // the dialog, registrant, subscription or publication that reports
     int state;  // its state at the event (for in-call notifier events the notifier's kind)
     std::unique_ptr<kel_sip::SipMessageExt> message;  // a copy of the cause; null for events without one
+    // For "Invited": the tag the new dialog chose for itself, the To tag of our answers; the
+    // received INVITE has none yet. Empty for every other event.
+    std::string localTag;
 };

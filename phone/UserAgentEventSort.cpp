@@ -104,7 +104,7 @@ std::unique_ptr<UserAgentEventParam> makeUserAgentEventParam(const EventRoute& r
 }
 
 bool forwardUserAgentEvent(LogicLoop* window, UserAgentHook hook, int type, int id, int state,
-                           const kel_sip::SipMessageExt* message) {
+                           const kel_sip::SipMessageExt* message, std::string localTag) {
     if (!window || !window->isAccepting()) return false;
     const EventRoute route = routeUserAgentEvent(hook, type);
     if (route.delivery == EventDelivery::DropInvalid) {
@@ -112,6 +112,7 @@ bool forwardUserAgentEvent(LogicLoop* window, UserAgentHook hook, int type, int 
     }
     std::unique_ptr<UserAgentEventParam> record = makeUserAgentEventParam(route, type, id, state, message);
     if (!record) return true;
+    record->localTag = std::move(localTag);
     return postUserAgentEvent(*window, hook, route, std::move(record));
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "phone/UserAgentEventParam.h"
 
@@ -44,8 +45,9 @@ std::unique_ptr<UserAgentEventParam> makeUserAgentEventParam(const EventRoute& r
 // record to window, logging the outcome under the hook's name. false (nothing posted) when
 // there is no window or it does not run, or when the post fails; true when posted or
 // dropped. Erasing a finished subscription's or publication's window is the caller's part.
+// localTag goes into the record's field of that name.
 bool forwardUserAgentEvent(LogicLoop* window, UserAgentHook hook, int type, int id, int state,
-                           const kel_sip::SipMessageExt* message);
+                           const kel_sip::SipMessageExt* message, std::string localTag = {});
 
 // The post at the end of forwardUserAgentEvent, for a record made earlier (an event held
 // until its window was known): logs the outcome under the hook's name; false when refused.

@@ -2,6 +2,9 @@
 
 #include <chrono>
 
+#include "kel_sip/syntax/SipHostPort.h"
+#include "kel_util/Log.h"
+
 template <typename Set>
 void UserAgentSettings::forEachUsage(Set set) {
     set(static_cast<kel_sip::SipSessionController&>(agent_));
@@ -92,6 +95,20 @@ void UserAgentSettings::setUpdateAddresses(bool updateFrom, bool updateTo) {
 void UserAgentSettings::setOutboundProxy(const std::optional<kel_sip::SipPeerAddress>& proxy) {
     static_cast<kel_sip::SipSessionController&>(agent_).setOutboundPeer(proxy);
     static_cast<UserAgentSubscriptions&>(agent_).setOutboundPeer(proxy);
+}
+
+std::optional<kel_sip::SipPeerAddress> UserAgentSettings::outboundProxyOf(const ExtensionSettings& extension) {
+    if (!extension.useOutBoundProxy || extension.outBoundProxy.empty()) return std::nullopt;
+    kel_sip::SipHostPort hostPort;
+    try {
+        hostPort.parse(extension.outBoundProxy.data(), static_cast<int>(extension.outBoundProxy.size()), true);
+    } catch (const kel_sip::SipParseException&) {
+        kel_util::logPrint(kel_util::MAJ, "UserAgentSettings::outboundProxyOf. Invalid OutBoundProxy %s.\n",
+                           extension.outBoundProxy.c_str());
+        return std::nullopt;
+    }
+    return kel_sip::SipPeerAddress{std::string(kel_sip::bareHost(hostPort.host)),
+                                   hostPort.port > 0 ? hostPort.port : 5060};
 }
 
 void UserAgentSettings::setUnregisterByWildCard(bool wildCard) {

@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "phone/Settings.h"
 #include "phone/StackSettingsTarget.h"
 #include "phone/UserAgent.h"
 
@@ -35,6 +36,10 @@ public:
     // the phone at start-up): calls and subscriptions only; registrations and publications go
     // where their own settings say.
     void setOutboundProxy(const std::optional<kel_sip::SipPeerAddress>& proxy);
+
+    // The proxy the settings name (OutBoundProxy, host:port) when UseOutBoundProxy is on and
+    // the text parses; none otherwise. A missing port is the default 5060 (RFC 3261 section 19.1.2).
+    static std::optional<kel_sip::SipPeerAddress> outboundProxyOf(const ExtensionSettings& extension);
 
 private:
     // Runs set on each of the four usages.

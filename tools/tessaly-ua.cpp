@@ -6,8 +6,8 @@
 //
 //   tessaly-ua [-a ADDRESS] [-f SETTINGS] [--answer CODE] [--port P] [--wait-seconds N]
 //
-// ADDRESS = 127.0.0.1; the settings file gives the SIP ports, UseTCP, 100rel and the
-// credentials; --port overrides its UDP port (0: any free port); N = 10 (the default of wait).
+// ADDRESS = 127.0.0.1; the settings file gives the SIP ports, UseTCP, 100rel, the outbound
+// proxy (UseOutBoundProxy, OutBoundProxy) and the credentials; --port overrides its UDP port (0: any free port); N = 10 (the default of wait).
 // The first line written is "tessaly-ua listening on UDP A:PORT". A command that fails or
 // cannot be read gives an error line and the script goes on. Exit status 0 after quit or the
 // end of input, 2 on usage errors or when the stack does not start.
@@ -20,6 +20,7 @@
 
 #include "phone/Settings.h"
 #include "phone/SettingsFile.h"
+#include "phone/UserAgentSettings.h"
 #include "phone/UaDriver.h"
 
 namespace {
@@ -65,7 +66,8 @@ bool readOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-// The settings the driver takes from the file: ports, TCP, 100rel and the credentials.
+// The settings the driver takes from the file: ports, TCP, 100rel, the outbound proxy and the
+// credentials.
 bool applySettingsFile(Options& options) {
     Settings settings;
     if (!options.settingsFile.empty()) {
@@ -77,6 +79,7 @@ bool applySettingsFile(Options& options) {
     options.driver.udpPort = options.port.value_or(settings.sip.sipUDPPort);
     options.driver.tcpPort = settings.sip.sipTCPPort;
     options.driver.useTCP = settings.sip.useTCP;
+    options.driver.outboundProxy = UserAgentSettings::outboundProxyOf(settings.extension);
     options.driver.prack = settings.option.process100rel;
     options.driver.offer100rel = settings.option.process100rel ? settings.option.orig100relProcessType : 0;
     return true;

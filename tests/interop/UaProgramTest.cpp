@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -261,20 +263,40 @@ std::set<std::string> socketInodes(pid_t pid) {
     return inodes;
 }
 
-// How many of inodes a /proc/net table (tcp, udp, ...) lists; the inode is its tenth column.
-int countListed(const std::set<std::string>& inodes, const std::string& table) {
+// The rows of a /proc/net table (tcp, udp, ...) below its heading, each split into its columns:
+// 1 the local address (hex address:hex port), 3 the state, 9 the inode.
+std::vector<std::vector<std::string>> netTable(const std::string& table) {
     std::ifstream in("/proc/net/" + table);
     std::string line;
     std::getline(in, line);
-    int count = 0;
+    std::vector<std::vector<std::string>> rows;
     while (std::getline(in, line)) {
         std::istringstream columns(line);
-        std::string column;
-        for (int i = 0; i < 10 && columns >> column; ++i) {
-        }
-        count += static_cast<int>(inodes.count(column));
+        std::vector<std::string>& row = rows.emplace_back();
+        for (std::string column; row.size() < 10 && columns >> column;) row.push_back(column);
+        if (row.size() < 10) rows.pop_back();
     }
+    return rows;
+}
+
+// How many of inodes a /proc/net table lists.
+int countListed(const std::set<std::string>& inodes, const std::string& table) {
+    int count = 0;
+    for (const auto& row : netTable(table)) count += static_cast<int>(inodes.count(row[9]));
     return count;
+}
+
+// Whether one of inodes is a TCP socket listening (state 0A) on port.
+bool listensOnTcp(const std::set<std::string>& inodes, int port) {
+    char hexPort[8];
+    std::snprintf(hexPort, sizeof hexPort, ":%04X", port);
+    for (const char* table : {"tcp", "tcp6"}) {
+        for (const auto& row : netTable(table)) {
+            const bool onPort = row[1].size() > 5 && row[1].compare(row[1].size() - 5, 5, hexPort) == 0;
+            if (onPort && row[3] == "0A" && inodes.count(row[9]) > 0) return true;
+        }
+    }
+    return false;
 }
 
 TEST(UaProgram, WithTcpOffTheDriverHoldsNoTcpSocket) {
@@ -286,6 +308,38 @@ TEST(UaProgram, WithTcpOffTheDriverHoldsNoTcpSocket) {
     EXPECT_GE(countListed(inodes, "udp") + countListed(inodes, "udp6"), 1);
     EXPECT_EQ(countListed(inodes, "tcp") + countListed(inodes, "tcp6"), 0);
     EXPECT_EQ(ua.finish(), 0);
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+}
+
+// UseTCP on: the driver listens on SipTCPPort, and a call SIPp places over TCP is answered on
+// its own and hung up by SIPp, every message on the one connection.
+TEST(UaProgram, WithTcpOnSippCallsOverTcpAndTheDriverAnswers) {
+    const fs::path dir = tessaly_interop::freshDirectory("ua_tcp_call");
+    const int tcpPort = tessaly_interop::freeTcpPort();
+    std::ofstream(dir / "settings.ini") << "[Sip]\nUseTCP=1\nSipTCPPort=" << tcpPort << "\n";
+    LiveUa ua(dir, tessaly_interop::freeUdpPort(), "--answer 200 -f " + (dir / "settings.ini").string());
+    ASSERT_TRUE(ua.started()) << ua.output();
+    EXPECT_TRUE(listensOnTcp(socketInodes(ua.pid()), tcpPort)) << "no TCP listener on " << tcpPort;
+
+    std::vector<std::string> sippArgs = tessaly_interop::sippArguments(
+        TESSALY_SIPP, std::string(TESSALY_INTEROP_DIR) + "/ua_call_placed.xml", tessaly_interop::freeTcpPort(), dir);
+    sippArgs.insert(sippArgs.begin() + 1, {"127.0.0.1:" + std::to_string(tcpPort), "-t", "t1"});
+    ChildProcess sipp(sippArgs, dir / "sipp.out");
+    ASSERT_TRUE(sipp.started());
+    EXPECT_EQ(sipp.waitExit(30s), 0) << tessaly_interop::readText(dir / "errors.log")
+                                     << tessaly_interop::readText(dir / "messages.log");
+    EXPECT_TRUE(ua.waitFor("\"Received Bye\"")) << ua.output();
+    EXPECT_EQ(ua.finish(), 0);
+    EXPECT_NE(ua.output().find("type=23 \"Acked\""), std::string::npos) << ua.output();
+    EXPECT_EQ(errorLines(ua.output()), "") << ua.output();
+    // Nothing of the call went over UDP, and the tag the Invited line gave is the To tag of the answers.
+    const std::string messages = tessaly_interop::readText(dir / "messages.log");
+    EXPECT_EQ(messages.find("UDP message"), std::string::npos);
+    const std::string output = ua.output();
+    const auto tag = output.find(" tag=", output.find("\"Invited\""));
+    ASSERT_NE(tag, std::string::npos) << output;
+    const std::string localTag = output.substr(tag + 5, output.find('\n', tag) - tag - 5);
+    EXPECT_NE(messages.find(">;tag=" + localTag + "\r\n"), std::string::npos) << localTag << "\n" << messages;
     if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
 

@@ -1,15 +1,19 @@
 #include "phone/PhoneStack.h"
 
 #include "kel_sip/syntax/SipMethod.h"
+#include "kel_sip/usage/SipSessionTypes.h"
 #include "phone/PseudoSipResponder.h"
 #include "phone/SettingsApplier.h"
 #include "UdpPeer.h"
+#include "../kel_sip/syntax/SipTestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
+
+using kel_sip::test::parsed;
 
 LocalAddress loopback() {
     LocalAddress local;
@@ -75,6 +79,54 @@ TEST(PhoneStack, StartKeepsTheStackSettingsAndTurnsAlwaysRSeqOn) {
         EXPECT_TRUE(agent.getSetAllow());
         EXPECT_EQ(agent.getSessionTimerDefaults().minSE, 90);
     }
+}
+
+// UseOutBoundProxy at start-up: the proxy the settings name is the next hop of calls and
+// subscriptions; off, empty or not parsing, there is none.
+TEST(PhoneStack, StartTakesTheOutboundProxyOfTheSettings) {
+    struct Case {
+        bool use;
+        std::string proxy;
+        std::optional<kel_sip::SipPeerAddress> expected;
+    };
+    const Case cases[] = {
+        {true, "192.0.2.7:5070", kel_sip::SipPeerAddress{"192.0.2.7", 5070}},
+        {true, "proxy.example", kel_sip::SipPeerAddress{"proxy.example", 5060}},
+        {true, "[::1]:5080", kel_sip::SipPeerAddress{"::1", 5080}},
+        {false, "192.0.2.7:5070", std::nullopt},
+        {true, "", std::nullopt},
+        {true, "bad host:99999", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        PhoneStack stack;
+        Settings settings = settingsWith(false, false, false);
+        settings.extension.useOutBoundProxy = c.use;
+        settings.extension.outBoundProxy = c.proxy;
+        std::string error;
+        ASSERT_TRUE(stack.start(settings, loopback(), error)) << error;
+        UserAgent& agent = stack.userAgent();
+        EXPECT_EQ(static_cast<kel_sip::SipSessionController&>(agent).getOutboundPeer(), c.expected) << c.proxy;
+        EXPECT_EQ(static_cast<UserAgentSubscriptions&>(agent).getOutboundPeer(), c.expected) << c.proxy;
+    }
+}
+
+// A call to a host that does not resolve still goes out: to the proxy.
+TEST(PhoneStack, CallGoesToTheOutboundProxyInsteadOfTheRequestUriHost) {
+    UdpPeer proxy;
+    Settings settings = settingsWith(false, false, false);
+    settings.extension.useOutBoundProxy = true;
+    settings.extension.outBoundProxy = "127.0.0.1:" + std::to_string(proxy.port());
+    PhoneStack stack;
+    std::string error;
+    ASSERT_TRUE(stack.start(settings, loopback(), error)) << error;
+    kel_sip::SipDialogStart start;
+    start.requestUri = parsed<kel_sip::SipURI>("sip:nobody@unreachable.invalid");
+    start.localParty = parsed<kel_sip::SipFromTo>("<sip:alice@127.0.0.1>");
+    start.remoteParty = parsed<kel_sip::SipFromTo>("<sip:nobody@unreachable.invalid>");
+    start.localContact = parsed<kel_sip::SipAddress>("<sip:alice@127.0.0.1:" + std::to_string(stack.udpPort()) + ">");
+    ASSERT_GT(stack.userAgent().invite(start, kel_sip::InviteOrder{}), 0);
+    const std::string sent = proxy.receive();
+    EXPECT_EQ(sent.rfind("INVITE sip:nobody@unreachable.invalid SIP/2.0\r\n", 0), 0u) << sent;
 }
 
 TEST(PhoneStack, StartsAgainAfterStopWithOtherServers) {

@@ -33,6 +33,7 @@ struct SeenEvent {
     std::thread::id thread;
     std::string text;  // the message as it would be sent, when there is one
     std::shared_ptr<SipMessageExt> copy;
+    std::string localTag;
 };
 
 // The phone logic's stand-in: records what reaches the loop.
@@ -45,7 +46,7 @@ public:
         if (param->message) param->message->print(text);
         std::lock_guard lock(mutex_);
         seen_.push_back({message, param->type, param->id, param->message != nullptr, std::this_thread::get_id(),
-                         std::move(text), std::move(param->message)});
+                         std::move(text), std::move(param->message), param->localTag});
         changed_.notify_all();
     }
     void onTimer(int) override {}
@@ -216,6 +217,10 @@ Call answeredCall(Phone& from, Phone& to, int count = 1) {
     answer.contact = &contact;
     EXPECT_TRUE(to.agent.respondSession(call.callee, answer, false));
     EXPECT_TRUE(from.window.waitForCount(WM_SIP_SESSION_EVENT, kEventInvitingConfirmed, count));
+    // "Invited" told the callee the tag its dialog answers with: the To tag of the 200.
+    const SeenEvent confirmed = from.window.last(WM_SIP_SESSION_EVENT, kEventInvitingConfirmed);
+    EXPECT_FALSE(invited.localTag.empty());
+    EXPECT_EQ(invited.localTag, confirmed.copy ? confirmed.copy->to.tag : std::string("(no 200 seen)"));
     EXPECT_TRUE(from.agent.acknowledge(call.caller, {}));
     EXPECT_TRUE(to.window.waitForCount(WM_SIP_SESSION_EVENT, kEventAcked, count));
     return call;
@@ -322,6 +327,13 @@ TEST(UserAgent, FreeFormRequestGoesOutWithItsBodyHeadersAndANewBranch) {
     request.peerHost = "";
     request.requestUri = parsed<SipURI>("tel:+15551234");
     EXPECT_FALSE(alice.agent.sendSipRequest(request, 0));
+    // A request without a Call-ID is refused, and nothing reaches the peer.
+    request.requestUri = parsed<SipURI>(target);
+    request.callId.clear();
+    EXPECT_FALSE(alice.agent.sendSipRequest(request, 0));
+    request.callId = "free-form-2@127.0.0.1";
+    ASSERT_TRUE(alice.agent.sendSipRequest(request, 0));
+    EXPECT_NE(peer.receive().find("\r\nCall-ID: free-form-2@127.0.0.1\r\n"), std::string::npos);
 }
 
 TEST(UserAgent, RegistrationAndRefusedPublicationReachTheirWindows) {
