@@ -188,7 +188,8 @@ UaDriver::Outcome UaDriver::invite(const UaCommand& command) {
     kel_sip::InviteOrder order;
     order.body = body;
     order.relProcessType = options_.offer100rel;
-    const int id = agent_.invite(start, order);
+    const kel_sip::AuthenticateData credentials = start.credentials != nullptr ? *start.credentials : kel_sip::AuthenticateData{};
+    const int id = invites_.add(start, order, credentials);
     if (id <= 0) return failed("not sent");
     remember(latestDialog_, id);
     return {true, id, {}};
@@ -378,6 +379,9 @@ void UaDriver::followUp(int message, const UserAgentEventParam& event) {
         return;
     }
     if (message != WM_SIP_SESSION_EVENT) return;
+    if (const int retry = invites_.answerChallenge(event.id, event.type, event.message.get()); retry > 0) {
+        remember(latestDialog_, retry);
+    }
     switch (event.type) {
         case kel_sip::kEventInvitingConfirmed:
         case kel_sip::kEventReInvitingConfirmed:
