@@ -186,10 +186,9 @@ UaDriver::Outcome UaDriver::invite(const UaCommand& command) {
     std::string body = sdp();
     if (!command.file.empty() && !readFile(command.file, body)) return failed("cannot read " + command.file);
     kel_sip::InviteOrder order;
-    order.body = body;
     order.relProcessType = options_.offer100rel;
     const kel_sip::AuthenticateData credentials = start.credentials != nullptr ? *start.credentials : kel_sip::AuthenticateData{};
-    const int id = invites_.add(start, order, credentials);
+    const int id = invites_.add(start, order, std::move(body), credentials);
     if (id <= 0) return failed("not sent");
     remember(latestDialog_, id);
     return {true, id, {}};

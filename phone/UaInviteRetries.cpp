@@ -2,17 +2,20 @@
 
 #include "kel_sip/usage/SipSessionTypes.h"
 
-int UaInviteRetries::add(const kel_sip::SipDialogStart& start, const kel_sip::InviteOrder& order,
+int UaInviteRetries::add(const kel_sip::SipDialogStart& start, const kel_sip::InviteOrder& order, std::string body,
                          const kel_sip::AuthenticateData& credentials) {
     std::lock_guard lock(mutex_);
-    return send({start, order, credentials, false});
+    return send({start, order, std::move(body), credentials, false});
 }
 
 int UaInviteRetries::send(Entry entry) {
     entry.start.credentials = entry.credentials.isUsable() ? &entry.credentials : nullptr;
+    entry.order.body = entry.body;
     const int id = agent_.invite(entry.start, entry.order);
     if (id <= 0) return -1;
-    entry.start.credentials = nullptr;  // points into the entry; set again when sent
+    // Both point into the entry, which moves: set again when sent.
+    entry.start.credentials = nullptr;
+    entry.order.body = {};
     byDialog_.insert_or_assign(id, std::move(entry));
     return id;
 }

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "kel_sip/transaction/AuthenticateData.h"
 #include "kel_sip/usage/SipDialog.h"
@@ -19,8 +20,9 @@ class UaInviteRetries {
 public:
     explicit UaInviteRetries(UserAgent& agent) : agent_(agent) {}
 
-    // Sends the INVITE; the dialog's ID (> 0), or -1 when it was not sent.
-    int add(const kel_sip::SipDialogStart& start, const kel_sip::InviteOrder& order,
+    // Sends the INVITE with body (the order's own body is ignored); the dialog's ID (> 0), or
+    // -1 when it was not sent.
+    int add(const kel_sip::SipDialogStart& start, const kel_sip::InviteOrder& order, std::string body,
             const kel_sip::AuthenticateData& credentials);
     // For a session event: answers a 401 or 407 to an INVITE with the credentials, once for
     // each call; the new dialog's ID, or 0 when it did not.
@@ -29,7 +31,8 @@ public:
 private:
     struct Entry {
         kel_sip::SipDialogStart start;
-        kel_sip::InviteOrder order;
+        kel_sip::InviteOrder order;  // views nothing: its body is set from body when sent
+        std::string body;
         kel_sip::AuthenticateData credentials;
         bool answered = false;  // this INVITE carried credentials already
     };

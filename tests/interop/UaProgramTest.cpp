@@ -155,6 +155,17 @@ TEST(UaProgram, ChallengedInviteIsSentAgainWithCredentialsAndAnswered) {
             "type=2 \"Inviting confirmed\" state=\"Inviting Confirmed\" status=200");
 }
 
+// Credentials that are challenged again were wrong: the call fails, without a third INVITE.
+TEST(UaProgram, InviteChallengedAgainAfterCredentialsFails) {
+    runCall({"ua_call_digest_refused", false,
+             "invite sip:uas@127.0.0.1:SIPP\n"
+             "wait \"Inviting failed\"\n"
+             "wait \"Inviting failed\"\n"
+             "quit\n",
+             1, "[Basic]\nUser=alice\nPassword=tessaly-test\n"},
+            "event session id=2 type=4 \"Inviting failed\" state=\"Idle\" status=401");
+}
+
 TEST(UaProgram, ScriptCancelsTheRingingCallAndTheInviteEndsWith487) {
     runCall({"ua_call_cancelled", false,
              "invite sip:uas@127.0.0.1:SIPP\n"
