@@ -189,9 +189,9 @@ UaDriver::Outcome UaDriver::invite(const UaCommand& command) {
     std::string body = sdp();
     if (!command.file.empty() && !readFile(command.file, body)) return failed("cannot read " + command.file);
     kel_sip::InviteOrder order;
-    order.body = body;
     order.relProcessType = options_.offer100rel;
-    const int id = agent_.invite(start, order);
+    const kel_sip::AuthenticateData credentials = start.credentials != nullptr ? *start.credentials : kel_sip::AuthenticateData{};
+    const int id = invites_.add(start, order, std::move(body), credentials);
     if (id <= 0) return failed("not sent");
     remember(latestDialog_, id);
     return {true, id, {}};
@@ -381,6 +381,9 @@ void UaDriver::followUp(int message, const UserAgentEventParam& event) {
         return;
     }
     if (message != WM_SIP_SESSION_EVENT) return;
+    if (const int retry = invites_.answerChallenge(event.id, event.type, event.message.get()); retry > 0) {
+        remember(latestDialog_, retry);
+    }
     switch (event.type) {
         case kel_sip::kEventInvitingConfirmed:
         case kel_sip::kEventReInvitingConfirmed:

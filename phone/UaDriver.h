@@ -9,8 +9,12 @@
 // Like the phone's call control, it acknowledges each 2xx of its INVITEs at once, has the call
 // usage answer a reliable provisional response with PRACK when 100rel is on, answers an INFO
 // and a request that the call usage leaves to it with 200, answers a digest challenge to a
-// REGISTER with the credentials, and with an answer code set answers every INVITE with 180
-// and then that code.
+// REGISTER or an INVITE with the credentials, and with an answer code set answers every INVITE
+// with 180 and then that code.
+// A challenged INVITE is sent once more as a new dialog with a new ID: the script sees
+// "Inviting failed" for the first ID, then the events of the new one, which has become the most
+// recent dialog, so that a bye or reinvite without an ID goes to the call that was answered.
+// A registration keeps the ID it was given first.
 //
 // Threads: run, start and stop from one thread (the reader's); the loop writes events.
 #pragma once
@@ -25,6 +29,7 @@
 
 #include "phone/LogicLoop.h"
 #include "phone/UaCommand.h"
+#include "phone/UaInviteRetries.h"
 #include "phone/UaRegistrations.h"
 #include "phone/UserAgent.h"
 
@@ -121,6 +126,7 @@ private:
     LogicLoop loop_{*this};
     UaDriverAgent agent_;
     UaRegistrations registrations_{agent_};
+    UaInviteRetries invites_{agent_};
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -44,6 +44,7 @@ struct SipDialogStart {
     int transportId = -1;
     int maxForwards = 70;
     std::string localTag;      // a new tag when empty
+    std::optional<int> initialLocalSeqNo;  // CSeq of the first request; else per InitialLocalSeqNo
 };
 
 // Where a dialog is bound: the transport's type, and the transport and connection it uses

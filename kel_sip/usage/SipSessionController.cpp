@@ -78,7 +78,7 @@ int SipSessionController::invite(const SipDialogStart& start, const InviteOrder&
         logPrint(MIN, "SipSessionController::_invite. Failed to create SipSessionDialog.\n");
         return -1;
     }
-    dialog->setInitialLocalSeqNo(getInitialLocalSeqNo());
+    dialog->setInitialLocalSeqNo(filled.initialLocalSeqNo.value_or(getInitialLocalSeqNo()));
     dialogs_.lock();
     SipDialogListData* entry = dialogs_.addAndLock(std::move(dialog));
     const int id = entry->getId();

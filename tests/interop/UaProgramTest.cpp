@@ -144,6 +144,30 @@ TEST(UaProgram, ScriptPlacesACallSippAnswersAndTheScriptHangsUp) {
             "type=2 \"Inviting confirmed\" state=\"Inviting Confirmed\" status=200");
 }
 
+// The 401 to the INVITE is answered once with the credentials of the settings file; the call
+// the script hangs up is the retried one.
+TEST(UaProgram, ChallengedInviteIsSentAgainWithCredentialsAndAnswered) {
+    runCall({"ua_call_digest", false,
+             "invite sip:uas@127.0.0.1:SIPP\n"
+             "wait \"Inviting confirmed\"\n"
+             "bye\n"
+             "wait \"Sent BYE\"\n"
+             "quit\n",
+             1, "[Basic]\nUser=alice\nPassword=tessaly-test\n"},
+            "type=2 \"Inviting confirmed\" state=\"Inviting Confirmed\" status=200");
+}
+
+// Credentials that are challenged again were wrong: the call fails, without a third INVITE.
+TEST(UaProgram, InviteChallengedAgainAfterCredentialsFails) {
+    runCall({"ua_call_digest_refused", false,
+             "invite sip:uas@127.0.0.1:SIPP\n"
+             "wait \"Inviting failed\"\n"
+             "wait \"Inviting failed\"\n"
+             "quit\n",
+             1, "[Basic]\nUser=alice\nPassword=tessaly-test\n"},
+            "event session id=2 type=4 \"Inviting failed\" state=\"Idle\" status=401");
+}
+
 TEST(UaProgram, ScriptCancelsTheRingingCallAndTheInviteEndsWith487) {
     runCall({"ua_call_cancelled", false,
              "invite sip:uas@127.0.0.1:SIPP\n"
