@@ -1,6 +1,5 @@
 #include "phone/UaDriver.h"
 
-#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -334,12 +333,11 @@ UaDriver::Outcome UaDriver::wait(const UaCommand& command) {
     const int seconds = command.seconds > 0 ? command.seconds : waitSeconds_;
     std::unique_lock lock(mutex_);
     const bool found = changed_.wait_for(lock, std::chrono::seconds(seconds), [&] {
-        const auto match = std::find_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
-            return line.find(command.text) != std::string::npos;
-        });
-        if (match == lines_.end()) return false;
+        // A text is one word of a command line: it never holds the newline between two lines.
+        const std::size_t match = lines_.find(command.text);
+        if (match == std::string::npos) return false;
         // The next wait looks only at what comes after the line it matched.
-        lines_.erase(lines_.begin(), match + 1);
+        lines_.erase(0, lines_.find('\n', match) + 1);
         return true;
     });
     return found ? Outcome{} : failed("timeout");
@@ -422,7 +420,9 @@ void UaDriver::writeLine(const std::string& line, bool isEvent) {
     std::fprintf(out_, "%s\n", line.c_str());
     std::fflush(out_);
     if (!isEvent) return;
-    lines_.push_back(line);
-    if (lines_.size() > kKeptLines) lines_.pop_front();
+    lines_ += line;
+    lines_ += '\n';
+    // Dropped in halves, so that a line costs no copy of the whole buffer.
+    if (lines_.size() > 2 * kKeptBytes) lines_.erase(0, lines_.find('\n', lines_.size() - kKeptBytes) + 1);
     changed_.notify_all();
 }

@@ -24,7 +24,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <deque>
 #include <vector>
 
 #include "phone/LogicLoop.h"
@@ -131,11 +130,12 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     // Guarded by mutex_.
-    // The event lines printed since the last one a wait matched, the newest kKeptLines of
-    // them: a driver that answers calls for hours must not keep every line it printed, and
-    // lines kept long pin the heap pages of calls long gone (10000 kept 2 MB after a burst).
-    std::deque<std::string> lines_;
-    static constexpr std::size_t kKeptLines = 1000;
+    // The event lines printed since the last one a wait matched, each ended by a newline, of
+    // which at least the newest kKeptBytes are kept: a driver that answers calls for hours
+    // must not keep every line it printed. One buffer, not a string per line: lines kept
+    // long, each on a page of its own, pinned the pages of calls long gone after a burst.
+    std::string lines_;
+    static constexpr std::size_t kKeptBytes = 64 * 1024;
     int latestDialog_ = 0;
     int latestRegistration_ = 0;  // the script's ID of it
     int latestSubscription_ = 0;
