@@ -39,6 +39,7 @@ struct UaInviteKind {
 // A usage that the script names by its first ID while the driver runs: unregister,
 // unsubscribe and unpublish name it.
 struct UaKeptUsageKind {
+    static constexpr bool kKeepsScriptId = true;
     static bool ends(int) { return false; }
 };
 

@@ -112,7 +112,7 @@ private:
     int record(Entry entry, int id) {
         if (id <= 0) return -1;
         if (!Kind::kKeepsScriptId || entry.scriptId == 0) {
-            // The script's ID moves: the first ID is done with.
+            // The first send, or a retry whose new ID the script takes: the old ID is done with.
             if (entry.scriptId != 0) usageOf_.erase(entry.scriptId);
             entry.scriptId = id;
         }
