@@ -96,7 +96,6 @@ UaDriver::~UaDriver() { stop(); }
 
 bool UaDriver::start(const UaDriverOptions& options, std::string& error) {
     options_ = options;
-    credentials_ = kel_sip::AuthenticateData(options.user, options.password);
     agent_.setProcess100rel(options.prack);
     UserAgentStart start;
     start.window = &loop_;
@@ -178,7 +177,6 @@ bool UaDriver::dialogStart(const UaCommand& command, kel_sip::SipDialogStart& st
         !parseInto(start.localParty, local) || !parseInto(start.localContact, local)) {
         return false;
     }
-    start.credentials = credentialsFor(command);
     return true;
 }
 
@@ -189,8 +187,7 @@ UaDriver::Outcome UaDriver::invite(const UaCommand& command) {
     if (!command.file.empty() && !readFile(command.file, body)) return failed("cannot read " + command.file);
     kel_sip::InviteOrder order;
     order.relProcessType = options_.offer100rel;
-    const kel_sip::AuthenticateData credentials = start.credentials != nullptr ? *start.credentials : kel_sip::AuthenticateData{};
-    const int id = invites_.add(start, order, std::move(body), credentials);
+    const int id = invites_.add({start, order, std::move(body)}, credentialsFor(command));
     if (id <= 0) return failed("not sent");
     remember(latestDialog_, id);
     return {true, id, {}};
@@ -254,8 +251,7 @@ UaDriver::Outcome UaDriver::registerBinding(const UaCommand& command) {
     }
     parseInto(start.contact, "<" + localUri() + ">");
     start.registration.expires = command.expires;
-    const kel_sip::AuthenticateData* credentials = credentialsFor(command);
-    const int id = registrations_.add(start, credentials != nullptr ? *credentials : kel_sip::AuthenticateData{});
+    const int id = registrations_.add(start, credentialsFor(command));
     if (id <= 0) return failed("not sent");
     remember(latestRegistration_, id);
     return {true, id, {}};
@@ -272,7 +268,7 @@ UaDriver::Outcome UaDriver::subscribe(const UaCommand& command) {
     kel_sip::SubscriptionOrder order;
     if (!parseInto(order.event, command.event)) return failed("invalid EVENT " + command.event);
     order.expires = command.expires;
-    const int id = agent_.subscribe(&loop_, start, order);
+    const int id = subscriptions_.add({start, order, &loop_}, credentialsFor(command));
     if (id <= 0) return failed("not sent");
     remember(latestSubscription_, id);
     return {true, id, {}};
@@ -280,7 +276,7 @@ UaDriver::Outcome UaDriver::subscribe(const UaCommand& command) {
 
 UaDriver::Outcome UaDriver::unsubscribe(const UaCommand& command) {
     const int id = targetOf(command, latestSubscription_);
-    return done(agent_.reSubscribe(id, 0), id);
+    return done(subscriptions_.remove(id), id);
 }
 
 UaDriver::Outcome UaDriver::publish(const UaCommand& command) {
@@ -289,13 +285,12 @@ UaDriver::Outcome UaDriver::publish(const UaCommand& command) {
         !parseInto(start.usage.addressOfRecord, "<" + command.uri + ">")) {
         return failed("invalid URI " + command.uri);
     }
-    start.usage.credentials = credentialsFor(command);
     start.eventPackage = command.event;
     start.publication.expires = command.expires;
     if (!readFile(command.file, start.publication.body)) return failed("cannot read " + command.file);
     // A presence document (RFC 3863) for the presence package, plain text for any other.
     start.publication.contentType = command.event == "presence" ? "application/pidf+xml" : "text/plain";
-    const int id = agent_.publish(&loop_, start);
+    const int id = publications_.add({start, &loop_}, credentialsFor(command));
     if (id <= 0) return failed("not sent");
     remember(latestPublication_, id);
     return {true, id, {}};
@@ -303,9 +298,7 @@ UaDriver::Outcome UaDriver::publish(const UaCommand& command) {
 
 UaDriver::Outcome UaDriver::unpublish(const UaCommand& command) {
     const int id = targetOf(command, latestPublication_);
-    kel_sip::SipPublication removal;
-    removal.expires = 0;
-    return done(agent_.rePublish(id, removal), id);
+    return done(publications_.remove(id), id);
 }
 
 UaDriver::Outcome UaDriver::request(const UaCommand& command) {
@@ -354,13 +347,9 @@ void UaDriver::remember(int& latest, int id) {
     latest = id;
 }
 
-const kel_sip::AuthenticateData* UaDriver::credentialsFor(const UaCommand& command) {
-    if (!command.user.empty() || !command.password.empty()) {
-        credentials_ = kel_sip::AuthenticateData(command.user, command.password);
-    } else {
-        credentials_ = kel_sip::AuthenticateData(options_.user, options_.password);
-    }
-    return credentials_.isUsable() ? &credentials_ : nullptr;
+kel_sip::AuthenticateData UaDriver::credentialsFor(const UaCommand& command) const {
+    if (!command.user.empty() || !command.password.empty()) return {command.user, command.password};
+    return {options_.user, options_.password};
 }
 
 void UaDriver::onMessage(int message, std::unique_ptr<LogicRecord> record) {
@@ -376,6 +365,14 @@ void UaDriver::followUp(int message, const UserAgentEventParam& event) {
     if (message == WM_SIP_SESSION_DIALOG_EVENT) return respondInDialog(event);
     if (message == WM_SIP_REGISTRANT_EVENT) {
         registrations_.answerChallenge(event.id, event.type, event.message.get());
+        return;
+    }
+    if (message == WM_SIP_SUBSCRIBER_EVENT) {
+        subscriptions_.answerChallenge(event.id, event.type, event.message.get());
+        return;
+    }
+    if (message == WM_SIP_PUBLISHER_EVENT) {
+        publications_.answerChallenge(event.id, event.type, event.message.get());
         return;
     }
     if (message != WM_SIP_SESSION_EVENT) return;

@@ -8,13 +8,17 @@
 //   event session id=2 type=21 "Invited" state="Invited" tag=8f3a21
 // Like the phone's call control, it acknowledges each 2xx of its INVITEs at once, has the call
 // usage answer a reliable provisional response with PRACK when 100rel is on, answers an INFO
-// and a request that the call usage leaves to it with 200, answers a digest challenge to a
-// REGISTER or an INVITE with the credentials, and with an answer code set answers every INVITE
-// with 180 and then that code.
+// and a request that the call usage leaves to it with 200, answers a digest challenge to an
+// INVITE, REGISTER, SUBSCRIBE or PUBLISH (and to the removals of the last three) once with the
+// credentials, and with an answer code set answers every INVITE with 180 and then that code.
 // A challenged INVITE is sent once more as a new dialog with a new ID: the script sees
 // "Inviting failed" for the first ID, then the events of the new one, which has become the most
 // recent dialog, so that a bye or reinvite without an ID goes to the call that was answered.
-// A registration keeps the ID it was given first.
+// A registration, subscription or publication keeps the ID it was given first, so that
+// unregister, unsubscribe and unpublish with that ID reach the retried one; its event lines
+// carry the ID of the usage that reports them, which is a new one after a retry (a retried
+// un-SUBSCRIBE stays in its dialog and keeps its ID there too). A second challenge is reported
+// ("Subscribe failed ... status=401") and not answered.
 //
 // Threads: run, start and stop from one thread (the reader's); the loop writes events.
 #pragma once
@@ -28,8 +32,7 @@
 
 #include "phone/LogicLoop.h"
 #include "phone/UaCommand.h"
-#include "phone/UaInviteRetries.h"
-#include "phone/UaRegistrations.h"
+#include "phone/UaDigestKinds.h"
 #include "phone/UserAgent.h"
 
 struct UserAgentEventParam;
@@ -110,8 +113,10 @@ private:
     // The ID a command names: its own, else the most recent one of that kind.
     int targetOf(const UaCommand& command, const int& latest);
     void remember(int& latest, int id);
-    const kel_sip::AuthenticateData* credentialsFor(const UaCommand& command);
-    // The dialog of an INVITE or SUBSCRIBE to command's URI from us; false when it does not parse.
+    // The command's own credentials, else those of the options.
+    kel_sip::AuthenticateData credentialsFor(const UaCommand& command) const;
+    // The dialog of an INVITE or SUBSCRIBE to command's URI from us, without credentials (the
+    // books add them); false when it does not parse.
     bool dialogStart(const UaCommand& command, kel_sip::SipDialogStart& start);
     std::string localUri() { return "sip:ua@" + options_.address + ":" + std::to_string(port()); }
     std::string sdp(const char* direction = "sendrecv") const;
@@ -121,11 +126,12 @@ private:
     std::FILE* out_;
     const int waitSeconds_;
     UaDriverOptions options_;
-    kel_sip::AuthenticateData credentials_;
     LogicLoop loop_{*this};
     UaDriverAgent agent_;
     UaRegistrations registrations_{agent_};
     UaInviteRetries invites_{agent_};
+    UaSubscriptions subscriptions_{agent_};
+    UaPublications publications_{agent_};
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -29,7 +29,7 @@ int SipSubscriberController::create(const SipDialogStart& start, const Work& wor
     filled.maxForwards = getMaxForwards();
     auto dialog = std::make_unique<SipSubscriberDialog>(*this, *this, controller());
     if (!dialog->createAsCaller(filled)) return 0;
-    dialog->setInitialLocalSeqNo(getInitialLocalSeqNo());
+    dialog->setInitialLocalSeqNo(filled.initialLocalSeqNo.value_or(getInitialLocalSeqNo()));
     dialogs_.lock();
     SipDialogListData* entry = dialogs_.addAndLock(std::move(dialog));
     const int id = entry->getId();

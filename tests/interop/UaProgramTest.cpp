@@ -233,6 +233,47 @@ TEST(UaProgram, ScriptPublishesAndRemovesThePublication) {
             "\"Unpublished\"");
 }
 
+// SIPp challenges each request and each removal once; SIPp checks every retry (same Call-ID,
+// higher CSeq, Authorization), and the removals name the first ID, which must reach the retried
+// usage. Credentials challenged again are not sent a third time.
+TEST(UaProgram, ChallengedSubscriptionsAndPublicationsAreSentAgainWithCredentials) {
+    const std::string alice = "[Basic]\nUser=alice\nPassword=tessaly-test\n";
+    const std::string document =
+        "<?xml version=\"1.0\"?>\n<presence xmlns=\"urn:ietf:params:xml:ns:pidf\" entity=\"sip:alice@127.0.0.1\"/>\n";
+    const struct {
+        UaCall call;
+        std::string expectedEvent;
+    } cases[] = {
+        {{"ua_subscribe_digest", false,
+          "subscribe sip:pres@127.0.0.1:SIPP presence 60\n"
+          "wait \"Notified (active)\"\n"
+          "unsubscribe 1\n"
+          "wait \"Notified (terminate)\"\n"
+          "quit\n",
+          1, alice},
+         "type=1 \"Unsubscribe succeeded\""},
+        {{"ua_publish_digest", false,
+          "publish sip:alice@127.0.0.1:SIPP presence 60 BODY\n"
+          "wait \"type=0 \\\"Published\\\"\"\n"
+          "unpublish 1\n"
+          "wait Unpublished\n"
+          "quit\n",
+          1, alice, document},
+         "\"Unpublished\""},
+        {{"ua_subscribe_digest_refused", false,
+          "subscribe sip:pres@127.0.0.1:SIPP presence 60\n"
+          "wait \"Subscribe failed\"\n"
+          "wait \"Subscribe failed\"\n"
+          "quit\n",
+          1, alice},
+         "type=3 \"Subscribe failed\" state=\"Idle\" status=401"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.call.scenario);
+        runCall(each.call, each.expectedEvent);
+    }
+}
+
 TEST(UaProgram, ScriptSendsARequestOutsideAnyDialogWithItsHeaderLine) {
     runCall({"ua_request", false,
              "request MESSAGE sip:bob@127.0.0.1:SIPP \"X-Tessaly-Test: one two\"\n"
