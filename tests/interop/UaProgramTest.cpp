@@ -15,6 +15,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -40,6 +41,38 @@ std::string errorLines(const std::string& output) {
         if (line.rfind("error ", 0) == 0) errors += line + "\n";
     }
     return errors;
+}
+
+// The rows of a /proc/net table (tcp, udp, ...) below its heading, each split into its columns:
+// 1 the local address (hex address:hex port), 3 the state, 9 the inode.
+std::vector<std::vector<std::string>> netTable(const std::string& table) {
+    std::ifstream in("/proc/net/" + table);
+    std::string line;
+    std::getline(in, line);
+    std::vector<std::vector<std::string>> rows;
+    while (std::getline(in, line)) {
+        std::istringstream columns(line);
+        std::vector<std::string>& row = rows.emplace_back();
+        for (std::string column; row.size() < 10 && columns >> column;) row.push_back(column);
+        if (row.size() < 10) rows.pop_back();
+    }
+    return rows;
+}
+
+// Whether a UDP socket is bound to port on this host: SIPp takes a moment before it listens.
+bool waitUdpBound(int port, std::chrono::milliseconds limit) {
+    char hexPort[8];
+    std::snprintf(hexPort, sizeof hexPort, ":%04X", port);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        for (const char* table : {"udp", "udp6"}) {
+            for (const auto& row : netTable(table)) {
+                if (row[1].size() > 5 && row[1].compare(row[1].size() - 5, 5, hexPort) == 0) return true;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(10ms);  // polling a table another process changes
+    }
 }
 
 struct UaCall {
@@ -77,6 +110,9 @@ void runCall(const UaCall& call, const std::string& expectedEvent) {
     ASSERT_TRUE(first.started());
     if (call.sippCalls) {
         ASSERT_TRUE(tessaly_interop::waitForText(dir / "ua.out", "listening on UDP", 10s));
+    } else {
+        // A request the driver sends and quits after is not sent again once it has quit.
+        ASSERT_TRUE(waitUdpBound(sippPort, 10s));
     }
     ChildProcess second(call.sippCalls ? sippArgs : uaArgs, dir / (call.sippCalls ? "sipp.out" : "ua.out"));
     ASSERT_TRUE(second.started());
@@ -326,22 +362,6 @@ std::set<std::string> socketInodes(pid_t pid) {
         if (!error && target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
     }
     return inodes;
-}
-
-// The rows of a /proc/net table (tcp, udp, ...) below its heading, each split into its columns:
-// 1 the local address (hex address:hex port), 3 the state, 9 the inode.
-std::vector<std::vector<std::string>> netTable(const std::string& table) {
-    std::ifstream in("/proc/net/" + table);
-    std::string line;
-    std::getline(in, line);
-    std::vector<std::vector<std::string>> rows;
-    while (std::getline(in, line)) {
-        std::istringstream columns(line);
-        std::vector<std::string>& row = rows.emplace_back();
-        for (std::string column; row.size() < 10 && columns >> column;) row.push_back(column);
-        if (row.size() < 10) rows.pop_back();
-    }
-    return rows;
 }
 
 // How many of inodes a /proc/net table lists.
